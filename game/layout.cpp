@@ -1,0 +1,32 @@
+#include "game/layout.h"
+
+#include "game/board.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+qint32 halve(double x) {
+    constexpr double kLow = std::numeric_limits<qint32>::min();
+    constexpr double kHigh = std::numeric_limits<qint32>::max();
+    if (std::isnan(x)) return 0;
+    double whole = std::round(x);  // halfway cases go away from zero here ...
+    if (std::fabs(x - std::trunc(x)) == 0.5) whole = 2.0 * std::round(x / 2.0);  // ... so even them
+    return static_cast<qint32>(std::clamp(whole, kLow, kHigh)) / 2;
+}
+
+QPoint cellPosition(int level, int index) {
+    const int side = qBound(kMinLevel, level, kMaxLevel) + 1;
+    const int first = kBoardSize / 2 - side * kCellSize / 2;
+    return {first + kCellSize * (index % side), first + kCellSize * (index / side)};
+}
+
+qint32 titleLogoThreshold(double picture1Top) {
+    constexpr qint32 kTitleLogoHalfHeight = kTitleLogoHeight / 2;
+    return halve(picture1Top) - kTitleLogoHalfHeight;
+}
+
+qint32 markerTop(qint32 y1, qint32 y2, qint32 markerHeight, qint32 timeLeft) {
+    const qint64 travel = qint64(y2) - markerHeight - y1;
+    return static_cast<qint32>(y1 + travel * (kGameTimeUnits - qint64(timeLeft)) / kGameTimeUnits);
+}

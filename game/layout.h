@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QPoint>
+#include <QtGlobal>
+
+// Board, grid and gauge arithmetic in twips (1/1440 inch), 32-bit signed like the game's layout.
+
+constexpr int kCellSize = 480;       // a grid cell is square
+constexpr int kBoardSize = 5280;     // Picture1, the board, is square
+constexpr int kGameTimeUnits = 300;  // a game's time budget in 100 ms units
+constexpr qint32 kTitleLogoHeight = 1245;
+constexpr qint32 kTitleLogoStartTop = -kTitleLogoHeight;  // just above the window's top edge
+constexpr qint32 kTitleLogoStep = 30;                     // moved down on each 20 ms tick
+
+// x \ 2 of the game: x rounded to the nearest whole number (halfway to even), then halved toward
+// zero. Values beyond the 32-bit range are held at its ends.
+qint32 halve(double x);
+
+// Left and Top of cell `index` of the grid of `level` inside the board: row index \ n, column
+// index mod n, with n = level + 1 (level held to 1..9); the grid stays centred on the board.
+QPoint cellPosition(int level, int index);
+
+// Where the sliding title logo stops: Picture1's top halved, minus 622 (half the logo's height).
+qint32 titleLogoThreshold(double picture1Top);
+
+// Top of the time gauge's marker after a measuring tick:
+// y1 + ((y2 - markerHeight - y1) * (300 - timeLeft)) \ 300, truncated toward zero.
+qint32 markerTop(qint32 y1, qint32 y2, qint32 markerHeight, qint32 timeLeft);
