@@ -1,0 +1,51 @@
+# Installs the build into a fresh prefix, checks that the desktop files are where a desktop looks
+# for them, and runs the freedesktop and AppStream validators on the installed copies.
+#   cmake -D BUILD_DIR=... -D PREFIX=... -D DATADIR=... -D BINDIR=... -D ICON_SIZES=...
+#         -D DESKTOP_FILE_VALIDATE=... -D APPSTREAMCLI=... -P check_install.cmake
+
+# Runs a command and stops with its output when it fails.
+function(run_or_fail what)
+    execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
+    if(NOT rc EQUAL 0)
+        message(FATAL_ERROR "${what} failed (${rc}):\n${out}")
+    endif()
+    message(STATUS "${what}: ok\n${out}")
+endfunction()
+
+foreach(tool DESKTOP_FILE_VALIDATE APPSTREAMCLI)
+    if(NOT ${tool} OR NOT EXISTS "${${tool}}")
+        message(FATAL_ERROR "${tool} not found: install desktop-file-utils and appstream")
+    endif()
+endforeach()
+
+file(REMOVE_RECURSE "${PREFIX}")
+run_or_fail("install" "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${PREFIX}")
+
+set(desktop "${PREFIX}/${DATADIR}/applications/tintmaze.desktop")
+set(metainfo "${PREFIX}/${DATADIR}/metainfo/io.github.tintmaze.Tintmaze.metainfo.xml")
+foreach(file "${PREFIX}/${BINDIR}/tintmaze" "${desktop}" "${metainfo}")
+    if(NOT EXISTS "${file}")
+        message(FATAL_ERROR "not installed: ${file}")
+    endif()
+endforeach()
+
+# Every icon is a PNG whose header gives the size of its folder.
+foreach(size IN LISTS ICON_SIZES)
+    set(icon "${PREFIX}/${DATADIR}/icons/hicolor/${size}x${size}/apps/tintmaze.png")
+    if(NOT EXISTS "${icon}")
+        message(FATAL_ERROR "not installed: ${icon}")
+    endif()
+    file(READ "${icon}" header LIMIT 24 HEX)
+    math(EXPR expected "${size}" OUTPUT_FORMAT HEXADECIMAL)
+    string(REGEX REPLACE "^0x" "" expected "${expected}")
+    string(LENGTH "${expected}" digits)
+    math(EXPR pad "8 - ${digits}")
+    string(REPEAT "0" ${pad} zeros)
+    set(dimension "${zeros}${expected}")
+    if(NOT header STREQUAL "89504e470d0a1a0a0000000d49484452${dimension}${dimension}")
+        message(FATAL_ERROR "${icon} is not a ${size}x${size} PNG (header ${header})")
+    endif()
+endforeach()
+
+run_or_fail("desktop-file-validate" "${DESKTOP_FILE_VALIDATE}" "${desktop}")
+run_or_fail("appstreamcli validate" "${APPSTREAMCLI}" validate --no-net "${metainfo}")

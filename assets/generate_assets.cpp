@@ -1,0 +1,284 @@
+// Draws the game's five pictures and the larger icon renderings into a folder:
+//   generate_assets <folder>
+// Everything is painted here from paths and pixels; the output is the same bytes on every run.
+#include <QCoreApplication>
+#include <QDir>
+#include <QImage>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+#include <QTransform>
+#include <algorithm>
+#include <cstdio>
+#include <iterator>
+#include <vector>
+
+#include "glyphs.h"
+
+namespace {
+
+constexpr int kBoardSize = 352;
+constexpr int kBoardEdge = 5;  // solid black pixels at every side of the board
+constexpr int kBoardFade = 6;  // pixels over which the edge fades to white
+constexpr QSize kLogoSize(650, 90);
+constexpr QSize kGameOverSize(360, 120);
+constexpr int kIconDesign = 48;  // the icon is drawn on a 48-unit square at every size
+constexpr int kIconSizes[] = {48, 64, 128, 256};
+constexpr int kPointerSize = 32;
+constexpr QPoint kPointerTip(15, 15);
+constexpr int kJpegQuality = 90;
+constexpr qreal kHighlightLift = 0.16;  // highlight offset, in stroke widths
+constexpr qreal kHighlightWidth = 0.3;  // highlight width, in stroke widths
+constexpr QColor kHighlight(255, 255, 255, 70);
+const QString kGameName = QStringLiteral("TINTMAZE");
+
+// Saves `image` as `name` in `folder`; reports and returns false when the file cannot be written.
+bool save(const QImage& image, const QDir& folder, const QString& name, int quality = -1) {
+    const QString path = folder.filePath(name);
+    if (image.save(path, nullptr, quality)) {
+        std::printf("wrote %s\n", qPrintable(path));
+        return true;
+    }
+    std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+    return false;
+}
+
+// Blurs the alpha of a premultiplied black image in place with three box passes of `radius`
+// (close to a Gaussian); pixels beyond the edges count as transparent.
+void blurAlpha(QImage& image, int radius) {
+    const int w = image.width();
+    const int h = image.height();
+    std::vector<int> alpha(w * h);
+    for (int y = 0; y < h; ++y) {
+        const QRgb* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = 0; x < w; ++x) alpha[y * w + x] = qAlpha(line[x]);
+    }
+    const int span = 2 * radius + 1;
+    std::vector<int> scratch(std::max(w, h));
+    auto pass = [&](int count, int length, int step, int stride) {
+        for (int i = 0; i < count; ++i) {
+            int* base = alpha.data() + i * stride;
+            for (int k = 0; k < length; ++k) scratch[k] = base[k * step];
+            int sum = 0;
+            for (int k = 0; k < std::min(radius, length); ++k) sum += scratch[k];
+            for (int k = 0; k < length; ++k) {
+                if (k + radius < length) sum += scratch[k + radius];
+                if (k - radius - 1 >= 0) sum -= scratch[k - radius - 1];
+                base[k * step] = (sum + span / 2) / span;
+            }
+        }
+    };
+    for (int round = 0; round < 3; ++round) {
+        pass(h, w, 1, w);
+        pass(w, h, w, 1);
+    }
+    for (int y = 0; y < h; ++y) {
+        QRgb* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < w; ++x) line[x] = qRgba(0, 0, 0, alpha[y * w + x]);
+    }
+}
+
+// Paints a soft black shadow of the letters of `skeleton` stroked `width` wide, moved by `offset`,
+// blurred by `radius`, at `opacity`.
+void paintShadow(QPainter& painter, const QPainterPath& skeleton, qreal width, QPointF offset,
+                 int radius, qreal opacity) {
+    QImage shadow(painter.device()->width(), painter.device()->height(),
+                  QImage::Format_ARGB32_Premultiplied);
+    shadow.fill(Qt::transparent);
+    {
+        QPainter p(&shadow);
+        p.setRenderHint(QPainter::Antialiasing);
+        strokeLetters(p, skeleton.translated(offset), width, Qt::black);
+    }
+    blurAlpha(shadow, radius);
+    painter.save();
+    painter.setOpacity(opacity);
+    painter.drawImage(0, 0, shadow);
+    painter.restore();
+}
+
+// Draws the letters of `skeleton` in `style`: an outline `edgeWidth` wide in `edge`, filled with a
+// vertical gradient from `top` to `bottom` over the letters' height around `centreY`, and a faint
+// highlight along the upper left of each stroke.
+void paintLetters(QPainter& painter, const QPainterPath& skeleton, const LetterStyle& style,
+                  qreal centreY, QColor top, QColor bottom, QColor edge, qreal edgeWidth) {
+    const qreal half = (style.capHeight + style.strokeWidth) / 2.0;
+    QLinearGradient fill(0.0, centreY - half, 0.0, centreY + half);
+    fill.setColorAt(0.0, top);
+    fill.setColorAt(1.0, bottom);
+    strokeLetters(painter, skeleton, style.strokeWidth + 2.0 * edgeWidth, edge);
+    strokeLetters(painter, skeleton, style.strokeWidth, fill);
+    const qreal lift = style.strokeWidth * kHighlightLift;
+    strokeLetters(painter, skeleton.translated(-0.75 * lift, -lift),
+                  style.strokeWidth * kHighlightWidth, kHighlight);
+}
+
+// The stretch that makes `word` in `style` exactly `width` pixels wide.
+qreal stretchToWidth(const QString& word, LetterStyle style, qreal width) {
+    style.stretch = 0.0;
+    const qreal fixed = wordWidth(word, style);
+    style.stretch = 1.0;
+    return (width - fixed) / (wordWidth(word, style) - fixed);
+}
+
+// White board, black edge of kBoardEdge pixels fading to white over the next kBoardFade pixels.
+QImage drawBoard() {
+    QImage board(kBoardSize, kBoardSize, QImage::Format_RGB32);
+    for (int y = 0; y < kBoardSize; ++y) {
+        QRgb* line = reinterpret_cast<QRgb*>(board.scanLine(y));
+        for (int x = 0; x < kBoardSize; ++x) {
+            const int d = std::min({x, y, kBoardSize - 1 - x, kBoardSize - 1 - y});
+            const int steps = kBoardFade + 1;
+            const int level = std::clamp(d - kBoardEdge + 1, 0, steps);
+            const int grey = (255 * level + steps / 2) / steps;
+            line[x] = qRgb(grey, grey, grey);
+        }
+    }
+    return board;
+}
+
+// The name in mid-grey curved capitals with dark outlines and a soft shadow, on white.
+QImage drawLogo() {
+    QImage logo(kLogoSize, QImage::Format_RGB32);
+    logo.fill(Qt::white);
+    LetterStyle style{54.0, 11.0, 9.0};
+    style.stretch = stretchToWidth(kGameName, style, 600.0);
+    const QPointF centre(kLogoSize.width() / 2.0 - 2.0, 41.0);
+    const QPainterPath skeleton = centredWordSkeleton(kGameName, style, centre);
+    QPainter painter(&logo);
+    painter.setRenderHint(QPainter::Antialiasing);
+    paintShadow(painter, skeleton, style.strokeWidth + 5.0, QPointF(4.0, 4.0), 3, 0.55);
+    paintLetters(painter, skeleton, style, centre.y(), QColor(0xa8, 0xa8, 0xa8),
+                 QColor(0x70, 0x70, 0x70), QColor(0x40, 0x40, 0x40), 2.5);
+    return logo;
+}
+
+// "GAME" over "OVER" in light grey curved capitals on black.
+QImage drawGameOver() {
+    QImage picture(kGameOverSize, QImage::Format_RGB32);
+    picture.fill(Qt::black);
+    LetterStyle style{40.0, 9.0, 8.0};
+    style.stretch = stretchToWidth(QStringLiteral("GAME"), style, 250.0);
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const qreal rows[] = {32.0, 88.0};
+    const QString words[] = {QStringLiteral("GAME"), QStringLiteral("OVER")};
+    for (int i = 0; i < 2; ++i) {
+        const QPointF centre(kGameOverSize.width() / 2.0, rows[i]);
+        paintLetters(painter, centredWordSkeleton(words[i], style, centre), style, rows[i],
+                     QColor(0xe4, 0xe4, 0xe4), QColor(0xb0, 0xb0, 0xb0), QColor(0x78, 0x78, 0x78),
+                     1.5);
+    }
+    return picture;
+}
+
+// One bar of the icon's X: a rounded grey band at `angle` degrees through the centre, crossed by
+// darker stripes and edged in light grey.
+void paintIconBar(QPainter& painter, qreal angle) {
+    const qreal half = kIconDesign / 2.0;
+    const QRectF bar(-29.0, -6.5, 58.0, 13.0);
+    QPainterPath band;
+    band.addRoundedRect(bar, 3.0, 3.0);
+    painter.save();
+    painter.translate(half, half);
+    painter.rotate(angle);
+    QLinearGradient body(0.0, bar.top(), 0.0, bar.bottom());
+    body.setColorAt(0.0, QColor(0xb8, 0xb8, 0xb8));
+    body.setColorAt(1.0, QColor(0x78, 0x78, 0x78));
+    painter.fillPath(band, body);
+    painter.setClipPath(band);
+    for (qreal x = bar.left() + 1.0; x < bar.right(); x += 4.0)
+        painter.fillRect(QRectF(x, bar.top(), 1.6, bar.height()), QColor(0x50, 0x50, 0x50));
+    painter.setClipping(false);
+    painter.strokePath(band, QPen(QColor(0xd0, 0xd0, 0xd0), 1.0));
+    painter.restore();
+}
+
+// The window icon at `size` pixels: a grey X of two patterned bars with the name across its
+// middle on a black band, on black.
+QImage drawIcon(int size) {
+    QImage icon(size, size, QImage::Format_RGB32);
+    icon.fill(Qt::black);
+    QPainter painter(&icon);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.scale(qreal(size) / kIconDesign, qreal(size) / kIconDesign);
+    paintIconBar(painter, 45.0);
+    paintIconBar(painter, -45.0);
+    const QRectF band(1.0, 18.5, kIconDesign - 2.0, 11.0);
+    painter.fillRect(band, Qt::black);
+    painter.setPen(QPen(QColor(0x90, 0x90, 0x90), 0.8));
+    painter.drawLine(band.topLeft(), band.topRight());
+    painter.drawLine(band.bottomLeft(), band.bottomRight());
+    LetterStyle style{5.6, 1.15, 0.9};
+    style.stretch = stretchToWidth(kGameName, style, 42.0);
+    strokeLetters(painter, centredWordSkeleton(kGameName, style, band.center()), style.strokeWidth,
+                  QColor(0xc8, 0xc8, 0xc8));
+    return icon;
+}
+
+// The pointer's arrow, one row of pixels per line from the tip down: 'B' is the black rim, 'o' the
+// inside, which becomes a white lattice with holes where both offsets from the tip are even.
+// clang-format off
+const char* const kArrowRows[] = {
+    "B",
+    "BB",
+    "BoB",
+    "BooB",
+    "BoooB",
+    "BooooB",
+    "BoooooB",
+    "BooooooB",
+    "BoooooooB",
+    "BooooooooB",
+    "BoooooBBBBB",
+    "BooBooB",
+    "BoB BooB",
+    "BB  BooB",
+    "B    BooB",
+    "     BooB",
+    "      BB",
+};
+// clang-format on
+
+// The pointer: an arrow pointing up and left with its tip at kPointerTip, a black rim around an
+// open white lattice; everything else transparent.
+QImage drawPointer() {
+    QImage pointer(kPointerSize, kPointerSize, QImage::Format_ARGB32);
+    pointer.fill(Qt::transparent);
+    for (int dy = 0; dy < int(std::size(kArrowRows)); ++dy) {
+        const QByteArray row(kArrowRows[dy]);
+        for (int dx = 0; dx < row.size(); ++dx) {
+            const QPoint at = kPointerTip + QPoint(dx, dy);
+            if (row[dx] == 'B')
+                pointer.setPixel(at, qRgba(0, 0, 0, 255));
+            else if (row[dx] == 'o' && (dx % 2 == 1 || dy % 2 == 1))
+                pointer.setPixel(at, qRgba(255, 255, 255, 255));
+        }
+    }
+    return pointer;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: generate_assets <folder>\n");
+        return 2;
+    }
+    QDir folder(QString::fromLocal8Bit(argv[1]));
+    if (!folder.mkpath(QStringLiteral("."))) {
+        std::fprintf(stderr, "cannot create %s\n", argv[1]);
+        return 1;
+    }
+    bool ok = save(drawBoard(), folder, QStringLiteral("board.bmp"));
+    ok = save(drawLogo(), folder, QStringLiteral("logo.bmp")) && ok;
+    ok = save(drawGameOver(), folder, QStringLiteral("gameover.jpg"), kJpegQuality) && ok;
+    for (int size : kIconSizes) {
+        const QString name = size == kIconDesign ? QStringLiteral("icon.png")
+                                                 : QStringLiteral("icon-%1.png").arg(size);
+        ok = save(drawIcon(size), folder, name) && ok;
+    }
+    ok = save(drawPointer(), folder, QStringLiteral("pointer.png")) && ok;
+    return ok ? 0 : 1;
+}
