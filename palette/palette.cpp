@@ -1,0 +1,79 @@
+#include "palette/palette.h"
+
+#include <QtEndian>
+
+#include <cstring>
+
+namespace {
+
+constexpr int kComponentBytes = 2;
+constexpr int kColourRecordBytes = 3 * kComponentBytes;
+
+qint16 clampedComponent(const char* bytes) {
+    return qint16(qBound(0, int(qFromLittleEndian<qint16>(bytes)), kComponentMax));
+}
+
+void appendComponent(QByteArray& bytes, qint16 component) {
+    char little[kComponentBytes];
+    qToLittleEndian<qint16>(component, little);
+    bytes.append(little, kComponentBytes);
+}
+
+}  // namespace
+
+ColourRecord& ColourTable::operator[](int index) {
+    Q_ASSERT(index >= 1 && index <= kColourCount);
+    return records[size_t(index - 1)];
+}
+
+const ColourRecord& ColourTable::operator[](int index) const {
+    Q_ASSERT(index >= 1 && index <= kColourCount);
+    return records[size_t(index - 1)];
+}
+
+ColourTable defaultPalette() {
+    return {{{
+        {0, 0, 0},        // black
+        {0, 0, 255},      // blue
+        {0, 255, 0},      // green
+        {255, 0, 0},      // red
+        {255, 0, 255},    // purple
+        {255, 255, 0},    // yellow
+        {192, 192, 192},  // grey
+    }}};
+}
+
+ColourTable decodePalette(QByteArrayView file) {
+    // What a short file does not cover stays zero.
+    QByteArray bytes(kPaletteFileBytes, '\0');
+    if (!file.isEmpty()) {
+        std::memcpy(bytes.data(), file.data(), size_t(qMin<qsizetype>(file.size(), bytes.size())));
+    }
+    ColourTable table;
+    for (int index = 1; index <= kColourCount; ++index) {
+        const char* record = bytes.constData() + kColourRecordBytes * (index - 1);
+        table[index] = {clampedComponent(record), clampedComponent(record + kComponentBytes),
+                        clampedComponent(record + 2 * kComponentBytes)};
+    }
+    return table;
+}
+
+QByteArray encodePalette(const ColourTable& table) {
+    QByteArray bytes;
+    bytes.reserve(kPaletteFileBytes);
+    for (int index = 1; index <= kColourCount; ++index) {
+        appendComponent(bytes, table[index].red);
+        appendComponent(bytes, table[index].green);
+        appendComponent(bytes, table[index].blue);
+    }
+    return bytes;
+}
+
+std::array<qint32, kColourCount> colourValuesOf(const ColourTable& table) {
+    std::array<qint32, kColourCount> values{};
+    for (int k = 0; k < kColourCount; ++k) {
+        const ColourRecord& record = table[k + 1];
+        values[size_t(k)] = packColour(record.red, record.green, record.blue);
+    }
+    return values;
+}

@@ -1,0 +1,57 @@
+// The seven-colour palette, its file jx.iro and the arithmetic of the colour panel's sliders.
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QtGlobal>
+
+#include <array>
+
+constexpr int kColourCount = 7, kPaletteFileBytes = 42;
+constexpr int kComponentMax = 255;
+
+// One palette entry; the game keeps each component within 0..255.
+struct ColourRecord {
+    qint16 red = 0, green = 0, blue = 0;
+    bool operator==(const ColourRecord&) const = default;
+};
+
+// colourRGB: seven records indexed 1..7 as the game does (record k+1 is colour k).
+struct ColourTable {
+    std::array<ColourRecord, kColourCount> records;
+    // index 1..7; anything else is a programming error.
+    ColourRecord& operator[](int index);
+    const ColourRecord& operator[](int index) const;
+    bool operator==(const ColourTable&) const = default;
+};
+
+// Black, blue, green, red, purple, yellow and grey 192.
+ColourTable defaultPalette();
+
+// Decodes jx.iro: components missing from a short file read as 0; a component outside 0..255 is
+// clamped; bytes past kPaletteFileBytes are ignored.
+ColourTable decodePalette(QByteArrayView file);
+
+// The kPaletteFileBytes bytes of the table, each component little-endian signed 16-bit.
+QByteArray encodePalette(const ColourTable& table);
+
+// The packed colour value red + 256 * green + 65536 * blue.
+constexpr qint32 packColour(int red, int green, int blue) {
+    return red + 256 * green + 65536 * blue;
+}
+
+// colourValues: entry k is the packed colour of record k+1.
+std::array<qint32, kColourCount> colourValuesOf(const ColourTable& table);
+
+// The colour panel's sliders: value v (0 top .. 255 bottom) stands for component 255 - v.
+constexpr int componentOfSlider(int value) {
+    return kComponentMax - value;
+}
+constexpr int sliderOfComponent(int component) {
+    return kComponentMax - component;
+}
+
+// Preview colour of one colour's three slider values: 0xFFFFFF - (vr + 256*vg + 65536*vb).
+constexpr qint32 previewColour(int vr, int vg, int vb) {
+    return 0xFFFFFF - packColour(vr, vg, vb);
+}

@@ -1,0 +1,99 @@
+#include "scores/highscores.h"
+
+#include "scores/cp932.h"
+
+#include <QtEndian>
+
+#include <cstring>
+
+namespace {
+
+const QString kDefaultPlayerName = QStringLiteral("No Name");
+constexpr char kPaddingByte = ' ';
+
+// The name's bytes cut to the field without leaving the first half of a double-byte character
+// at its end (a space takes that place), then padded with spaces.
+QByteArray nameField(QStringView name) {
+    const QByteArray encoded = cp932::encode(fixedLengthName(name));
+    QByteArray field;
+    field.reserve(kNameBytes);
+    for (qsizetype i = 0; i < encoded.size() && field.size() < kNameBytes; ++i) {
+        const auto byte = uchar(encoded[i]);
+        const bool doubleByte = cp932::isLeadByte(byte) && i + 1 < encoded.size();
+        if (doubleByte && field.size() + 2 > kNameBytes) break;
+        field += encoded[i];
+        if (doubleByte) field += encoded[++i];
+    }
+    field.append(kNameBytes - field.size(), kPaddingByte);
+    return field;
+}
+
+}  // namespace
+
+HighScoreRecord& HighScoreTable::operator[](int level) {
+    Q_ASSERT(level >= 1 && level <= kLevelCount);
+    return records[size_t(level - 1)];
+}
+
+const HighScoreRecord& HighScoreTable::operator[](int level) const {
+    Q_ASSERT(level >= 1 && level <= kLevelCount);
+    return records[size_t(level - 1)];
+}
+
+QString fixedLengthName(QStringView text) {
+    QString name = text.left(kNameChars).toString();
+    name.append(QString(kNameChars - name.size(), QLatin1Char(' ')));
+    return name;
+}
+
+HighScoreRecord defaultHighScoreRecord() {
+    return {fixedLengthName(kDefaultPlayerName), 0};
+}
+
+HighScoreTable defaultHighScores() {
+    HighScoreTable table;
+    table.records.fill(defaultHighScoreRecord());
+    return table;
+}
+
+HighScoreTable clearedHighScores() {
+    HighScoreTable table;
+    table.records.fill({QString(kNameChars, QChar::Null), 0});
+    return table;
+}
+
+HighScoreTable decodeHighScores(QByteArrayView file) {
+    // What the file does not cover stays zero bytes, which decode to the cleared state.
+    QByteArray bytes(kHighScoreFileBytes, '\0');
+    if (!file.isEmpty()) {
+        std::memcpy(bytes.data(), file.data(), size_t(qMin<qsizetype>(file.size(), bytes.size())));
+    }
+    HighScoreTable table;
+    for (int level = 1; level <= kLevelCount; ++level) {
+        const char* record = bytes.constData() + kHighScoreRecordBytes * (level - 1);
+        table[level].playerName =
+            fixedLengthName(cp932::decode(QByteArrayView(record, kNameBytes)));
+        table[level].bestScore = qFromLittleEndian<qint16>(record + kNameBytes);
+    }
+    return table;
+}
+
+QByteArray encodeHighScores(const HighScoreTable& table) {
+    QByteArray bytes;
+    bytes.reserve(kHighScoreFileBytes);
+    for (int level = 1; level <= kLevelCount; ++level) {
+        bytes += nameField(table[level].playerName);
+        char score[sizeof(qint16)];
+        qToLittleEndian<qint16>(table[level].bestScore, score);
+        bytes.append(score, sizeof score);
+    }
+    return bytes;
+}
+
+QString enteredName(QStringView typed) {
+    QStringView name = typed.left(kEnteredNameMaxChars);
+    const bool splitsPair = name.size() < typed.size() && name.back().isHighSurrogate() &&
+                            typed[name.size()].isLowSurrogate();
+    if (splitsPair) name.chop(1);
+    return name.toString();
+}

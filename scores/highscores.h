@@ -1,0 +1,55 @@
+// The table of the best result of each level and its file jx.hsd.
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <QStringView>
+#include <QtGlobal>
+
+#include <array>
+
+constexpr int kLevelCount = 9, kNameChars = 54, kNameBytes = 54, kHighScoreRecordBytes = 56,
+              kHighScoreFileBytes = 504;
+constexpr int kEnteredNameMaxChars = 27;
+
+// One slot: the holder's name and the best score of its level.
+struct HighScoreRecord {
+    QString playerName;  // always exactly kNameChars characters
+    qint16 bestScore = 0;
+    bool operator==(const HighScoreRecord&) const = default;
+};
+
+// The nine slots; slot n belongs to level n (1..9), as the game indexes them.
+struct HighScoreTable {
+    // Not named "slots": Qt defines that word away as a macro.
+    std::array<HighScoreRecord, kLevelCount> records;
+    // level 1..9; anything else is a programming error.
+    HighScoreRecord& operator[](int level);
+    const HighScoreRecord& operator[](int level) const;
+    bool operator==(const HighScoreTable&) const = default;
+};
+
+// The text padded with spaces, or cut, to exactly kNameChars characters.
+QString fixedLengthName(QStringView text);
+
+// "No Name" followed by spaces, score 0.
+HighScoreRecord defaultHighScoreRecord();
+
+// The default record in every slot.
+HighScoreTable defaultHighScores();
+
+// Every name kNameChars NUL characters, every score 0: the table before a file is read over it.
+HighScoreTable clearedHighScores();
+
+// Decodes the start of a jx.hsd file; bytes not covered by a short file keep the cleared state;
+// bytes past kHighScoreFileBytes are ignored.
+HighScoreTable decodeHighScores(QByteArrayView file);
+
+// The kHighScoreFileBytes bytes of the table: each name encoded from its whole field, cut to
+// kNameBytes without splitting a double-byte character, padded with spaces; scores little-endian.
+QByteArray encodeHighScores(const HighScoreTable& table);
+
+// The name the entry box stores: at most its first kEnteredNameMaxChars characters, never half
+// of a surrogate pair.
+QString enteredName(QStringView typed);

@@ -1,0 +1,251 @@
+// Reading and saving the data files: nothing the player has stored is ever lost to a failed save.
+#include "window/datafile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <grp.h>
+#include <pwd.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <memory>
+
+namespace {
+
+const QByteArray kOld = QByteArray("old holder ").repeated(60);  // 660 bytes
+const QByteArray kRecords = QByteArray("new").repeated(168);     // 504 bytes
+
+// What a forked child reports about its save.
+enum ChildResult { kSaved = 10, kRefused, kRefusedSilently, kCannotDropPrivileges };
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+QByteArray contentOf(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+}  // namespace
+
+class TestDataFile : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void init();
+    void cleanup();
+    void tellsFilesFromFolders_data();
+    void tellsFilesFromFolders();
+    void readsWholeFile();
+    void savesOverTheStart_data();
+    void savesOverTheStart();
+    void keepsPermissions();
+    void refusesFolderNamedLikeTheFile();
+    void followsLinkAndKeepsIt();
+    void createsTargetOfDanglingLink();
+    void refusesWhatItMayNotWrite_data();
+    void refusesWhatItMayNotWrite();
+    void keepsOldFileWhenDiskIsFull();
+
+  private:
+    QString pathOf(const QString& name) const { return folder->filePath(name); }
+    QString file() const { return pathOf(QStringLiteral("jx.hsd")); }
+    // Entries of the test folder: a failed save must leave no temporary file behind.
+    QStringList entries() const {
+        return QDir(folder->path())
+            .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    }
+    int saveInChild(bool asOtherUser, rlim_t sizeLimit = RLIM_INFINITY);
+
+    std::unique_ptr<QTemporaryDir> folder;
+};
+
+void TestDataFile::init() {
+    folder = std::make_unique<QTemporaryDir>();
+    QVERIFY(folder->isValid());
+}
+
+void TestDataFile::cleanup() {
+    QFile::setPermissions(folder->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    folder.reset();
+}
+
+// Saves kRecords over file() in a forked child, as user nobody when running as root and
+// `asOtherUser` is set, with a file-size limit if given; returns a ChildResult or -1.
+int TestDataFile::saveInChild(bool asOtherUser, rlim_t sizeLimit) {
+    const bool dropPrivileges = asOtherUser && geteuid() == 0;
+    const passwd* nobody = dropPrivileges ? getpwnam("nobody") : nullptr;
+    if (dropPrivileges && !nobody) return kCannotDropPrivileges;
+    const uid_t uid = nobody ? nobody->pw_uid : 0;
+    const gid_t gid = nobody ? nobody->pw_gid : 0;
+    const QString path = file();
+
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (dropPrivileges &&
+            (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0)) {
+            _exit(kCannotDropPrivileges);
+        }
+        if (sizeLimit != RLIM_INFINITY) {
+            signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{sizeLimit, sizeLimit};
+            if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(kCannotDropPrivileges);
+        }
+        QString why;
+        const bool saved = saveOverStart(path, kRecords, &why);
+        _exit(saved ? kSaved : why.isEmpty() ? kRefusedSilently : kRefused);
+    }
+    if (pid < 0) return -1;
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+void TestDataFile::tellsFilesFromFolders_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("exists");
+    QTest::newRow("file") << "jx.hsd" << true;
+    QTest::newRow("hidden file") << ".jx.hsd" << true;
+    QTest::newRow("read-only file") << "read-only" << true;
+    QTest::newRow("missing") << "jx.iro" << false;
+    QTest::newRow("folder") << "folder" << false;
+    QTest::newRow("link to a file") << "link" << true;
+    QTest::newRow("link to a folder") << "folder-link" << false;
+    QTest::newRow("dangling link") << "dangling" << false;
+}
+
+void TestDataFile::tellsFilesFromFolders() {
+    QFETCH(QString, name);
+    QFETCH(bool, exists);
+    writeFile(pathOf("jx.hsd"), kOld);
+    writeFile(pathOf(".jx.hsd"), kOld);
+    writeFile(pathOf("read-only"), kOld);
+    QVERIFY(QFile::setPermissions(pathOf("read-only"), QFile::ReadOwner));
+    QVERIFY(QDir(folder->path()).mkdir("folder"));
+    QVERIFY(QFile::link("jx.hsd", pathOf("link")));
+    QVERIFY(QFile::link("folder", pathOf("folder-link")));
+    QVERIFY(QFile::link("nowhere", pathOf("dangling")));
+    QCOMPARE(dataFileExists(pathOf(name)), exists);
+}
+
+void TestDataFile::readsWholeFile() {
+    writeFile(file(), kOld);
+    QCOMPARE(readDataFile(file()), std::optional(kOld));
+    writeFile(pathOf("empty"), {});
+    QCOMPARE(readDataFile(pathOf("empty")), std::optional(QByteArray()));
+    QCOMPARE(readDataFile(pathOf("missing")), std::nullopt);
+    QVERIFY(QDir(folder->path()).mkdir("folder"));
+    QCOMPARE(readDataFile(pathOf("folder")), std::nullopt);
+}
+
+void TestDataFile::savesOverTheStart_data() {
+    QTest::addColumn<int>("oldSize");  // -1: no file yet
+    QTest::addColumn<QByteArray>("saved");
+    QTest::newRow("new file") << -1 << kRecords;
+    QTest::newRow("empty file") << 0 << kRecords;
+    QTest::newRow("shorter file") << 100 << kRecords;
+    QTest::newRow("same size") << 504 << kRecords;
+    QTest::newRow("longer file keeps its tail") << 660 << kRecords + kOld.mid(504);
+}
+
+void TestDataFile::savesOverTheStart() {
+    QFETCH(int, oldSize);
+    QFETCH(QByteArray, saved);
+    if (oldSize >= 0) writeFile(file(), kOld.left(oldSize));
+    QString why;
+    QVERIFY2(saveOverStart(file(), kRecords, &why), qPrintable(why));
+    QCOMPARE(contentOf(file()), saved);
+    QCOMPARE(entries(), QStringList{"jx.hsd"});
+}
+
+void TestDataFile::keepsPermissions() {
+    writeFile(file(), kOld);
+    const auto permissions = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther;
+    QVERIFY(QFile::setPermissions(file(), permissions));
+    QVERIFY(saveOverStart(file(), kRecords));
+    const auto ownerGroupOther = QFileDevice::Permissions::fromInt(0x7077);
+    QCOMPARE(QFileInfo(file()).permissions() & ownerGroupOther, permissions);
+}
+
+void TestDataFile::refusesFolderNamedLikeTheFile() {
+    QVERIFY(QDir(folder->path()).mkpath("jx.hsd"));
+    writeFile(pathOf("jx.hsd/inside"), kOld);
+    QString why;
+    QVERIFY(!saveOverStart(file(), kRecords, &why));
+    QVERIFY(!why.isEmpty());
+    QVERIFY(QFileInfo(file()).isDir());
+    QCOMPARE(QDir(file()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+             QStringList{"inside"});
+    QCOMPARE(contentOf(pathOf("jx.hsd/inside")), kOld);
+}
+
+void TestDataFile::followsLinkAndKeepsIt() {
+    QVERIFY(QDir(folder->path()).mkdir("real"));
+    writeFile(pathOf("real/scores"), kOld);
+    QVERIFY(QFile::link("real/scores", file()));
+    QString why;
+    QVERIFY2(saveOverStart(file(), kRecords, &why), qPrintable(why));
+    QVERIFY(QFileInfo(file()).isSymLink());
+    QCOMPARE(QFileInfo(file()).symLinkTarget(), pathOf("real/scores"));
+    QCOMPARE(contentOf(pathOf("real/scores")), kRecords + kOld.mid(504));
+    QCOMPARE(QDir(pathOf("real")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+             QStringList{"scores"});
+}
+
+void TestDataFile::createsTargetOfDanglingLink() {
+    QVERIFY(QFile::link("target", file()));
+    QVERIFY(saveOverStart(file(), kRecords));
+    QVERIFY(QFileInfo(file()).isSymLink());
+    QCOMPARE(contentOf(pathOf("target")), kRecords);
+}
+
+void TestDataFile::refusesWhatItMayNotWrite_data() {
+    QTest::addColumn<int>("filePermissions");
+    QTest::addColumn<bool>("folderWritable");
+    const auto readWrite =
+        QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther | QFile::WriteOther;
+    QTest::newRow("read-only folder") << int(readWrite.toInt()) << false;
+    QTest::newRow("read-only file") << int((QFile::ReadOwner | QFile::ReadOther).toInt()) << true;
+    QTest::newRow("longer file it cannot read")
+        << int((QFile::WriteOwner | QFile::WriteOther).toInt()) << true;
+}
+
+// Run by another user when the tests run as root, who may write anything.
+void TestDataFile::refusesWhatItMayNotWrite() {
+    QFETCH(int, filePermissions);
+    QFETCH(bool, folderWritable);
+    writeFile(file(), kOld);
+    QVERIFY(QFile::setPermissions(file(), QFile::Permissions::fromInt(filePermissions)));
+    auto folderPermissions =
+        QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther;
+    if (folderWritable) folderPermissions |= QFile::WriteOwner | QFile::WriteOther;
+    QVERIFY(QFile::setPermissions(folder->path(), folderPermissions));
+
+    const int result = saveInChild(true);
+    if (result == kCannotDropPrivileges)
+        QSKIP("cannot switch to another user to lose root's rights");
+    QCOMPARE(result, int(kRefused));
+    QVERIFY(QFile::setPermissions(file(), QFile::ReadOwner | QFile::WriteOwner));
+    QCOMPARE(contentOf(file()), kOld);
+    QCOMPARE(entries(), QStringList{"jx.hsd"});
+}
+
+void TestDataFile::keepsOldFileWhenDiskIsFull() {
+    writeFile(file(), kOld);
+    // Room for 256 bytes only: the new copy cannot be written whole.
+    QCOMPARE(saveInChild(false, 256), int(kRefused));
+    QCOMPARE(contentOf(file()), kOld);
+    QCOMPARE(entries(), QStringList{"jx.hsd"});
+}
+
+QTEST_GUILESS_MAIN(TestDataFile)
+#include "test_datafile.moc"

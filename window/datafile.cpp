@@ -1,0 +1,62 @@
+#include "window/datafile.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace {
+
+bool fail(QString* why, const QString& reason) {
+    if (why) *why = reason;
+    return false;
+}
+
+}  // namespace
+
+bool dataFileExists(const QString& path) {
+    return QFileInfo(path).isFile();
+}
+
+std::optional<QByteArray> readDataFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) return std::nullopt;
+    return bytes;
+}
+
+bool saveOverStart(const QString& path, const QByteArray& records, QString* why) {
+    const QFileInfo existing(path);  // follows a link to its target
+    if (existing.isDir()) return fail(why, QStringLiteral("%1 is a folder").arg(path));
+
+    QByteArray content = records;
+    if (existing.exists()) {
+        // Replacing the file needs only the folder's permission, so its own is checked here.
+        if (!existing.isWritable()) return fail(why, QStringLiteral("%1 is read-only").arg(path));
+        if (existing.size() > records.size()) {
+            const std::optional<QByteArray> old = readDataFile(path);
+            if (!old) return fail(why, QStringLiteral("cannot read the end of %1").arg(path));
+            content += old->mid(records.size());
+        }
+    }
+
+    // Unbuffered, so that a failed write shows in write() and not as a lost final flush.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        return fail(why, QStringLiteral("cannot create %1: %2").arg(path, file.errorString()));
+    }
+    const qint64 written = file.write(content);
+    if (written != content.size()) {
+        // A full disk may take part of the bytes without an error.
+        const QString reason =
+            file.error() != QFileDevice::NoError
+                ? file.errorString()
+                : QStringLiteral("only %1 of %2 bytes written").arg(written).arg(content.size());
+        file.cancelWriting();
+        return fail(why, QStringLiteral("cannot write %1: %2").arg(path, reason));
+    }
+    if (!file.commit()) {
+        return fail(why, QStringLiteral("cannot save %1: %2").arg(path, file.errorString()));
+    }
+    return true;
+}

@@ -1,0 +1,20 @@
+// The one place the game touches its data files jx.hsd and jx.iro.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+// True when a file (or a link to one) of that name exists; a directory of that name does not
+// count.
+bool dataFileExists(const QString& path);
+
+// The whole file, or nullopt when it cannot be opened or read.
+std::optional<QByteArray> readDataFile(const QString& path);
+
+// Writes `records` over the start of the file, keeping any bytes of a longer existing file past
+// them, by replacing the file atomically; a link is followed and kept, permissions are kept.
+// On failure the old file stays byte for byte as it was, `why` (if given) says what failed, and
+// it returns false.
+bool saveOverStart(const QString& path, const QByteArray& records, QString* why = nullptr);
