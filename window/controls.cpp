@@ -1,0 +1,333 @@
+#include "window/controls.h"
+
+#include "window/twips.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStyle>
+
+QColor colourFromValue(qint32 value) {
+    return QColor(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF);
+}
+
+qint32 valueFromColour(const QColor& colour) {
+    return colour.red() + 256 * colour.green() + 65536 * colour.blue();
+}
+
+namespace {
+
+Qt::Alignment qtAlignment(Align align) {
+    switch (align) {
+        case Align::Right:
+            return Qt::AlignRight;
+        case Align::Centre:
+            return Qt::AlignHCenter;
+        case Align::Left:
+            break;
+    }
+    return Qt::AlignLeft;
+}
+
+void setPaletteColour(QWidget* widget, QPalette::ColorRole role, qint32 value) {
+    QPalette palette = widget->palette();
+    palette.setColor(role, colourFromValue(value));
+    widget->setPalette(palette);
+}
+
+// The stand-in fonts run a little wider than the ones the window was laid out with: a caption that
+// would just miss its one-line label is drawn slightly condensed instead of broken over a line
+// that the label cannot show.
+QFont fittedFont(const QFont& font, const QString& text, const QRect& area) {
+    constexpr int kNarrowestStretch = 80;
+    const QFontMetrics metrics(font);
+    const int needed = metrics.horizontalAdvance(text);
+    if (needed <= area.width() || area.height() >= 2 * metrics.lineSpacing()) return font;
+    const int stretch = 100 * area.width() / needed;
+    if (stretch < kNarrowestStretch) return font;
+    QFont narrower = font;
+    narrower.setStretch(stretch);
+    return narrower;
+}
+
+}  // namespace
+
+// --- Placement and clicks -------------------------------------------------------------------
+
+void Placement::place(qint32 left, qint32 top, qint32 width, qint32 height) {
+    left_ = left;
+    top_ = top;
+    width_ = width;
+    height_ = height;
+    widget_->setGeometry(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width),
+                         twipsToPixels(height));
+}
+
+void Placement::setVisible(bool visible) {
+    visible_ = visible;
+    widget_->setVisible(visible);
+}
+
+void Clickable::pressed(QMouseEvent* event) {
+    armed_ = event->button() == Qt::LeftButton;
+    event->accept();
+}
+
+void Clickable::released(QWidget* self, QMouseEvent* event) {
+    event->accept();
+    const bool click = armed_ && event->button() == Qt::LeftButton &&
+                       self->rect().contains(event->position().toPoint());
+    armed_ = false;
+    if (click && onClick) onClick();
+}
+
+// --- Label ----------------------------------------------------------------------------------
+
+Label::Label(QWidget* container) : QWidget(container), Placement(this) {
+    setAttribute(Qt::WA_OpaquePaintEvent, false);
+}
+
+void Label::setCaption(const QString& caption) {
+    if (caption == caption_) return;
+    caption_ = caption;
+    update();
+}
+
+void Label::setForeColor(qint32 colour) {
+    if (colour == foreColor_) return;
+    foreColor_ = colour;
+    setPaletteColour(this, QPalette::WindowText, colour);
+}
+
+void Label::setBackColor(qint32 colour) {
+    backColor_ = colour;
+    setPaletteColour(this, QPalette::Window, colour);
+}
+
+void Label::setBackStyle(BackStyle style) {
+    backStyle_ = style;
+    update();
+}
+
+void Label::setBorder(Border border) {
+    border_ = border;
+    update();
+}
+
+void Label::setAlignment(Align align) {
+    align_ = align;
+    update();
+}
+
+QString Label::shownText() const {
+    QString text = caption_.left(caption_.indexOf(QChar(0)) < 0 ? caption_.size()
+                                                                : caption_.indexOf(QChar(0)));
+    while (text.endsWith(QLatin1Char(' '))) text.chop(1);
+    return text;
+}
+
+void Label::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    QRect area = rect();
+    if (backStyle_ == BackStyle::Opaque) painter.fillRect(area, palette().color(QPalette::Window));
+    if (border_ == Border::Single) {
+        painter.setPen(Qt::black);
+        painter.drawRect(area.adjusted(0, 0, -1, -1));
+        area.adjust(1, 1, -1, -1);
+    }
+    painter.setPen(palette().color(QPalette::WindowText));
+    painter.setFont(fittedFont(font(), shownText(), area));
+    painter.drawText(area, qtAlignment(align_) | Qt::AlignTop | Qt::TextWordWrap, shownText());
+}
+
+// --- Picture box ----------------------------------------------------------------------------
+
+PictureBox::PictureBox(QWidget* container) : QWidget(container), Placement(this) {
+    setAutoFillBackground(true);
+}
+
+void PictureBox::setPicture(const QPixmap& picture) {
+    picture_ = picture;
+    update();
+}
+
+void PictureBox::setBackColor(qint32 colour) {
+    setPaletteColour(this, QPalette::Window, colour);
+}
+
+void PictureBox::paintEvent(QPaintEvent*) {
+    if (picture_.isNull()) return;
+    QPainter painter(this);
+    painter.drawPixmap(0, 0, picture_);
+}
+
+// --- Push button ----------------------------------------------------------------------------
+
+CommandButton::CommandButton(QWidget* container, const QString& caption)
+    : QPushButton(caption, container), Placement(this) {
+    connect(this, &QPushButton::clicked, this, [this] {
+        if (onClick) onClick();
+    });
+}
+
+void CommandButton::setBackColor(qint32 colour) {
+    setPaletteColour(this, QPalette::Button, colour);
+}
+
+void CommandButton::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    const QRect area = rect();
+    painter.fillRect(area, palette().color(QPalette::Button));
+    const bool down = isDown();
+    const QColor light(255, 255, 255), dark(64, 64, 64), shadow(128, 128, 128);
+    painter.setPen(down ? dark : light);
+    painter.drawLine(area.topLeft(), area.topRight());
+    painter.drawLine(area.topLeft(), area.bottomLeft());
+    painter.setPen(down ? light : dark);
+    painter.drawLine(area.bottomLeft(), area.bottomRight());
+    painter.drawLine(area.topRight(), area.bottomRight());
+    painter.setPen(shadow);
+    painter.drawRect(area.adjusted(1, 1, -2, -2));
+    if (hasFocus()) {
+        painter.setPen(QPen(Qt::black, 1, Qt::DotLine));
+        painter.drawRect(area.adjusted(4, 4, -5, -5));
+    }
+    painter.setFont(font());
+    const QRect textArea = down ? area.translated(1, 1) : area;
+    style()->drawItemText(&painter, textArea, Qt::AlignCenter | Qt::TextShowMnemonic, palette(),
+                          isEnabled(), text(), QPalette::ButtonText);
+}
+
+// --- Frame ----------------------------------------------------------------------------------
+
+Frame::Frame(QWidget* container, const QString& caption)
+    : QWidget(container), Placement(this), caption_(caption) {
+    setAutoFillBackground(true);
+}
+
+void Frame::setColours(qint32 back, qint32 fore) {
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, colourFromValue(back));
+    palette.setColor(QPalette::WindowText, colourFromValue(fore));
+    setPalette(palette);
+}
+
+void Frame::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setFont(font());
+    const QFontMetrics metrics(font());
+    const int titleMiddle = metrics.height() / 2;
+    const QRect box = rect().adjusted(0, titleMiddle, -1, -1);
+    painter.setPen(QColor(128, 128, 128));
+    painter.drawRect(box);
+    painter.setPen(QColor(255, 255, 255));
+    painter.drawRect(box.adjusted(1, 1, 1, 1));
+    if (caption_.isEmpty()) return;
+    const QRect title(8, 0, metrics.horizontalAdvance(caption_) + 4, metrics.height());
+    painter.fillRect(title, palette().color(QPalette::Window));
+    painter.setPen(palette().color(QPalette::WindowText));
+    painter.drawText(title, Qt::AlignCenter, caption_);
+}
+
+// --- Text box -------------------------------------------------------------------------------
+
+TextBox::TextBox(QWidget* container, const QString& text)
+    : QLineEdit(text, container), Placement(this) {
+    setFrame(true);
+}
+
+void TextBox::setColours(qint32 back, qint32 fore) {
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Base, colourFromValue(back));
+    palette.setColor(QPalette::Text, colourFromValue(fore));
+    setPalette(palette);
+}
+
+// --- Scroll bar -----------------------------------------------------------------------------
+
+ScrollBar::ScrollBar(QWidget* container, Qt::Orientation orientation, int min, int max, int value)
+    : QScrollBar(orientation, container), Placement(this) {
+    setRange(min, max);
+    setValue(value);
+    setSingleStep(1);
+    setPageStep(1);
+    connect(this, &QScrollBar::sliderPressed, this, [this] { valueAtPress_ = this->value(); });
+    connect(this, &QScrollBar::valueChanged, this, [this] {
+        const auto& handler = isSliderDown() ? onScroll : onChange;
+        if (handler) handler();
+    });
+    connect(this, &QScrollBar::sliderReleased, this, [this] {
+        if (this->value() != valueAtPress_ && onChange) onChange();
+    });
+}
+
+// --- Line and shape -------------------------------------------------------------------------
+
+Line::Line(QWidget* container) : QWidget(container) {
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
+void Line::setPoints(qint32 x1, qint32 y1, qint32 x2, qint32 y2) {
+    x1_ = x1;
+    y1_ = y1;
+    x2_ = x2;
+    y2_ = y2;
+    const QRect span = QRect(QPoint(twipsToPixels(x1), twipsToPixels(y1)),
+                             QPoint(twipsToPixels(x2), twipsToPixels(y2)))
+                           .normalized();
+    setGeometry(span.adjusted(0, 0, 1, 1));
+    update();
+}
+
+void Line::setBorderColor(qint32 colour) {
+    colour_ = colourFromValue(colour);
+    update();
+}
+
+void Line::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setPen(colour_);
+    const QPoint origin = pos();
+    painter.drawLine(QPoint(twipsToPixels(x1_), twipsToPixels(y1_)) - origin,
+                     QPoint(twipsToPixels(x2_), twipsToPixels(y2_)) - origin);
+}
+
+Shape::Shape(QWidget* container) : QWidget(container), Placement(this) {
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
+void Shape::setColours(qint32 fill, qint32 outline) {
+    fill_ = colourFromValue(fill);
+    outline_ = colourFromValue(outline);
+    update();
+}
+
+void Shape::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const int side = qMin(QWidget::width(), QWidget::height()) - 1;
+    const QRect circle((QWidget::width() - side) / 2, (QWidget::height() - side) / 2, side, side);
+    painter.setPen(outline_);
+    painter.setBrush(fill_);
+    painter.drawEllipse(circle);
+}
+
+// --- Timer ----------------------------------------------------------------------------------
+
+Timer::Timer() {
+    timer_.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&timer_, &QTimer::timeout, [this] {
+        if (onTimer) onTimer();
+    });
+}
+
+void Timer::setInterval(int milliseconds) {
+    timer_.setInterval(milliseconds);
+}
+
+void Timer::setEnabled(bool enabled) {
+    if (enabled == timer_.isActive()) return;
+    if (enabled)
+        timer_.start();
+    else
+        timer_.stop();
+}

@@ -1,0 +1,216 @@
+#pragma once
+// The control kinds the window is built from, a thin layer over Qt widgets that speaks the
+// window description's language: geometry in twips, captions, colour values (red + 256 green
+// + 65536 blue), back style, border, alignment, visibility and click / change / scroll events.
+
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTimer>
+#include <QWidget>
+
+#include <functional>
+
+// A packed colour value as a QColor, and back.
+QColor colourFromValue(qint32 value);
+qint32 valueFromColour(const QColor& colour);
+
+enum class BackStyle { Transparent, Opaque };
+enum class Border { None, Single };
+enum class Align { Left, Right, Centre };
+
+// The geometry in twips every control keeps; reading a property back gives exactly what was set.
+class Placement {
+  public:
+    explicit Placement(QWidget* widget) : widget_(widget) {}
+    qint32 left() const { return left_; }
+    qint32 top() const { return top_; }
+    qint32 width() const { return width_; }
+    qint32 height() const { return height_; }
+    void setLeft(qint32 left) { place(left, top_, width_, height_); }
+    void setTop(qint32 top) { place(left_, top, width_, height_); }
+    void setWidth(qint32 width) { place(left_, top_, width, height_); }
+    void setHeight(qint32 height) { place(left_, top_, width_, height); }
+    void move(qint32 left, qint32 top) { place(left, top, width_, height_); }
+    void place(qint32 left, qint32 top, qint32 width, qint32 height);
+    // The control's own visibility, whatever its container shows.
+    bool visible() const { return visible_; }
+    void setVisible(bool visible);
+
+  private:
+    QWidget* widget_;
+    qint32 left_ = 0, top_ = 0, width_ = 0, height_ = 0;
+    bool visible_ = true;
+};
+
+// Makes the twips geometry and own visibility of Placement the control's, over QWidget's pixels.
+#define TINTMAZE_PLACED_CONTROL \
+    using Placement::left;      \
+    using Placement::top;       \
+    using Placement::width;     \
+    using Placement::height;    \
+    using Placement::move;      \
+    using Placement::setVisible
+
+// Mouse handling shared by the kinds that take clicks: a press and release inside the control
+// is one click; the control keeps the click even without a handler.
+class Clickable {
+  public:
+    std::function<void()> onClick;
+
+  protected:
+    void pressed(QMouseEvent* event);
+    void released(QWidget* self, QMouseEvent* event);
+
+  private:
+    bool armed_ = false;
+};
+
+// Label: text drawn on its container, optionally over a filled rectangle and inside a border.
+class Label : public QWidget, public Placement, public Clickable {
+  public:
+    TINTMAZE_PLACED_CONTROL;
+    explicit Label(QWidget* container);
+    QString caption() const { return caption_; }
+    void setCaption(const QString& caption);
+    qint32 foreColor() const { return foreColor_; }
+    void setForeColor(qint32 colour);
+    qint32 backColor() const { return backColor_; }
+    void setBackColor(qint32 colour);
+    BackStyle backStyle() const { return backStyle_; }
+    void setBackStyle(BackStyle style);
+    void setBorder(Border border);
+    void setAlignment(Align align);
+    // The caption as drawn: up to its first NUL character, trailing spaces dropped.
+    QString shownText() const;
+
+  protected:
+    void paintEvent(QPaintEvent*) override;
+    void mousePressEvent(QMouseEvent* e) override { pressed(e); }
+    void mouseReleaseEvent(QMouseEvent* e) override { released(this, e); }
+
+  private:
+    QString caption_;
+    qint32 foreColor_ = 0, backColor_ = 0xFFFFFF;
+    BackStyle backStyle_ = BackStyle::Opaque;
+    Border border_ = Border::None;
+    Align align_ = Align::Left;
+};
+
+// Picture box: a container showing its picture unscaled from the top-left corner, clipped.
+class PictureBox : public QWidget, public Placement, public Clickable {
+  public:
+    TINTMAZE_PLACED_CONTROL;
+    explicit PictureBox(QWidget* container);
+    void setPicture(const QPixmap& picture);
+    const QPixmap& picture() const { return picture_; }
+    void setBackColor(qint32 colour);
+
+  protected:
+    void paintEvent(QPaintEvent*) override;
+    void mousePressEvent(QMouseEvent* e) override { pressed(e); }
+    void mouseReleaseEvent(QMouseEvent* e) override { released(this, e); }
+
+  private:
+    QPixmap picture_;
+};
+
+// Push button; a "coloured" one is drawn filled with its background colour.
+class CommandButton : public QPushButton, public Placement {
+  public:
+    TINTMAZE_PLACED_CONTROL;
+    CommandButton(QWidget* container, const QString& caption);
+    std::function<void()> onClick;
+    void setBackColor(qint32 colour);
+
+  protected:
+    void paintEvent(QPaintEvent*) override;
+};
+
+// Frame: a titled container.
+class Frame : public QWidget, public Placement, public Clickable {
+  public:
+    TINTMAZE_PLACED_CONTROL;
+    Frame(QWidget* container, const QString& caption);
+    QString caption() const { return caption_; }
+    void setColours(qint32 back, qint32 fore);
+
+  protected:
+    void paintEvent(QPaintEvent*) override;
+    void mousePressEvent(QMouseEvent* e) override { pressed(e); }
+    void mouseReleaseEvent(QMouseEvent* e) override { released(this, e); }
+
+  private:
+    QString caption_;
+};
+
+// Single-line text box.
+class TextBox : public QLineEdit, public Placement {
+  public:
+    TINTMAZE_PLACED_CONTROL;
+    TextBox(QWidget* container, const QString& text);
+    void setColours(qint32 back, qint32 fore);
+};
+
+// Scroll bar used as a slider. A change of value, by the player or the program, fires onChange;
+// dragging the thumb fires onScroll while it moves and onChange when it is let go at a new value.
+// Setting the value it already has fires nothing.
+class ScrollBar : public QScrollBar, public Placement {
+  public:
+    TINTMAZE_PLACED_CONTROL;
+    ScrollBar(QWidget* container, Qt::Orientation orientation, int min, int max, int value);
+    std::function<void()> onChange;
+    std::function<void()> onScroll;
+
+  private:
+    int valueAtPress_ = 0;
+};
+
+// Straight line between two points of its container; takes no clicks.
+class Line : public QWidget {
+  public:
+    explicit Line(QWidget* container);
+    qint32 x1() const { return x1_; }
+    qint32 y1() const { return y1_; }
+    qint32 x2() const { return x2_; }
+    qint32 y2() const { return y2_; }
+    void setPoints(qint32 x1, qint32 y1, qint32 x2, qint32 y2);
+    void setBorderColor(qint32 colour);
+
+  protected:
+    void paintEvent(QPaintEvent*) override;
+
+  private:
+    qint32 x1_ = 0, y1_ = 0, x2_ = 0, y2_ = 0;
+    QColor colour_;
+};
+
+// Circle shape filled with one colour and outlined with another; takes no clicks.
+class Shape : public QWidget, public Placement {
+  public:
+    TINTMAZE_PLACED_CONTROL;
+    explicit Shape(QWidget* container);
+    void setColours(qint32 fill, qint32 outline);
+
+  protected:
+    void paintEvent(QPaintEvent*) override;
+
+  private:
+    QColor fill_, outline_;
+};
+
+// The periodic timer. Changing the period of a running timer starts its count again.
+class Timer {
+  public:
+    Timer();
+    int interval() const { return timer_.interval(); }
+    void setInterval(int milliseconds);
+    bool enabled() const { return timer_.isActive(); }
+    void setEnabled(bool enabled);
+    std::function<void()> onTimer;
+
+  private:
+    QTimer timer_;
+};

@@ -1,0 +1,24 @@
+#pragma once
+// Fonts and desktop colours of the window description.
+
+#include <QFont>
+#include <QString>
+
+// The desktop theme's colours, as packed colour values.
+constexpr qint32 kWindowBackground = 0xFFFFFF;
+constexpr qint32 kWindowText = 0x000000;
+constexpr qint32 kButtonFace = 0xF0F0F0;
+constexpr qint32 kButtonText = 0x000000;
+
+// The font families the window is described with; registerFontStandIns() maps them to the fonts
+// a Debian desktop has.
+inline const QString kPGothic = QStringLiteral("ＭＳ Ｐゴシック");
+inline const QString kComicSans = QStringLiteral("Comic Sans MS");
+inline const QString kPGothicStandIn = QStringLiteral("IPAPGothic");
+inline const QString kComicSansStandIn = QStringLiteral("Comic Neue");
+
+// Registers the stand-ins as substitutions of the described families (once per process).
+void registerFontStandIns();
+
+// A font of the description: family, size in points as stored, bold (weight 700) or regular.
+QFont describedFont(const QString& family, double points, bool bold = false);
