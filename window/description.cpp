@@ -1,0 +1,299 @@
+// The window as it is described: every control with its container, caption, colours, font,
+// border, alignment, first visibility, stacking and design-time place. Start-up then lays the
+// moving parts out from the screen size.
+
+#include "window/form1.h"
+#include "window/theme.h"
+
+#include <QApplication>
+#include <QIcon>
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+constexpr qint32 kWhite = 0xFFFFFF;
+constexpr qint32 kBlack = 0x000000;
+constexpr int kPointerHotSpot = 15;  // the pointer's tip, in pixels of its picture
+
+struct LabelLook {
+    QString caption;
+    qint32 left, top, width, height;
+    BackStyle backStyle;
+    qint32 back, fore;
+    QFont font;
+    Border border = Border::None;
+    Align align = Align::Left;
+    bool visible = true;
+};
+
+Label* makeLabel(QWidget* container, const LabelLook& look) {
+    auto* label = new Label(container);
+    label->place(look.left, look.top, look.width, look.height);
+    label->setCaption(look.caption);
+    label->setBackStyle(look.backStyle);
+    label->setBackColor(look.back);
+    label->setForeColor(look.fore);
+    label->setFont(look.font);
+    label->setBorder(look.border);
+    label->setAlignment(look.align);
+    label->setVisible(look.visible);
+    return label;
+}
+
+CommandButton* makeButton(QWidget* container, const QString& caption, qint32 left, qint32 top,
+                          qint32 width, qint32 height, const QFont& font) {
+    auto* button = new CommandButton(container, caption);
+    button->place(left, top, width, height);
+    button->setBackColor(kWhite);
+    button->setFont(font);
+    return button;
+}
+
+// The colour panel's seven columns: the Left of each colour's red, green and blue slider, and of
+// the value labels under them.
+constexpr std::array<std::array<qint32, 3>, 7> kSliderLefts{{{240, 630, 1020},
+                                                             {1770, 2160, 2550},
+                                                             {3285, 3675, 4065},
+                                                             {4860, 5250, 5640},
+                                                             {6360, 6750, 7140},
+                                                             {7890, 8280, 8670},
+                                                             {9360, 9750, 10140}}};
+constexpr std::array<std::array<qint32, 3>, 7> kValueLefts{{{240, 630, 1020},
+                                                            {1770, 2175, 2595},
+                                                            {3285, 3690, 4110},
+                                                            {4860, 5265, 5685},
+                                                            {6360, 6765, 7185},
+                                                            {7890, 8295, 8715},
+                                                            {9360, 9765, 10185}}};
+constexpr std::array<qint32, 7> kPreviewLefts{120, 1635, 3150, 4665, 6180, 7695, 9210};
+constexpr std::array<qint32, 7> kDefaultPreviewColours{0x000000, 0xFF0000, 0x00FF00, 0x0000FF,
+                                                       0xFF00FF, 0x00FFFF, 0xC0C0C0};
+// Windowed controls lie in front of the labels, the shape and the line of their container; within
+// each layer, a control described earlier lies in front of one described later.
+void stackFrontToBack(std::vector<QWidget*> order) {
+    auto drawnOnContainer = [](QWidget* w) {
+        return dynamic_cast<Label*>(w) || dynamic_cast<Shape*>(w) || dynamic_cast<Line*>(w);
+    };
+    std::stable_partition(order.begin(), order.end(),
+                          [&](QWidget* w) { return !drawnOnContainer(w); });
+    for (auto it = order.rbegin(); it != order.rend(); ++it) (*it)->raise();
+}
+
+const std::array<QString, 7> kPreviewNames{
+    QStringLiteral("黒"), QStringLiteral("青"), QStringLiteral("緑"), QStringLiteral("赤"),
+    QStringLiteral("紫"), QStringLiteral("黄"), QStringLiteral("灰")};
+
+}  // namespace
+
+Form1::Form1(Form1Seams seams) : QWidget(nullptr), seams_(std::move(seams)) {
+    registerFontStandIns();
+    setWindowTitle(QStringLiteral("Tintmaze"));
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, colourFromValue(kBlack));
+    palette.setColor(QPalette::WindowText, colourFromValue(kBlack));
+    setPalette(palette);
+    setAutoFillBackground(true);
+    resize(twipsToPixels(3795), twipsToPixels(3750));
+
+    buildWindowControls();
+    buildPanelControls();
+    buildBoardControls();
+    buildGaugeControls();
+    stackControls();
+    wireEvents();
+    qApp->installEventFilter(this);
+}
+
+Form1::~Form1() {
+    qApp->removeEventFilter(this);
+}
+
+void Form1::buildWindowControls() {
+    const QFont defaultFont = QApplication::font();
+    setWindowIcon(QIcon(QStringLiteral(":/assets/icon.png")));
+    setCursor(
+        QCursor(QPixmap(QStringLiteral(":/assets/pointer.png")), kPointerHotSpot, kPointerHotSpot));
+
+    Picture3 = new PictureBox(this);
+    Picture3->place(120, 15, 255, 780);
+    Picture3->setBackColor(kWindowBackground);
+    Picture3->setPicture(QPixmap(QStringLiteral(":/assets/gameover.jpg")));
+
+    Frame2 = new Frame(this, QStringLiteral("Option"));
+    Frame2->place(1020, 120, 1020, 375);
+    Frame2->setColours(kBlack, kWhite);
+    Frame2->setFont(describedFont(kPGothic, 15.75));
+    Frame2->setVisible(false);
+
+    Text1 = new TextBox(this, QStringLiteral("No Name"));
+    Text1->place(-45, 1200, 1035, 645);
+    Text1->setColours(kWindowBackground, kWindowText);
+    Text1->setFont(describedFont(kPGothic, 27.75));
+    Text1->setAlignment(Qt::AlignCenter);
+
+    // The prompt is only read: it is disabled, so it takes neither focus nor typing.
+    Text2 = new TextBox(this, QStringLiteral("You entered HighScore.Type your name."));
+    Text2->place(-15, 810, 1065, 405);
+    Text2->setColours(kWindowBackground, kWindowText);
+    Text2->setFont(describedFont(kPGothic, 15.75));
+    Text2->setAlignment(Qt::AlignCenter);
+    Text2->setEnabled(false);
+
+    Picture2 = new PictureBox(this);
+    Picture2->place(1020, 510, 840, 435);
+    Picture2->setBackColor(kButtonFace);
+    Picture2->setPicture(QPixmap(QStringLiteral(":/assets/logo.bmp")));
+
+    Picture1 = new PictureBox(this);
+    Picture1->place(1920, 90, 1770, 3555);
+    Picture1->setBackColor(kButtonFace);
+    Picture1->setPicture(QPixmap(QStringLiteral(":/assets/board.bmp")));
+
+    Frame1 = new Frame(this, QStringLiteral("Time"));
+    Frame1->place(90, 120, 945, 615);
+    Frame1->setColours(kBlack, kWhite);
+    Frame1->setFont(defaultFont);
+
+    const QFont gothic = describedFont(kPGothic, 15.75);
+    Label6 = makeLabel(this, {QStringLiteral("label6"), 1410, 1515, 390, 375,
+                              BackStyle::Transparent, kWindowBackground, kWhite, gothic});
+    Label5 = makeLabel(this, {QStringLiteral("What's Level?"), 3390, 1215, 405, 360,
+                              BackStyle::Transparent, kWindowBackground, kWindowText,
+                              describedFont(kPGothic, 26.25), Border::Single, Align::Centre});
+    Label2 =
+        makeLabel(this, {QString(), 1020, 960, 360, 885, BackStyle::Opaque, kWhite, kWindowText,
+                         describedFont(kPGothic, 123.75, true), Border::Single, Align::Centre});
+}
+
+void Form1::buildPanelControls() {
+    const QFont defaultFont = QApplication::font();
+    Command4 = makeButton(Frame2, QStringLiteral("Cansel"), 7485, 6795, 2970, 285, defaultFont);
+    Command3 = makeButton(Frame2, QStringLiteral("&OK"), 3360, 6735, 4035, 420, defaultFont);
+    Command3->setDefault(true);
+    Command2 = makeButton(Frame2, QStringLiteral("Default"), 255, 6810, 2970, 285, defaultFont);
+
+    for (int i = 0; i < 21; ++i) {
+        VScroll1[i] = new ScrollBar(Frame2, Qt::Vertical, 0, 255, i % 3 == 0 ? 0 : 255);
+        VScroll1[i]->place(kSliderLefts[i / 3][i % 3], 2610, 390, 3810);
+    }
+    // Each letter stands over the slider at its place: the middle slider of a colour is green,
+    // though its letter is the colour's third label.
+    const QFont letterFont = describedFont(kPGothic, 14.25, true);
+    for (int k = 0; k < 7; ++k) {
+        const qint32 top = (k == 1 || k == 2) ? 2265 : 2250;
+        const struct {
+            int index;
+            const char* letter;
+            qint32 colour;
+            int column;
+        } letters[3] = {{3 * k, "R", 0x0000FF, 0},
+                        {3 * k + 1, "B", 0xFF0000, 2},
+                        {3 * k + 2, "G", 0x00FF00, 1}};
+        for (const auto& letter : letters)
+            Label11[letter.index] =
+                makeLabel(Frame2, {QString::fromLatin1(letter.letter),
+                                   kSliderLefts[k][letter.column], top, 390, 360, BackStyle::Opaque,
+                                   kWhite, letter.colour, letterFont, Border::None, Align::Centre});
+    }
+    const QFont previewFont = describedFont(kPGothic, 72, true);
+    for (int k = 0; k < 7; ++k)
+        Label10[k] =
+            makeLabel(Frame2, {kPreviewNames[k], kPreviewLefts[k], 495, 1500, 1500,
+                               BackStyle::Opaque, kWhite, kDefaultPreviewColours[k], previewFont});
+    for (int i = 0; i < 21; ++i)
+        Label12[i] = makeLabel(Frame2, {QStringLiteral("255"), kValueLefts[i / 3][i % 3], 6420, 390,
+                                        225, BackStyle::Transparent, kWindowBackground, kWhite,
+                                        defaultFont, Border::None, Align::Centre});
+}
+
+void Form1::buildBoardControls() {
+    HScroll1 = new ScrollBar(Picture1, Qt::Horizontal, 1, 9, 3);
+    HScroll1->place(120, 2160, 1455, 375);
+    HScroll1->setVisible(false);
+
+    const QFont menuFont = describedFont(kComicSans, 27.75, true);
+    const std::array<QString, 4> menu{QStringLiteral("Game Start"), QStringLiteral("High Score"),
+                                      QStringLiteral("ColorOption"), QStringLiteral("End")};
+    const std::array<std::array<qint32, 4>, 4> menuPlaces{
+        {{720, 960, 225, 720}, {975, 960, 270, 720}, {1200, 960, 225, 720}, {1440, 960, 225, 720}}};
+    for (int i = 0; i < 4; ++i)
+        Command1[i] = makeButton(Picture1, menu[i], menuPlaces[i][0], menuPlaces[i][1],
+                                 menuPlaces[i][2], menuPlaces[i][3], menuFont);
+
+    const QFont rowFont = describedFont(kPGothic, 18);
+    const QFont nameFont = describedFont(kPGothic, 18, true);
+    for (int i = 0; i < 9; ++i) {
+        Label9[i] = makeLabel(
+            Picture1, {QStringLiteral("0"), 0, 0, 1515, 555, BackStyle::Transparent,
+                       kWindowBackground, kWindowText, rowFont, Border::None, Align::Right});
+        if (i == 0) Label9[i]->place(4350, 990, 600, 555);
+        if (i == 7) Label9[i]->place(-60, -120, 1515, 330);
+        Label8[i] = makeLabel(Picture1, {i == 0 ? QString() : QStringLiteral("名無しさん"), 0, 0,
+                                         1350, 495, BackStyle::Transparent, kWindowBackground,
+                                         kWindowText, nameFont, Border::None, Align::Centre});
+        if (i == 0) Label8[i]->place(2100, 555, 2480, 360);
+        Label7[i] = makeLabel(Picture1, {QString(), 0, 0, 1125, 540, BackStyle::Transparent,
+                                         kWindowBackground, kWindowText, rowFont});
+        if (i == 0) Label7[i]->place(2115, 390, 1000, 540);
+    }
+
+    const QFont dialogFont = describedFont(kPGothic, 26.25);
+    const std::array<LabelLook, 3> dialog{{
+        {QStringLiteral("What's Level?"), 120, 1680, 1515, 495, BackStyle::Transparent,
+         kWindowBackground, kWindowText, dialogFont, Border::Single, Align::Centre, false},
+        {QStringLiteral("OK"), 120, 2520, 1095, 495, BackStyle::Transparent, kWindowBackground,
+         kWindowText, dialogFont, Border::Single, Align::Centre, false},
+        {QStringLiteral("3"), 150, 3015, 660, 495, BackStyle::Transparent, kWindowBackground,
+         kWindowText, dialogFont, Border::Single, Align::Centre, false},
+    }};
+    for (int i = 0; i < 3; ++i) Label4[i] = makeLabel(Picture1, dialog[i]);
+
+    Label3 = makeLabel(
+        Picture1, {QStringLiteral("Bad"), 120, 720, 630, 885, BackStyle::Opaque, kWindowBackground,
+                   kWindowText, describedFont(kPGothic, 48), Border::Single, Align::Centre, false});
+
+    const QFont cellFont = describedFont(kPGothic, 21.75, true);
+    for (int i = 0; i < 100; ++i) {
+        Label1[i] =
+            makeLabel(Picture1, {QStringLiteral("赤"), 0, 0, 480, 480, BackStyle::Transparent,
+                                 kWindowBackground, i == 98 ? kBlack : kWindowText, cellFont,
+                                 Border::Single, Align::Centre});
+    }
+    Label1[0]->move(0, 90);
+    Label1[98]->move(60, 75);
+    Label1[99]->move(150, 240);
+}
+
+void Form1::buildGaugeControls() {
+    Shape1 = new Shape(Frame1);
+    Shape1->place(300, 500, 400, 400);
+    Shape1->setColours(kWhite, kWindowText);
+    Line1 = new Line(Frame1);
+    Line1->setPoints(525, 255, 405, 5595);
+    Line1->setBorderColor(kWhite);
+}
+
+void Form1::stackControls() {
+    stackFrontToBack(
+        {Picture3, Frame2, Text1, Text2, Picture2, Picture1, Frame1, Label6, Label5, Label2});
+
+    std::vector<QWidget*> panel{Command4, Command3, Command2};
+    panel.insert(panel.end(), VScroll1.begin(), VScroll1.end());
+    panel.insert(panel.end(), Label11.begin(), Label11.end());
+    panel.insert(panel.end(), Label10.begin(), Label10.end());
+    panel.insert(panel.end(), Label12.begin(), Label12.end());
+    stackFrontToBack(panel);
+
+    std::vector<QWidget*> board{HScroll1};
+    board.insert(board.end(), Command1.begin(), Command1.end());
+    for (const auto* row : {&Label9, &Label8, &Label7})
+        board.insert(board.end(), row->begin(), row->end());
+    board.insert(board.end(), Label4.begin(), Label4.end());
+    board.push_back(Label3);
+    board.insert(board.end(), Label1.begin(), Label1.end());
+    stackFrontToBack(board);
+
+    stackFrontToBack({Shape1, Line1});
+}

@@ -1,0 +1,106 @@
+// The window's wiring: which handler each event of each control runs, the keys every control
+// hands to the window first, and the outside effects of the real game.
+
+#include "window/form1.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QScreen>
+
+namespace {
+
+constexpr qint16 kEnter = 13;
+constexpr qint16 kEscape = 27;
+
+// The character code of a typed key, or 0 for a key that types nothing.
+qint16 characterCode(const QKeyEvent* event) {
+    switch (event->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            return kEnter;
+        case Qt::Key_Escape:
+            return kEscape;
+        default:
+            break;
+    }
+    const QString text = event->text();
+    if (text.size() != 1) return 0;
+    return static_cast<qint16>(text.at(0).unicode());
+}
+
+}  // namespace
+
+Form1Seams Form1Seams::real() {
+    Form1Seams seams;
+    seams.warn = [](const QString& title, const QString& text) {
+        QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok);
+        box.exec();
+    };
+    seams.endProgram = [] { QCoreApplication::exit(0); };
+    seams.random = std::make_shared<ClockRandom>();
+    seams.dataFolder = QDir::currentPath();
+    seams.screenSize = [] {
+        const QSize pixels = QGuiApplication::primaryScreen()->geometry().size();
+        return QSize(pixelsToTwips(pixels.width()), pixelsToTwips(pixels.height()));
+    };
+    return seams;
+}
+
+QString Form1::dataFile(const QString& name) const {
+    return QDir(seams_.dataFolder).filePath(name);
+}
+
+void Form1::wireEvents() {
+    Timer1.onTimer = [this] { Timer1_Timer(); };
+    for (qint16 i = 0; i < 4; ++i) Command1[i]->onClick = [this, i] { Command1_Click(i); };
+    Picture1->onClick = [this] { Picture1_Click(); };
+    Picture2->onClick = [this] { Picture2_Click(); };
+    Picture3->onClick = [this] { Picture3_Click(); };
+    Frame1->onClick = [this] { Frame1_Click(); };
+    for (qint16 i = 0; i < 3; ++i) Label4[i]->onClick = [this, i] { Label4_Click(i); };
+    HScroll1->onChange = [this] { HScroll1_Change(); };
+    HScroll1->onScroll = [this] { HScroll1_Scroll(); };
+    for (qint16 i = 0; i < 100; ++i) Label1[i]->onClick = [this, i] { Label1_Click(i); };
+    for (qint16 i = 0; i < 9; ++i) {
+        Label7[i]->onClick = [this, i] { Label7_Click(i); };
+        Label8[i]->onClick = [this, i] { Label8_Click(i); };
+        Label9[i]->onClick = [this, i] { Label9_Click(i); };
+    }
+    for (qint16 i = 0; i < 21; ++i) {
+        VScroll1[i]->onChange = [this, i] { VScroll1_Change(i); };
+        VScroll1[i]->onScroll = [this, i] { VScroll1_Scroll(i); };
+    }
+    Command2->onClick = [this] { Command2_Click(); };
+    Command3->onClick = [this] { Command3_Click(); };
+    Command4->onClick = [this] { Command4_Click(); };
+}
+
+void Form1::mouseReleaseEvent(QMouseEvent* event) {
+    background_.onClick = [this] { Form_Click(); };
+    background_.released(this, event);
+}
+
+// Every typed character reaches Form_KeyPress before the control that has the focus; Enter and
+// Escape stop there, every other key goes on to the control. While the colour panel is open,
+// Enter presses its "OK" instead of starting a game behind it; Escape still ends the program.
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress || !watched->isWidgetType() ||
+        static_cast<QWidget*>(watched)->window() != this)
+        return false;
+    const qint16 code = characterCode(static_cast<QKeyEvent*>(event));
+    if (code == kEnter && Frame2->visible()) {
+        // The colour panel's "OK" is the window's default button while the panel is open.
+        Command3_Click();
+        return true;
+    }
+    if (code == kEnter || code == kEscape) {
+        Form_KeyPress(code);
+        return true;
+    }
+    // Other keys pass on through the focused control and its containers: seen once, first.
+    QWidget* focus = QApplication::focusWidget();
+    if (code != 0 && watched == (focus ? focus : this)) Form_KeyPress(code);
+    return false;
+}

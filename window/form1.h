@@ -1,0 +1,162 @@
+#pragma once
+// Form1, the game's one window: every control it ever shows, the state of the game, and the
+// handlers and routines that drive it. Member functions live in the folder of their part of the
+// game: window/ builds the window and resets it to the title, game/ deals and times the boards,
+// menu/ handles the title menu, screen clicks, keys and the level dialog, scores/ the best
+// results, palette/ the colours.
+
+#include "game/random.h"
+#include "palette/palette.h"
+#include "scores/highscores.h"
+#include "window/controls.h"
+#include "window/twips.h"
+
+#include <QSize>
+#include <QString>
+
+#include <array>
+#include <functional>
+#include <memory>
+
+// The window's outside effects, each replaceable by a test.
+struct Form1Seams {
+    // A modal warning box with one OK button.
+    std::function<void(const QString& title, const QString& text)> warn;
+    // Ends the program at once, saving nothing.
+    std::function<void()> endProgram;
+    // The random source every board is dealt from; reseeded for every board.
+    std::shared_ptr<RandomSource> random;
+    // The folder that holds jx.hsd and jx.iro.
+    QString dataFolder = QStringLiteral(".");
+    // The screen's size in twips.
+    std::function<QSize()> screenSize;
+
+    // The seams of the real game.
+    static Form1Seams real();
+};
+
+class Form1 : public QWidget {
+  public:
+    explicit Form1(Form1Seams seams = Form1Seams::real());
+    ~Form1() override;
+
+    // --- Window-level state ---
+    quint8 level = 0;
+    std::array<qint32, 7> colourValues{};
+    std::array<QString, 7> colourNames;
+    quint8 answerIndex = 0;
+    qint16 score = 0;
+    qint16 timeLeft = 0;
+    ColourTable colourRGB;
+    HighScoreTable highScores;
+    QString mode;
+
+    // --- Controls of the window, front to back ---
+    PictureBox* Picture3;
+    Frame* Frame2;
+    TextBox* Text1;
+    TextBox* Text2;
+    PictureBox* Picture2;
+    Timer Timer1;
+    PictureBox* Picture1;
+    Frame* Frame1;
+    Label* Label6;
+    Label* Label5;
+    Label* Label2;
+    // inside Frame2, the colour panel
+    CommandButton* Command4;
+    CommandButton* Command3;
+    CommandButton* Command2;
+    std::array<ScrollBar*, 21> VScroll1;
+    std::array<Label*, 21> Label11;
+    std::array<Label*, 7> Label10;
+    std::array<Label*, 21> Label12;
+    // inside Picture1, the board
+    ScrollBar* HScroll1;
+    std::array<CommandButton*, 4> Command1;
+    std::array<Label*, 9> Label9;
+    std::array<Label*, 9> Label8;
+    std::array<Label*, 9> Label7;
+    std::array<Label*, 3> Label4;
+    Label* Label3;
+    std::array<Label*, 100> Label1;
+    // inside Frame1, the time gauge
+    Shape* Shape1;
+    Line* Line1;
+
+    // --- Start-up and title reset (window/) ---
+    void Form_Load();
+    void Reset(bool fullStart);
+
+    // --- Boards, timing and judging (game/) ---
+    void Iroduke();
+    void Haiti();
+    void Timer1_Timer();
+    void GameOver();
+    void Label1_Click(qint16 Index);
+
+    // --- Title menu, screen clicks, keys, level dialog (menu/) ---
+    void Command1_Click(qint16 Index);
+    void Form_Click();
+    void Picture1_Click();
+    void Picture2_Click();
+    void Picture3_Click();
+    void Frame1_Click();
+    void Form_KeyPress(qint16 KeyAscii);
+    void HScroll1_Change();
+    void HScroll1_Scroll();
+    void Label4_Click(qint16 Index);
+
+    // --- Best results (scores/) ---
+    void loadHighScores();
+    bool saveHighScores();
+    void showHighScores();
+    void High();
+    void commitHighScore();
+    void Label7_Click(qint16 Index);
+    void Label8_Click(qint16 Index);
+    void Label9_Click(qint16 Index);
+
+    // --- Colours (palette/) ---
+    void loadPalette();
+    bool savePalette();
+    void showPalette();
+    void deriveColourValues();
+    void VScroll1_Change(qint16 Index);
+    void VScroll1_Scroll(qint16 Index);
+    void Command2_Click();
+    void Command3_Click();
+    void Command4_Click();
+
+    // The path of one of the data files in the data folder.
+    QString dataFile(const QString& name) const;
+    const Form1Seams& seams() const { return seams_; }
+
+  protected:
+    void mousePressEvent(QMouseEvent* event) override { background_.pressed(event); }
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    // The steps of the one timer, by phase.
+    void slideTitleLogo();
+    void countDown();
+    void startPlay();
+    void measureTick();
+    void endVerdictDisplay();
+
+    void buildWindowControls();
+    void buildPanelControls();
+    void buildBoardControls();
+    void buildGaugeControls();
+    void stackControls();
+    void wireEvents();
+    void layOutWindow();
+
+    // Lets the window background take clicks like a control.
+    struct Background : Clickable {
+        using Clickable::pressed;
+        using Clickable::released;
+    } background_;
+    Form1Seams seams_;
+};
