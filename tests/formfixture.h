@@ -1,0 +1,51 @@
+#pragma once
+// A game window for tests: warnings and the end of the program are recorded instead of shown,
+// boards come from a seeded source, and the data files live in a fresh temporary folder.
+
+#include "game/modes.h"
+#include "game/random.h"
+#include "window/form1.h"
+
+#include <QFile>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <memory>
+
+struct FormFixture {
+    QTemporaryDir folder;
+    QStringList warnings;  // "title|text" of every warning box, in order
+    int endRequests = 0;
+    std::unique_ptr<Form1> form;
+
+    explicit FormFixture(QSize screenTwips = QSize(15360, 11520), quint64 seed = 1) {
+        Form1Seams seams;
+        seams.warn = [this](const QString& title, const QString& text) {
+            warnings << title + QLatin1Char('|') + text;
+        };
+        seams.endProgram = [this] { ++endRequests; };
+        seams.random = std::make_shared<SeededRandom>(seed);
+        seams.dataFolder = folder.path();
+        seams.screenSize = [screenTwips] { return screenTwips; };
+        form = std::make_unique<Form1>(seams);
+    }
+
+    QString path(const QString& name) const { return folder.filePath(name); }
+
+    QByteArray read(const QString& name) const {
+        QFile file(path(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    void write(const QString& name, const QByteArray& bytes) const {
+        QFile file(path(name));
+        if (file.open(QIODevice::WriteOnly)) file.write(bytes);
+    }
+
+    // Starts the game with both data files already in place, so no warning is shown.
+    void startWithFiles(const QByteArray& highScores, const QByteArray& palette) {
+        write(QStringLiteral("jx.hsd"), highScores);
+        write(QStringLiteral("jx.iro"), palette);
+        form->Form_Load();
+    }
+};

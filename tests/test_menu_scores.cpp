@@ -1,0 +1,319 @@
+// The title menu, the ways out of the game-over screen and the table view, the keys, and storing
+// a best score with the player's name.
+
+#include "formfixture.h"
+#include "scores/cp932.h"
+#include "scores/highscores.h"
+
+#include <QApplication>
+#include <QTest>
+
+namespace {
+
+QByteArray defaultHighScoreBytes() {
+    return (QByteArray("No Name") + QByteArray(47, ' ') + QByteArray(2, '\0')).repeated(9);
+}
+
+QByteArray defaultPaletteBytes() {
+    return QByteArray::fromHex(
+        "000000000000"
+        "00000000ff00"
+        "0000ff000000"
+        "ff0000000000"
+        "ff000000ff00"
+        "ff00ff000000"
+        "c000c000c000");
+}
+
+// Plays a game at `level` that scores `points` and ends on the game-over screen.
+void playToGameOver(Form1& form, int level, int points) {
+    form.Command1_Click(0);
+    form.HScroll1->setValue(level);
+    form.Label4_Click(1);
+    for (int tick = 0; tick < 3; ++tick) form.Timer1_Timer();
+    for (int point = 0; point < points; ++point) {
+        form.Label1_Click(form.answerIndex);
+        form.Timer1_Timer();
+    }
+    while (form.mode == Mode::Measuring) form.Timer1_Timer();
+}
+
+QByteArray slot(const QByteArray& file, int level) {
+    return file.mid(56 * (level - 1), 56);
+}
+
+}  // namespace
+
+class MenuScoresTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void menuButtons() {
+        FormFixture f;
+        f.form->Form_Load();
+        Form1& form = *f.form;
+
+        form.Command1_Click(2);  // "ColorOption"
+        QVERIFY(form.Frame2->visible());
+        QVERIFY(!form.Timer1.enabled());
+        QVERIFY(!form.Picture2->visible());
+        QCOMPARE(form.mode, Mode::Load);
+        form.Form_Click();  // the background does nothing on the title
+        QCOMPARE(form.mode, Mode::Load);
+        form.Command4_Click();
+
+        form.Command1_Click(1);  // "High Score"
+        QCOMPARE(form.mode, Mode::HighScores);
+        QVERIFY(!form.Timer1.enabled());
+        for (int i = 0; i < 9; ++i)
+            QVERIFY(form.Label7[i]->visible() && form.Label8[i]->visible() &&
+                    form.Label9[i]->visible());
+        for (auto* button : form.Command1) QVERIFY(!button->visible());
+
+        form.Command1_Click(3);  // "End"
+        QCOMPARE(f.endRequests, 1);
+        form.Command1_Click(7);  // no such button
+        QCOMPARE(form.mode, Mode::HighScores);
+    }
+
+    void tableViewIsLeftByRowsBackgroundBoardAndEnter_data() {
+        QTest::addColumn<int>("way");
+        QTest::newRow("level row") << 0;
+        QTest::newRow("name row") << 1;
+        QTest::newRow("score row") << 2;
+        QTest::newRow("background") << 3;
+        QTest::newRow("board") << 4;
+        QTest::newRow("Enter") << 5;
+    }
+    void tableViewIsLeftByRowsBackgroundBoardAndEnter() {
+        QFETCH(int, way);
+        FormFixture f;
+        f.form->Form_Load();
+        Form1& form = *f.form;
+        form.Command1_Click(1);
+        form.Picture2_Click();  // the logo is hidden here and does nothing
+        form.Frame1_Click();
+        QCOMPARE(form.mode, Mode::HighScores);
+        switch (way) {
+            case 0:
+                form.Label7_Click(3);
+                break;
+            case 1:
+                form.Label8_Click(8);
+                break;
+            case 2:
+                form.Label9_Click(0);
+                break;
+            case 3:
+                form.Form_Click();
+                break;
+            case 4:
+                form.Picture1_Click();
+                break;
+            default:
+                form.Form_KeyPress(13);
+                break;
+        }
+        QCOMPARE(form.mode, Mode::Load);
+        for (int i = 0; i < 9; ++i) QVERIFY(!form.Label8[i]->visible());
+        QVERIFY(form.Timer1.enabled());
+    }
+
+    void gameOverIsLeftByAnyOfItsAreas_data() {
+        QTest::addColumn<int>("area");
+        for (int area = 0; area < 6; ++area)
+            QTest::newRow(qPrintable(QString::number(area))) << area;
+    }
+    void gameOverIsLeftByAnyOfItsAreas() {
+        QFETCH(int, area);
+        FormFixture f;
+        f.form->Form_Load();
+        Form1& form = *f.form;
+        playToGameOver(form, 2, 0);
+        form.Form_KeyPress(13);  // Enter does nothing here
+        QCOMPARE(form.mode, Mode::GameOver);
+        switch (area) {
+            case 0:
+                form.Form_Click();
+                break;
+            case 1:
+                form.Picture1_Click();
+                break;
+            case 2:
+                form.Picture2_Click();
+                break;
+            case 3:
+                form.Picture3_Click();
+                break;
+            case 4:
+                form.Frame1_Click();
+                break;
+            default:
+                form.Label1_Click(5);
+                break;
+        }
+        QCOMPARE(form.mode, Mode::Load);  // no points: no name asked
+        QVERIFY(!form.Picture3->visible());
+        QCOMPARE(form.score, qint16(0));
+    }
+
+    void aBestScoreIsStoredWithTheTypedName() {
+        FormFixture f;
+        f.form->Form_Load();
+        Form1& form = *f.form;
+        playToGameOver(form, 1, 3);
+        form.Label1_Click(0);
+        QCOMPARE(form.mode, Mode::NameEntry);
+        QVERIFY(form.Text1->visible() && form.Text2->visible());
+        QVERIFY(!form.Picture1->visible() && !form.Picture2->visible());
+        QVERIFY(!form.Timer1.enabled());
+        QCOMPARE(form.Text1->text(), QStringLiteral("No Name"));
+        form.Text1->setText(QStringLiteral("赤青"));
+        form.Form_KeyPress(13);
+        QCOMPARE(form.mode, Mode::Load);
+        QVERIFY(form.Picture1->visible() && !form.Text1->visible());
+        const QByteArray file = f.read("jx.hsd");
+        QCOMPARE(slot(file, 1), QByteArray::fromHex("90d490c2") + QByteArray(50, ' ') +
+                                    QByteArray::fromHex("0300"));
+        QCOMPARE(file.mid(56), defaultHighScoreBytes().mid(56));
+        QCOMPARE(form.Label8[0]->shownText(), QStringLiteral("赤青"));
+        QCOMPARE(form.Label9[0]->caption(), QStringLiteral("3"));
+
+        // The next entry of the run offers the name typed last.
+        playToGameOver(form, 5, 1);
+        form.Picture3_Click();
+        QCOMPARE(form.Text1->text(), QStringLiteral("赤青"));
+    }
+
+    void whatEntersTheTable_data() {
+        QTest::addColumn<int>("stored");
+        QTest::addColumn<int>("points");
+        QTest::addColumn<bool>("enters");
+        QTest::newRow("equal score stays out") << 2 << 2 << false;
+        QTest::newRow("one point above enters") << 2 << 3 << true;
+        QTest::newRow("one point at a default slot") << 0 << 1 << true;
+        QTest::newRow("no points never") << 0 << 0 << false;
+        QTest::newRow("above a negative best") << -5 << 0 << true;
+    }
+    void whatEntersTheTable() {
+        QFETCH(int, stored);
+        QFETCH(int, points);
+        QFETCH(bool, enters);
+        FormFixture f;
+        QByteArray file = defaultHighScoreBytes();
+        const qint16 best = qint16(stored);
+        file[56 * 3 + 54] = char(best & 0xFF);
+        file[56 * 3 + 55] = char((best >> 8) & 0xFF);
+        f.startWithFiles(file, defaultPaletteBytes());
+        playToGameOver(*f.form, 4, points);
+        f.form->Form_Click();
+        QCOMPARE(f.form->mode, enters ? Mode::NameEntry : Mode::Load);
+        QCOMPARE(f.read("jx.hsd"), file);
+    }
+
+    void typedNamesAreStoredAsTheyFit_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QByteArray>("field");
+        QTest::newRow("30 characters keep 27")
+            << QStringLiteral("abcdefghijklmnopqrstuvwxyz0123")
+            << QByteArray("abcdefghijklmnopqrstuvwxyz0") + QByteArray(27, ' ');
+        const QString wide = QString(27, QChar(0x8D64));  // 赤
+        QTest::newRow("27 double-byte characters fill 54 bytes")
+            << wide + QStringLiteral("青") << cp932::encode(wide);
+        QTest::newRow("an empty box stores spaces") << QString() << QByteArray(54, ' ');
+    }
+    void typedNamesAreStoredAsTheyFit() {
+        QFETCH(QString, typed);
+        QFETCH(QByteArray, field);
+        QCOMPARE(field.size(), 54);
+        FormFixture f;
+        f.form->Form_Load();
+        playToGameOver(*f.form, 7, 2);
+        f.form->High();
+        f.form->Text1->setText(typed);
+        f.form->commitHighScore();
+        const QByteArray file = f.read("jx.hsd");
+        QCOMPARE(slot(file, 7), field + QByteArray::fromHex("0200"));
+        QCOMPARE(file.left(56 * 6), defaultHighScoreBytes().left(56 * 6));
+        QCOMPARE(file.mid(56 * 7), defaultHighScoreBytes().mid(56 * 7));
+    }
+
+    void theTableShowsLevelNineOnTop() {
+        FormFixture f;
+        QByteArray file = defaultHighScoreBytes();
+        file.replace(56 * 8, 5, "Nine!");
+        file[56 * 8 + 54] = 42;
+        file.replace(0, 3, "One");
+        file[54] = char(0xF6);  // -10
+        file[55] = char(0xFF);
+        f.startWithFiles(file, defaultPaletteBytes());
+        Form1& form = *f.form;
+        form.Command1_Click(1);
+        // Label8(8) and Label9(8) hold level 9 and stand in the top row, beside Label7(0).
+        QCOMPARE(form.Label7[0]->caption(), QStringLiteral("Level9"));
+        QCOMPARE(form.Label8[8]->top(), form.Label7[0]->top());
+        QCOMPARE(form.Label8[8]->shownText(), QStringLiteral("Nine!me"));
+        QCOMPARE(form.Label9[8]->caption(), QStringLiteral("42"));
+        QCOMPARE(form.Label9[0]->caption(), QStringLiteral("-10"));
+        QCOMPARE(form.Label8[0]->shownText(), QStringLiteral("OneName"));
+        QCOMPARE(form.Label9[0]->top(), 4504);
+        QCOMPARE(form.Label7[8]->foreColor(), 0x808080);
+    }
+
+    // Enter and Escape reach the window's key handler whichever control has the focus; the name
+    // box keeps every other key as typed text.
+    void keysReachTheWindowFirst() {
+        FormFixture f;
+        f.form->Form_Load();
+        Form1& form = *f.form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        playToGameOver(form, 3, 1);
+        form.Frame1_Click();
+        QCOMPARE(form.mode, Mode::NameEntry);
+        QCOMPARE(QApplication::focusWidget(), form.Text1);
+        QTest::keyClicks(form.Text1, QStringLiteral("Kim"));
+        QCOMPARE(form.Text1->text(), QStringLiteral("Kim"));
+        QTest::keyClick(form.Text1, Qt::Key_Return);
+        QCOMPARE(form.mode, Mode::Load);
+        QVERIFY(f.read("jx.hsd").mid(56 * 2).startsWith("Kim   "));
+
+        QTest::keyClick(form.Command1[1], Qt::Key_Enter);  // Enter on the title starts a game
+        QCOMPARE(form.mode, Mode::LevelChoice);
+        QTest::keyClick(&form, Qt::Key_Escape);
+        QCOMPARE(f.endRequests, 1);
+    }
+
+    void escapeEndsTheProgramInEveryMode() {
+        FormFixture f;
+        f.form->Form_Load();
+        Form1& form = *f.form;
+        const QByteArray files = f.read("jx.hsd") + f.read("jx.iro");
+        QStringList seen;
+        auto escape = [&] {
+            seen << form.mode;
+            form.Form_KeyPress(27);
+        };
+        escape();
+        form.Command1_Click(0);
+        escape();
+        form.Label4_Click(1);
+        escape();
+        for (int tick = 0; tick < 3; ++tick) form.Timer1_Timer();
+        escape();
+        form.Label1_Click(form.answerIndex);
+        escape();
+        form.Timer1_Timer();
+        while (form.mode == Mode::Measuring) form.Timer1_Timer();
+        escape();
+        form.Form_Click();
+        escape();
+        QCOMPARE(seen, QStringList({Mode::Load, Mode::LevelChoice, Mode::GameStart, Mode::Measuring,
+                                    Mode::ResultDisplay, Mode::GameOver, Mode::NameEntry}));
+        QCOMPARE(f.endRequests, 7);
+        QCOMPARE(f.read("jx.hsd") + f.read("jx.iro"), files);
+    }
+};
+
+QTEST_MAIN(MenuScoresTest)
+#include "test_menu_scores.moc"

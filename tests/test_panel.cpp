@@ -1,0 +1,206 @@
+// The colour panel: sliders and previews, "Default", "OK" and "Cansel", its keys, and boards dealt
+// from the colours it saves.
+
+#include "formfixture.h"
+#include "palette/palette.h"
+
+#include <QApplication>
+#include <QTest>
+
+namespace {
+
+QByteArray defaultPaletteBytes() {
+    return QByteArray::fromHex(
+        "000000000000"
+        "00000000ff00"
+        "0000ff000000"
+        "ff0000000000"
+        "ff000000ff00"
+        "ff00ff000000"
+        "c000c000c000");
+}
+
+// A saved palette that differs from the defaults in every colour.
+QByteArray customPaletteBytes() {
+    ColourTable table;
+    for (int k = 1; k <= 7; ++k) table[k] = {qint16(10 * k), qint16(20 * k), qint16(30 * k)};
+    return encodePalette(table);
+}
+
+QRect twipRect(const Placement* p) {
+    return QRect(p->left(), p->top(), p->width(), p->height());
+}
+
+int matches(const Form1& form) {
+    int count = 0;
+    for (auto* cell : form.Label1)
+        count += cell->visible() && cell->caption() == form.Label2->caption() &&
+                 cell->foreColor() == form.Label2->foreColor();
+    return count;
+}
+
+}  // namespace
+
+class PanelTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void openingThePanel() {
+        FormFixture f;
+        f.form->Form_Load();
+        Form1& form = *f.form;
+        form.Command1_Click(2);
+        QVERIFY(form.Frame2->visible());
+        QVERIFY(!form.Timer1.enabled());
+        QCOMPARE(form.mode, Mode::Load);
+        // The panel lies over the whole board with its menu.
+        const QRect panel = twipRect(form.Frame2);
+        QVERIFY(panel.contains(twipRect(form.Picture1)));
+        QVERIFY(form.Frame2->geometry().contains(form.Picture1->geometry()));
+    }
+
+    void slidersShowTheirComponent_data() {
+        QTest::addColumn<int>("slider");
+        QTest::addColumn<int>("value");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<qint32>("preview");
+        // Colour 1 (blue) starts as red 0, green 0, blue 255.
+        QTest::newRow("green of blue at 55") << 4 << 55 << "200" << qint32(0xFFC800);
+        QTest::newRow("red of blue at the top") << 3 << 0 << "255" << qint32(0xFF00FF);
+        QTest::newRow("blue of blue at the bottom") << 5 << 255 << "0" << qint32(0x000000);
+        QTest::newRow("grey's blue at 100") << 20 << 100 << "155" << qint32(0x9BC0C0);
+    }
+    void slidersShowTheirComponent() {
+        QFETCH(int, slider);
+        QFETCH(int, value);
+        QFETCH(QString, shown);
+        QFETCH(qint32, preview);
+        FormFixture f;
+        f.form->Form_Load();
+        Form1& form = *f.form;
+        form.Command1_Click(2);
+        const std::array<qint32, 7> before = form.colourValues;
+        form.VScroll1[slider]->setValue(value);
+        QCOMPARE(form.Label12[slider]->caption(), shown);
+        QCOMPARE(form.Label10[slider / 3]->foreColor(), preview);
+        QCOMPARE(form.colourValues, before);  // nothing reaches the game before "OK"
+    }
+
+    void draggingUpdatesWhileTheThumbMoves() {
+        FormFixture f;
+        f.form->Form_Load();
+        Form1& form = *f.form;
+        ScrollBar* slider = form.VScroll1[9];  // red of red
+        slider->setSliderDown(true);
+        slider->setSliderPosition(40);
+        QCOMPARE(form.Label12[9]->caption(), QStringLiteral("215"));
+        QCOMPARE(form.Label10[3]->foreColor(), 215);
+        slider->setSliderPosition(41);
+        QCOMPARE(form.Label12[9]->caption(), QStringLiteral("214"));
+        slider->setSliderDown(false);
+        QCOMPARE(form.Label12[9]->caption(), QStringLiteral("214"));
+    }
+
+    void defaultThenCanselRestoresTheSavedPalette() {
+        FormFixture f;
+        f.startWithFiles(QByteArray(), customPaletteBytes());
+        Form1& form = *f.form;
+        form.Command1_Click(2);
+        form.Command2_Click();
+        QCOMPARE(form.Label12[20]->caption(), QStringLiteral("192"));
+        QCOMPARE(form.VScroll1[18]->value(), 63);
+        QCOMPARE(form.Label10[1]->foreColor(), 0xFF0000);
+        QCOMPARE(f.read("jx.iro"), customPaletteBytes());
+        form.Command4_Click();
+        QVERIFY(!form.Frame2->visible());
+        QCOMPARE(form.mode, Mode::Load);
+        QVERIFY(form.Timer1.enabled());
+        QCOMPARE(f.read("jx.iro"), customPaletteBytes());
+        QCOMPARE(form.Label12[20]->caption(), QStringLiteral("210"));
+        QCOMPARE(form.Label10[0]->foreColor(), packColour(10, 20, 30));
+    }
+
+    void okSavesWhatThePanelShows_data() {
+        QTest::addColumn<QByteArray>("saved");
+        QTest::addColumn<bool>("pressDefault");
+        QTest::addColumn<QByteArray>("written");
+        QTest::newRow("Default then OK") << customPaletteBytes() << true << defaultPaletteBytes();
+        QTest::newRow("OK without a change")
+            << customPaletteBytes() << false << customPaletteBytes();
+        QTest::newRow("a longer file keeps its tail")
+            << customPaletteBytes() + "tail" << true << defaultPaletteBytes() + "tail";
+    }
+    void okSavesWhatThePanelShows() {
+        QFETCH(QByteArray, saved);
+        QFETCH(bool, pressDefault);
+        QFETCH(QByteArray, written);
+        FormFixture f;
+        f.startWithFiles(QByteArray(), saved);
+        const QByteArray highScores = f.read("jx.hsd");
+        Form1& form = *f.form;
+        form.Command1_Click(2);
+        if (pressDefault) form.Command2_Click();
+        form.Command3_Click();
+        QCOMPARE(f.read("jx.iro"), written);
+        QCOMPARE(f.read("jx.hsd"), highScores);
+        QVERIFY(!form.Frame2->visible());
+        QCOMPARE(form.mode, Mode::Load);
+        QCOMPARE(form.colourValues, colourValuesOf(decodePalette(written)));
+    }
+
+    void theNextBoardsUseTheNewColours() {
+        FormFixture f;
+        f.startWithFiles(QByteArray(), defaultPaletteBytes());
+        Form1& form = *f.form;
+        form.Command1_Click(2);
+        for (int i = 0; i < 21; ++i) form.VScroll1[i]->setValue(10 * i);
+        // Make blue and green one colour: the answer must stay the only match.
+        for (int c = 0; c < 3; ++c) form.VScroll1[6 + c]->setValue(form.VScroll1[3 + c]->value());
+        form.Command3_Click();
+        const std::array<qint32, 7> palette = form.colourValues;
+        QCOMPARE(palette[1], palette[2]);
+        form.Command1_Click(0);
+        form.HScroll1->setValue(9);
+        form.Label4_Click(1);
+        for (int tick = 0; tick < 3; ++tick) form.Timer1_Timer();
+        for (int board = 0; board < 200; ++board) {
+            for (int i = 0; i < 100; ++i)
+                QVERIFY(std::find(palette.begin(), palette.end(), form.Label1[i]->foreColor()) !=
+                        palette.end());
+            QCOMPARE(matches(form), 1);
+            form.Label1_Click(form.answerIndex);
+            form.Timer1_Timer();
+        }
+    }
+
+    void keysWhileThePanelIsOpen() {
+        FormFixture f;
+        f.form->Form_Load();
+        Form1& form = *f.form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+
+        form.Command1_Click(2);
+        form.VScroll1[0]->setValue(0);
+        QTest::keyClick(form.VScroll1[0], Qt::Key_Return);  // Enter presses "OK"
+        QVERIFY(!form.Frame2->visible());
+        QCOMPARE(form.mode, Mode::Load);  // and starts no game behind the panel
+        QCOMPARE(form.colourValues[0], 0xFF);
+
+        form.Command1_Click(2);
+        form.VScroll1[0]->setValue(255);
+        QTest::keyClick(&form, Qt::Key_O, Qt::AltModifier);  // Alt+O presses "OK" too
+        QTRY_VERIFY(!form.Frame2->visible());
+        QCOMPARE(form.colourValues[0], 0);
+
+        form.Command1_Click(2);
+        form.VScroll1[1]->setValue(0);
+        const QByteArray saved = f.read("jx.iro");
+        QTest::keyClick(&form, Qt::Key_Escape);  // Escape ends the program, saving nothing
+        QCOMPARE(f.endRequests, 1);
+        QCOMPARE(f.read("jx.iro"), saved);
+    }
+};
+
+QTEST_MAIN(PanelTest)
+#include "test_panel.moc"

@@ -1,0 +1,270 @@
+// One game from the title to the game-over screen, driven through the handlers and the timer's
+// ticks: the count-down, the boards, judging, the verdict display, the gauge and the time budget.
+
+#include "formfixture.h"
+
+#include <QTest>
+
+namespace {
+
+// Starts a game at `level` from the title and counts down to the first board.
+void playFromTitle(Form1& form, int level) {
+    form.Command1_Click(0);
+    form.HScroll1->setValue(level);
+    form.Label4_Click(1);
+    for (int tick = 0; tick < 3; ++tick) form.Timer1_Timer();
+}
+
+// The cells that repeat the target in word and colour.
+QList<int> matchingCells(const Form1& form) {
+    QList<int> matches;
+    for (int i = 0; i < 100; ++i)
+        if (form.Label1[i]->visible() && form.Label1[i]->caption() == form.Label2->caption() &&
+            form.Label1[i]->foreColor() == form.Label2->foreColor())
+            matches << i;
+    return matches;
+}
+
+int visibleCells(const Form1& form) {
+    int count = 0;
+    for (auto* cell : form.Label1) count += cell->visible();
+    return count;
+}
+
+int wrongCell(const Form1& form) {
+    return form.answerIndex == 0 ? 1 : 0;
+}
+
+// What a tick or click that should change nothing could change.
+QString snapshot(const Form1& form) {
+    QStringList parts{form.mode,
+                      QString::number(form.timeLeft),
+                      QString::number(form.score),
+                      form.Label2->caption(),
+                      QString::number(form.Label2->foreColor()),
+                      QString::number(form.Picture2->top()),
+                      QString::number(form.Shape1->top()),
+                      QString::number(form.Timer1.enabled()),
+                      QString::number(form.Timer1.interval()),
+                      QString::number(form.Label3->visible()),
+                      QString::number(form.answerIndex)};
+    for (auto* cell : form.Label1) parts << cell->caption();
+    return parts.join(QLatin1Char(','));
+}
+
+}  // namespace
+
+class PlayTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void countDownLeadsToTheFirstBoard() {
+        FormFixture f;
+        f.form->Form_Load();
+        Form1& form = *f.form;
+        form.Form_KeyPress(13);
+        QCOMPARE(form.mode, Mode::LevelChoice);
+        QCOMPARE(form.score, qint16(0));
+        QVERIFY(form.HScroll1->visible());
+        form.HScroll1->setValue(1);
+        QCOMPARE(form.Label4[2]->caption(), QStringLiteral("1"));
+        form.Form_KeyPress(13);
+        QCOMPARE(form.mode, Mode::GameStart);
+        QCOMPARE(form.level, quint8(1));
+        QVERIFY(form.Label2->visible());
+        QCOMPARE(form.Timer1.interval(), 1000);
+        QVERIFY(form.Timer1.enabled());
+
+        QStringList shown{form.Label2->caption()};
+        form.Form_KeyPress(13);  // a second Enter does nothing
+        QCOMPARE(form.mode, Mode::GameStart);
+        for (int tick = 0; tick < 3; ++tick) {
+            form.Timer1_Timer();
+            shown << form.Label2->caption();
+        }
+        QCOMPARE(shown.mid(0, 3), QStringList({"3", "2", "1"}));
+        QVERIFY(shown.last() != QStringLiteral("0"));
+        QCOMPARE(form.mode, Mode::Measuring);
+        QCOMPARE(form.Label2->backStyle(), BackStyle::Opaque);
+        QCOMPARE(form.Label2->backColor(), 0xFFFFFF);
+        QCOMPARE(form.Label6->caption(), QStringLiteral("Score:0"));
+        QVERIFY(form.Label6->visible());
+        QVERIFY(form.Frame1->visible());
+        QCOMPARE(form.Timer1.interval(), 100);
+        QCOMPARE(visibleCells(form), 4);
+        QCOMPARE(matchingCells(form), QList<int>{form.answerIndex});
+    }
+
+    void boardsAreCentredGridsWithOneAnswer_data() {
+        QTest::addColumn<int>("level");
+        QTest::addColumn<int>("firstPlace");
+        QTest::newRow("level 1") << 1 << 2160;
+        QTest::newRow("level 5") << 5 << 1200;
+        QTest::newRow("level 9") << 9 << 240;
+    }
+    void boardsAreCentredGridsWithOneAnswer() {
+        QFETCH(int, level);
+        QFETCH(int, firstPlace);
+        FormFixture f;
+        f.form->Form_Load();
+        Form1& form = *f.form;
+        playFromTitle(form, level);
+        const int side = level + 1;
+        for (int board = 0; board < 20; ++board) {
+            QCOMPARE(visibleCells(form), side * side);
+            QCOMPARE(matchingCells(form), QList<int>{form.answerIndex});
+            QCOMPARE(form.Label1[0]->left(), firstPlace);
+            QCOMPARE(form.Label1[side * side - 1]->top(), firstPlace + 480 * level);
+            form.Label1_Click(wrongCell(form));
+            form.Timer1_Timer();
+        }
+    }
+
+    void clicksAreJudged() {
+        FormFixture f;
+        f.form->Form_Load();
+        Form1& form = *f.form;
+        playFromTitle(form, 3);
+        form.Label1_Click(form.answerIndex);
+        QCOMPARE(form.score, qint16(1));
+        QCOMPARE(form.Label6->caption(), QStringLiteral("Score:1"));
+        QCOMPARE(form.Label3->caption(), QStringLiteral("OK"));
+        QVERIFY(form.Label3->visible());
+        QCOMPARE(form.Timer1.interval(), 300);
+        QCOMPARE(form.mode, Mode::ResultDisplay);
+
+        const QString during = snapshot(form);
+        form.Label1_Click(form.answerIndex);  // a second click while the verdict shows
+        QCOMPARE(snapshot(form), during);
+
+        form.Timer1_Timer();
+        QVERIFY(!form.Label3->visible());
+        QCOMPARE(form.timeLeft, qint16(297));
+        QCOMPARE(form.Timer1.interval(), 100);
+        QCOMPARE(form.mode, Mode::Measuring);
+
+        form.Label1_Click(wrongCell(form));
+        QCOMPARE(form.Label3->caption(), QStringLiteral("Bad"));
+        QCOMPARE(form.score, qint16(1));
+        QCOMPARE(form.Label6->caption(), QStringLiteral("Score:1"));
+    }
+
+    void theGaugeRunsDownAndTheGameEnds() {
+        FormFixture f;
+        f.form->Form_Load();
+        Form1& form = *f.form;
+        playFromTitle(form, 2);
+        QCOMPARE(form.Shape1->top(), 240);
+        form.Timer1_Timer();
+        QCOMPARE(form.Shape1->top(), 255);
+        while (form.timeLeft > 1) form.Timer1_Timer();
+        QCOMPARE(form.Shape1->top(), 4744);
+        QCOMPARE(form.mode, Mode::Measuring);
+        form.Timer1_Timer();
+        QCOMPARE(form.mode, Mode::GameOver);
+        QCOMPARE(form.Shape1->top(), 4744);  // not moved on the last tick
+        QVERIFY(form.Picture3->visible());
+        QVERIFY(!form.Timer1.enabled());
+        QCOMPARE(visibleCells(form), 9);  // the last board stays
+    }
+
+    void aVerdictCanTakeTheTimeBelowZero() {
+        FormFixture f;
+        f.form->Form_Load();
+        Form1& form = *f.form;
+        playFromTitle(form, 1);
+        while (form.timeLeft > 5) form.Timer1_Timer();
+        form.Label1_Click(0);
+        form.Timer1_Timer();  // the verdict's tick: 5 - 3
+        QCOMPARE(form.timeLeft, qint16(2));
+        form.Label1_Click(0);
+        form.Timer1_Timer();
+        QCOMPARE(form.timeLeft, qint16(-1));
+        QCOMPARE(form.mode, Mode::Measuring);
+        form.Timer1_Timer();
+        QCOMPARE(form.timeLeft, qint16(-2));
+        QCOMPARE(form.mode, Mode::GameOver);
+    }
+
+    void aWholeGameMeasuresThreeHundredUnits() {
+        FormFixture f;
+        f.form->Form_Load();
+        Form1& form = *f.form;
+        playFromTitle(form, 4);
+        int ticks = 0;
+        while (form.mode == Mode::Measuring) {
+            form.Timer1_Timer();
+            ++ticks;
+        }
+        QCOMPARE(ticks, 300);
+        QCOMPARE(form.mode, Mode::GameOver);
+    }
+
+    void ticksThatDoNothing_data() {
+        QTest::addColumn<QString>("mode");
+        QTest::newRow("level dialog") << Mode::LevelChoice;
+        QTest::newRow("game over") << Mode::GameOver;
+        QTest::newRow("table view") << Mode::HighScores;
+        QTest::newRow("name entry") << Mode::NameEntry;
+    }
+    void ticksThatDoNothing() {
+        QFETCH(QString, mode);
+        FormFixture f;
+        f.form->Form_Load();
+        Form1& form = *f.form;
+        if (mode == Mode::LevelChoice) form.Command1_Click(0);
+        if (mode == Mode::HighScores) form.Command1_Click(1);
+        if (mode == Mode::GameOver || mode == Mode::NameEntry) {
+            playFromTitle(form, 1);
+            form.Label1_Click(form.answerIndex);
+            form.Timer1_Timer();
+            while (form.mode == Mode::Measuring) form.Timer1_Timer();
+            if (mode == Mode::NameEntry) form.Form_Click();
+        }
+        QCOMPARE(form.mode, mode);
+        const QString before = snapshot(form);
+        for (int tick = 0; tick < 5; ++tick) form.Timer1_Timer();
+        QCOMPARE(snapshot(form), before);
+    }
+
+    void cellClicksThatDoNothing_data() {
+        QTest::addColumn<QString>("mode");
+        QTest::newRow("title") << Mode::Load;
+        QTest::newRow("level dialog") << Mode::LevelChoice;
+        QTest::newRow("count-down") << Mode::GameStart;
+        QTest::newRow("table view") << Mode::HighScores;
+    }
+    void cellClicksThatDoNothing() {
+        QFETCH(QString, mode);
+        FormFixture f;
+        f.form->Form_Load();
+        Form1& form = *f.form;
+        if (mode == Mode::LevelChoice || mode == Mode::GameStart) form.Command1_Click(0);
+        if (mode == Mode::GameStart) form.Label4_Click(1);
+        if (mode == Mode::HighScores) form.Command1_Click(1);
+        QCOMPARE(form.mode, mode);
+        const QString before = snapshot(form);
+        for (qint16 cell : {0, 3, 99}) form.Label1_Click(cell);
+        QCOMPARE(snapshot(form), before);
+    }
+
+    void aNewGameStartsFromAFullBudget() {
+        FormFixture f;
+        f.form->Form_Load();
+        Form1& form = *f.form;
+        playFromTitle(form, 9);
+        while (form.mode == Mode::Measuring) form.Timer1_Timer();
+        form.Picture3_Click();
+        QCOMPARE(form.mode, Mode::Load);
+        QCOMPARE(form.timeLeft, qint16(300));
+        QCOMPARE(visibleCells(form), 0);
+        QCOMPARE(form.Shape1->top(), 240);
+        QCOMPARE(form.level, quint8(9));
+        form.Command1_Click(0);
+        QCOMPARE(form.HScroll1->value(), 9);  // the dialog opens on the level played last
+        QCOMPARE(form.Label4[2]->caption(), QStringLiteral("9"));
+    }
+};
+
+QTEST_MAIN(PlayTest)
+#include "test_play.moc"

@@ -1,0 +1,253 @@
+// Starting the game and returning to the title: the warnings, the files they create, the laid-out
+// window, the rows and sliders filled from the files, and the sliding logo.
+
+#include "formfixture.h"
+#include "palette/palette.h"
+#include "scores/highscores.h"
+#include "window/messages.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+const QString kHsdWarning = kReadErrorTitle + QLatin1Char('|') + kHighScoreReadError;
+const QString kIroWarning = kReadErrorTitle + QLatin1Char('|') + kPaletteReadError;
+
+QByteArray defaultPaletteBytes() {
+    return QByteArray::fromHex(
+        "000000000000"
+        "00000000ff00"
+        "0000ff000000"
+        "ff0000000000"
+        "ff000000ff00"
+        "ff00ff000000"
+        "c000c000c000");
+}
+
+QByteArray defaultHighScoreBytes() {
+    QByteArray record = QByteArray("No Name") + QByteArray(47, ' ') + QByteArray(2, '\0');
+    return record.repeated(9);
+}
+
+}  // namespace
+
+class StartupTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void freshFolderWarnsTwiceAndCreatesDefaults() {
+        FormFixture f;
+        f.form->Form_Load();
+        QCOMPARE(f.warnings, QStringList({kHsdWarning, kIroWarning}));
+        QCOMPARE(f.read("jx.hsd"), defaultHighScoreBytes());
+        QCOMPARE(f.read("jx.iro"), defaultPaletteBytes());
+
+        Form1& form = *f.form;
+        QCOMPARE(form.mode, Mode::Load);
+        QCOMPARE(form.timeLeft, qint16(300));
+        QVERIFY(form.Timer1.enabled());
+        QCOMPARE(form.Timer1.interval(), 20);
+        QCOMPARE(form.colourNames,
+                 (std::array<QString, 7>{"黒", "青", "緑", "赤", "紫", "黄", "灰"}));
+        QCOMPARE(form.colourValues, (std::array<qint32, 7>{0x000000, 0xFF0000, 0x00FF00, 0x0000FF,
+                                                           0xFF00FF, 0x00FFFF, 0xC0C0C0}));
+        for (int i = 0; i < 9; ++i) {
+            QCOMPARE(form.Label8[i]->shownText(), QStringLiteral("No Name"));
+            QCOMPARE(form.Label9[i]->caption(), QStringLiteral("0"));
+        }
+        QCOMPARE(form.VScroll1[0]->value(), 255);
+        QCOMPARE(form.Label12[0]->caption(), QStringLiteral("0"));
+        QCOMPARE(form.VScroll1[5]->value(), 0);
+        QCOMPARE(form.Label12[5]->caption(), QStringLiteral("255"));
+        QCOMPARE(form.Label10[6]->foreColor(), 0xC0C0C0);
+    }
+
+    void secondStartInTheSameFolderIsQuiet() {
+        FormFixture first;
+        first.form->Form_Load();
+        FormFixture second;
+        second.startWithFiles(first.read("jx.hsd"), first.read("jx.iro"));
+        QVERIFY(second.warnings.isEmpty());
+        QCOMPARE(second.read("jx.hsd"), defaultHighScoreBytes());
+    }
+
+    void titleScreenAfterStart() {
+        FormFixture f;
+        f.form->Form_Load();
+        Form1& form = *f.form;
+        QCOMPARE(QRect(form.Picture1->left(), form.Picture1->top(), form.Picture1->width(),
+                       form.Picture1->height()),
+                 QRect(5040, 3120, 5280, 5280));
+        QCOMPARE(form.Picture1->geometry(), QRect(336, 208, 352, 352));
+        QCOMPARE(form.Picture2->top(), -1245);
+        QCOMPARE(form.Picture2->left(), 2775);
+        for (auto* button : form.Command1) QVERIFY(button->visible());
+        for (auto* cell : form.Label1) QVERIFY(!cell->visible());
+        for (Placement* hidden :
+             std::initializer_list<Placement*>{form.Label2, form.Label6, form.Frame1, form.Picture3,
+                                               form.Label3, form.Text1, form.Text2, form.Frame2})
+            QVERIFY(!hidden->visible());
+        QCOMPARE(form.Shape1->top(), 240);
+        QCOMPARE(form.Shape1->left(), 160);
+        QCOMPARE(form.Label7[0]->caption(), QStringLiteral("Level9"));
+        QCOMPARE(form.Label7[8]->top(), 4504);
+        QCOMPARE(form.Label8[0]->top(), 4504);
+        QCOMPARE(form.Label9[8]->foreColor(), 0x000000);
+        QCOMPARE(form.Label9[0]->foreColor(), 0x808080);
+    }
+
+    void windowIsLaidOutFromTheScreen_data() {
+        QTest::addColumn<QSize>("screen");
+        QTest::addColumn<QPoint>("picture1");
+        QTest::addColumn<QPoint>("picture3");
+        QTest::addColumn<QPoint>("frame1");
+        QTest::newRow("1024x768") << QSize(15360, 11520) << QPoint(5040, 3120) << QPoint(4972, 4860)
+                                  << QPoint(11040, 3120);
+        QTest::newRow("1920x1080") << QSize(28800, 16200) << QPoint(11760, 5460)
+                                   << QPoint(11692, 7200) << QPoint(17760, 5460);
+    }
+    void windowIsLaidOutFromTheScreen() {
+        QFETCH(QSize, screen);
+        QFETCH(QPoint, picture1);
+        QFETCH(QPoint, picture3);
+        QFETCH(QPoint, frame1);
+        FormFixture f(screen);
+        f.form->Form_Load();
+        QCOMPARE(QPoint(f.form->Picture1->left(), f.form->Picture1->top()), picture1);
+        QCOMPARE(QPoint(f.form->Picture3->left(), f.form->Picture3->top()), picture3);
+        QCOMPARE(QPoint(f.form->Frame1->left(), f.form->Frame1->top()), frame1);
+        QCOMPARE(f.form->size(), QSize(screen.width() / 15, screen.height() / 15));
+    }
+
+    void describedWindowBeforeStart() {
+        FormFixture f;
+        Form1& form = *f.form;
+        QCOMPARE(form.windowTitle(), QStringLiteral("Tintmaze"));
+        QVERIFY(!form.Frame2->visible());
+        QVERIFY(!form.HScroll1->visible());
+        QVERIFY(!form.Label3->visible());
+        for (auto* label : form.Label4) QVERIFY(!label->visible());
+        QVERIFY(form.Picture3->visible());
+        QVERIFY(form.Text1->visible());
+        QCOMPARE(form.Text1->text(), QStringLiteral("No Name"));
+        for (auto* cell : form.Label1) QCOMPARE(cell->caption(), QStringLiteral("赤"));
+        // The captions follow the sliders' places: the second letter of a colour is its blue.
+        QCOMPARE(form.Label11[1]->caption(), QStringLiteral("B"));
+        QCOMPARE(form.Label11[1]->left(), form.VScroll1[2]->left());
+        QCOMPARE(form.Label11[2]->caption(), QStringLiteral("G"));
+        QCOMPARE(form.Label11[2]->left(), form.VScroll1[1]->left());
+        QCOMPARE(form.Label11[4]->top(), 2265);
+        QCOMPARE(form.Label11[9]->top(), 2250);
+        QCOMPARE(form.HScroll1->value(), 3);
+        QCOMPARE(form.Label4[2]->caption(), QStringLiteral("3"));
+    }
+
+    void titleLogoSlidesInAndStops() {
+        FormFixture f;
+        f.form->Form_Load();
+        Form1& form = *f.form;
+        int ticks = 0;
+        while (form.Timer1.enabled() && ticks < 1000) {
+            form.Timer1_Timer();
+            ++ticks;
+        }
+        QCOMPARE(ticks, 73);
+        QCOMPARE(form.Picture2->top(), 945);
+        QCOMPARE(form.mode, Mode::Load);
+    }
+
+    void missingHighScoresAreRecreatedAtTheNextTitle() {
+        FormFixture f;
+        f.form->Form_Load();
+        const QByteArray palette = QByteArray::fromHex(
+                                       "0a00"
+                                       "1400"
+                                       "1e00") +
+                                   f.read("jx.iro").mid(6);
+        f.write("jx.iro", palette);
+        QFile::remove(f.path("jx.hsd"));
+        f.warnings.clear();
+        f.form->Reset(false);
+        QCOMPARE(f.warnings, QStringList({kHsdWarning}));
+        QCOMPARE(f.read("jx.hsd"), defaultHighScoreBytes());
+        QCOMPARE(f.read("jx.iro"), palette);
+        QCOMPARE(f.form->colourValues[0], 0x1E140A);
+    }
+
+    void unusualPaletteFilesAreReadWithoutWarning_data() {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<qint32>("black");
+        QTest::addColumn<qint32>("grey");
+        QTest::newRow("short: missing parts read as 0") << QByteArray::fromHex("ff00") << 0xFF << 0;
+        QTest::newRow("out of range: clamped") << (QByteArray::fromHex("2c01"
+                                                                       "ffff"
+                                                                       "0000") +
+                                                   defaultPaletteBytes().mid(6))
+                                               << 0xFF << 0xC0C0C0;
+        QTest::newRow("long: the tail is not read")
+            << defaultPaletteBytes() + "tail" << 0 << 0xC0C0C0;
+    }
+    void unusualPaletteFilesAreReadWithoutWarning() {
+        QFETCH(QByteArray, file);
+        QFETCH(qint32, black);
+        QFETCH(qint32, grey);
+        FormFixture f;
+        f.startWithFiles(defaultHighScoreBytes(), file);
+        QVERIFY(f.warnings.isEmpty());
+        QCOMPARE(f.form->colourValues[0], black);
+        QCOMPARE(f.form->colourValues[6], grey);
+        QCOMPARE(f.read("jx.iro"), file);
+        QCOMPARE(f.read("jx.hsd"), defaultHighScoreBytes());
+    }
+
+    void aFolderNamedLikeTheFileIsReportedAndKept() {
+        FormFixture f;
+        QVERIFY(QDir(f.folder.path()).mkdir("jx.hsd"));
+        f.form->Form_Load();
+        QCOMPARE(
+            f.warnings,
+            QStringList({kHsdWarning, kWriteErrorTitle + '|' + kHighScoreWriteError, kIroWarning}));
+        QVERIFY(QFileInfo(f.path("jx.hsd")).isDir());
+        QCOMPARE(f.form->highScores, defaultHighScores());
+        QCOMPARE(f.read("jx.iro"), defaultPaletteBytes());
+    }
+
+    void escapeEndsTheProgramAndWritesNothing() {
+        FormFixture f;
+        f.form->Form_Load();
+        const QByteArray before = f.read("jx.hsd") + f.read("jx.iro");
+        f.form->Form_KeyPress(27);
+        QCOMPARE(f.endRequests, 1);
+        QCOMPARE(f.read("jx.hsd") + f.read("jx.iro"), before);
+    }
+
+    void realWarningBoxIsModalWithOneOkButton() {
+        QString title, text;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        int buttons = 0;
+        bool modal = false;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            title = box->windowTitle();
+            text = box->text();
+            icon = box->icon();
+            buttons = box->buttons().size();
+            modal = box->isModal();
+            box->button(QMessageBox::Ok)->click();
+        });
+        Form1Seams::real().warn(kReadErrorTitle, kHighScoreReadError);
+        QCOMPARE(title, kReadErrorTitle);
+        QCOMPARE(text, kHighScoreReadError);
+        QCOMPARE(icon, QMessageBox::Warning);
+        QCOMPARE(buttons, 1);
+        QVERIFY(modal);
+    }
+};
+
+QTEST_MAIN(StartupTest)
+#include "test_startup.moc"
