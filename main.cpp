@@ -1,11 +1,16 @@
 // Tintmaze: find the cell that repeats the target colour word in word and colour.
 
 #include "window/form1.h"
+#include "window/theme.h"
 
 #include <QApplication>
 
+#include <cstdio>
+
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    for (const QString& problem : missingColourWordGlyphs())
+        std::fprintf(stderr, "%s\n", qPrintable(problem));
     Form1 form;
     form.Form_Load();
     form.showFullScreen();

@@ -18,6 +18,7 @@ void Form1::Command1_Click(qint16 Index) {
             for (auto* button : Command1) button->setVisible(false);
             HScroll1->setVisible(true);
             for (auto* label : Label4) label->setVisible(true);
+            HScroll1->setFocus();  // the arrow keys choose the level, as on any slider
             mode = Mode::LevelChoice;
             break;
         case 1:  // "High Score": the table view

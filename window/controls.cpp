@@ -83,7 +83,11 @@ void Clickable::released(QWidget* self, QMouseEvent* event) {
 // --- Label ----------------------------------------------------------------------------------
 
 Label::Label(QWidget* container) : QWidget(container), Placement(this) {
-    setAttribute(Qt::WA_OpaquePaintEvent, false);
+    // The label's own colours, not those it would inherit from its container.
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::WindowText, colourFromValue(foreColor_));
+    palette.setColor(QPalette::Window, colourFromValue(backColor_));
+    setPalette(palette);
 }
 
 void Label::setCaption(const QString& caption) {
@@ -250,6 +254,7 @@ ScrollBar::ScrollBar(QWidget* container, Qt::Orientation orientation, int min, i
     setValue(value);
     setSingleStep(1);
     setPageStep(1);
+    setFocusPolicy(Qt::StrongFocus);  // arrow keys move a slider that has the focus
     connect(this, &QScrollBar::sliderPressed, this, [this] { valueAtPress_ = this->value(); });
     connect(this, &QScrollBar::valueChanged, this, [this] {
         const auto& handler = isSliderDown() ? onScroll : onChange;

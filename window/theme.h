@@ -3,6 +3,7 @@
 
 #include <QFont>
 #include <QString>
+#include <QStringList>
 
 // The desktop theme's colours, as packed colour values.
 constexpr qint32 kWindowBackground = 0xFFFFFF;
@@ -22,3 +23,7 @@ void registerFontStandIns();
 
 // A font of the description: family, size in points as stored, bold (weight 700) or regular.
 QFont describedFont(const QString& family, double points, bool bold = false);
+
+// What is missing for drawing the colour words: one line for each described family whose font
+// lacks a glyph of "黒青緑赤紫黄灰"; empty when all is well.
+QStringList missingColourWordGlyphs();
