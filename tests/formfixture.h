@@ -12,6 +12,21 @@
 
 #include <memory>
 
+// The files a fresh start writes.
+inline QByteArray defaultHighScoreBytes() {
+    return (QByteArray("No Name") + QByteArray(47, ' ') + QByteArray(2, '\0')).repeated(9);
+}
+inline QByteArray defaultPaletteBytes() {
+    return QByteArray::fromHex(
+        "000000000000"
+        "00000000ff00"
+        "0000ff000000"
+        "ff0000000000"
+        "ff000000ff00"
+        "ff00ff000000"
+        "c000c000c000");
+}
+
 struct FormFixture {
     QTemporaryDir folder;
     QStringList warnings;  // "title|text" of every warning box, in order

@@ -10,21 +10,6 @@
 
 namespace {
 
-QByteArray defaultHighScoreBytes() {
-    return (QByteArray("No Name") + QByteArray(47, ' ') + QByteArray(2, '\0')).repeated(9);
-}
-
-QByteArray defaultPaletteBytes() {
-    return QByteArray::fromHex(
-        "000000000000"
-        "00000000ff00"
-        "0000ff000000"
-        "ff0000000000"
-        "ff000000ff00"
-        "ff00ff000000"
-        "c000c000c000");
-}
-
 // Plays a game at `level` that scores `points` and ends on the game-over screen.
 void playToGameOver(Form1& form, int level, int points) {
     form.Command1_Click(0);

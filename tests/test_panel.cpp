@@ -9,17 +9,6 @@
 
 namespace {
 
-QByteArray defaultPaletteBytes() {
-    return QByteArray::fromHex(
-        "000000000000"
-        "00000000ff00"
-        "0000ff000000"
-        "ff0000000000"
-        "ff000000ff00"
-        "ff00ff000000"
-        "c000c000c000");
-}
-
 // A saved palette that differs from the defaults in every colour.
 QByteArray customPaletteBytes() {
     ColourTable table;

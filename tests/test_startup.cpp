@@ -17,22 +17,6 @@ namespace {
 const QString kHsdWarning = kReadErrorTitle + QLatin1Char('|') + kHighScoreReadError;
 const QString kIroWarning = kReadErrorTitle + QLatin1Char('|') + kPaletteReadError;
 
-QByteArray defaultPaletteBytes() {
-    return QByteArray::fromHex(
-        "000000000000"
-        "00000000ff00"
-        "0000ff000000"
-        "ff0000000000"
-        "ff000000ff00"
-        "ff00ff000000"
-        "c000c000c000");
-}
-
-QByteArray defaultHighScoreBytes() {
-    QByteArray record = QByteArray("No Name") + QByteArray(47, ' ') + QByteArray(2, '\0');
-    return record.repeated(9);
-}
-
 }  // namespace
 
 class StartupTest : public QObject {
