@@ -53,6 +53,14 @@ class RenderingTest : public QObject {
         QCOMPARE(f.form->Picture2->picture().size(), QSize(650, 90));
         QCOMPARE(f.form->Picture3->picture().size(), QSize(360, 120));
         QVERIFY(!f.form->windowIcon().isNull());
+        QCOMPARE(f.form->windowIcon().pixmap(48, 48).size(), QSize(48, 48));
+        // The lattice arrow is the pointer over the window and the controls that keep no own.
+        const QCursor pointer = f.form->cursor();
+        QCOMPARE(pointer.shape(), Qt::BitmapCursor);
+        QCOMPARE(pointer.hotSpot(), QPoint(15, 15));
+        QCOMPARE(pointer.pixmap().size(), QSize(32, 32));
+        QCOMPARE(f.form->Label1[5]->cursor().hotSpot(), QPoint(15, 15));
+        QCOMPARE(f.form->Command1[0]->cursor().hotSpot(), QPoint(15, 15));
     }
 
     void titleScreenAsDrawn() {
