@@ -18,6 +18,8 @@ bool dataFileExists(const QString& path) {
 }
 
 std::optional<QByteArray> readDataFile(const QString& path) {
+    // Opening a pipe would wait for a writer, and a folder cannot be read.
+    if (!dataFileExists(path)) return std::nullopt;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
     QByteArray bytes = file.readAll();
@@ -27,7 +29,10 @@ std::optional<QByteArray> readDataFile(const QString& path) {
 
 bool saveOverStart(const QString& path, const QByteArray& records, QString* why) {
     const QFileInfo existing(path);  // follows a link to its target
+    // Only a plain file is replaced: never a folder, nor a pipe or a device a link leads to.
     if (existing.isDir()) return fail(why, QStringLiteral("%1 is a folder").arg(path));
+    if (existing.exists() && !existing.isFile())
+        return fail(why, QStringLiteral("%1 is not a plain file").arg(path));
 
     QByteArray content = records;
     if (existing.exists()) {
