@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 // True when a file (or a link to one) of that name exists; a directory of that name does not
@@ -18,3 +19,19 @@ std::optional<QByteArray> readDataFile(const QString& path);
 // On failure the old file stays byte for byte as it was, `why` (if given) says what failed, and
 // it returns false.
 bool saveOverStart(const QString& path, const QByteArray& records, QString* why = nullptr);
+
+// A fault that tests inject into every later save to prove that an interrupted save never
+// loses the old file. The game never injects one.
+struct SaveFault {
+    enum class Point {
+        Write,   // the write of the new copy takes only `bytes` bytes, as on a full disk
+        Commit,  // the commit that replaces the old file fails
+    };
+    Point point = Point::Write;
+    qint64 bytes = 0;
+    // When set, run at the point instead of failing there: a test's crash, which never returns.
+    std::function<void()> stop;
+};
+
+// Injects `fault` into every later save; nullopt takes it away.
+void injectSaveFault(std::optional<SaveFault> fault);
