@@ -5,21 +5,17 @@
 #include "window/form1.h"
 #include "window/messages.h"
 
+// A missing file is created with the defaults; one that is there but cannot be read is left as
+// it is for the player to rescue, and the game goes on with the defaults.
 void Form1::loadPalette() {
-    const QString path = dataFile(kPaletteFileName);
-    if (dataFileExists(path)) {
-        if (const auto bytes = readDataFile(path)) {
-            colourRGB = decodePalette(*bytes);
-            return;
-        }
-        // A file that is there but cannot be read is left as it is for the player to rescue.
-        seams_.warn(kReadErrorTitle, kPaletteReadError);
-        colourRGB = defaultPalette();
+    const DataFileRead file = lookForDataFile(dataFile(kPaletteFileName));
+    if (file.state == DataFileRead::State::Read) {
+        colourRGB = decodePalette(file.bytes);
         return;
     }
     seams_.warn(kReadErrorTitle, kPaletteReadError);
     colourRGB = defaultPalette();
-    savePalette();
+    if (file.state == DataFileRead::State::Missing) savePalette();
 }
 
 bool Form1::savePalette() {

@@ -4,21 +4,17 @@
 #include "window/form1.h"
 #include "window/messages.h"
 
+// A missing file is created with the defaults; one that is there but cannot be read is left as
+// it is for the player to rescue, and the game goes on with the defaults.
 void Form1::loadHighScores() {
-    const QString path = dataFile(kHighScoreFileName);
-    if (dataFileExists(path)) {
-        if (const auto bytes = readDataFile(path)) {
-            highScores = decodeHighScores(*bytes);
-            return;
-        }
-        // A file that is there but cannot be read is left as it is for the player to rescue.
-        seams_.warn(kReadErrorTitle, kHighScoreReadError);
-        highScores = defaultHighScores();
+    const DataFileRead file = lookForDataFile(dataFile(kHighScoreFileName));
+    if (file.state == DataFileRead::State::Read) {
+        highScores = decodeHighScores(file.bytes);
         return;
     }
     seams_.warn(kReadErrorTitle, kHighScoreReadError);
     highScores = defaultHighScores();
-    saveHighScores();
+    if (file.state == DataFileRead::State::Missing) saveHighScores();
 }
 
 bool Form1::saveHighScores() {

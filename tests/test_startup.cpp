@@ -8,9 +8,12 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+
+#include <unistd.h>
 
 namespace {
 
@@ -198,6 +201,44 @@ class StartupTest : public QObject {
         QVERIFY(QFileInfo(f.path("jx.hsd")).isDir());
         QCOMPARE(f.form->highScores, defaultHighScores());
         QCOMPARE(f.read("jx.iro"), defaultPaletteBytes());
+    }
+
+    // Root reads every file, so as root the test runs itself again as another user.
+    void filesThatCannotBeReadAreLeftAlone() {
+        if (geteuid() == 0 && qEnvironmentVariableIsEmpty("TINTMAZE_TEST_AS_OTHER_USER")) {
+            QProcess child;
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(QStringLiteral("TINTMAZE_TEST_AS_OTHER_USER"), QStringLiteral("1"));
+            environment.insert(QStringLiteral("HOME"), QDir::tempPath());
+            environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+            child.setProcessEnvironment(environment);
+            child.setProcessChannelMode(QProcess::ForwardedChannels);
+            child.start(
+                QStringLiteral("setpriv"),
+                {"--reuid=65534", "--regid=65534", "--clear-groups",
+                 QCoreApplication::applicationFilePath(), "filesThatCannotBeReadAreLeftAlone"});
+            if (!child.waitForStarted()) QSKIP("setpriv is needed to run as another user");
+            QVERIFY(child.waitForFinished(60000));
+            if (child.exitCode() == 126 || child.exitCode() == 127)
+                QSKIP("the other user may not run this test program from its folder");
+            QCOMPARE(child.exitCode(), 0);
+            return;
+        }
+        FormFixture f;
+        const QByteArray scores = defaultHighScoreBytes().replace(0, 7, "Keep me");
+        const QByteArray palette = defaultPaletteBytes().replace(0, 2, "\x10\x00");
+        f.write("jx.hsd", scores);
+        f.write("jx.iro", palette);
+        for (const char* name : {"jx.hsd", "jx.iro"})
+            QVERIFY(QFile::setPermissions(f.path(name), QFile::WriteOwner));
+        f.form->Form_Load();
+        QCOMPARE(f.warnings, QStringList({kHsdWarning, kIroWarning}));
+        QCOMPARE(f.form->highScores, defaultHighScores());
+        QCOMPARE(f.form->colourValues[0], 0);
+        for (const char* name : {"jx.hsd", "jx.iro"})
+            QVERIFY(QFile::setPermissions(f.path(name), QFile::ReadOwner | QFile::WriteOwner));
+        QCOMPARE(f.read("jx.hsd"), scores);
+        QCOMPARE(f.read("jx.iro"), palette);
     }
 
     void escapeEndsTheProgramAndWritesNothing() {

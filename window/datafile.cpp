@@ -54,6 +54,13 @@ std::optional<QByteArray> readDataFile(const QString& path) {
     return bytes;
 }
 
+DataFileRead lookForDataFile(const QString& path) {
+    if (!dataFileExists(path)) return {DataFileRead::State::Missing, {}};
+    std::optional<QByteArray> bytes = readDataFile(path);
+    if (!bytes) return {DataFileRead::State::Unreadable, {}};
+    return {DataFileRead::State::Read, std::move(*bytes)};
+}
+
 bool saveOverStart(const QString& path, const QByteArray& records, QString* why) {
     const QFileInfo existing(path);  // follows a link to its target
     // Only a plain file is replaced: never a folder, nor a pipe or a device a link leads to.

@@ -14,6 +14,15 @@ bool dataFileExists(const QString& path);
 // The whole file, or nullopt when it cannot be opened or read.
 std::optional<QByteArray> readDataFile(const QString& path);
 
+// What looking for a data file found: its bytes, or that there is none, or that what is there
+// cannot be read.
+struct DataFileRead {
+    enum class State { Read, Missing, Unreadable };
+    State state = State::Missing;
+    QByteArray bytes;
+};
+DataFileRead lookForDataFile(const QString& path);
+
 // Writes `records` over the start of the file, keeping any bytes of a longer existing file past
 // them, by replacing the file atomically; a link is followed and kept, permissions are kept.
 // On failure the old file stays byte for byte as it was, `why` (if given) says what failed, and
