@@ -182,6 +182,19 @@ class PanelTest : public QObject {
         QTRY_VERIFY(!form.Frame2->visible());
         QCOMPARE(form.colourValues[0], 0);
 
+        // A press of Alt+O completes a moment later; once "Cansel" has closed the panel and a
+        // game has begun, that late press saves nothing and leaves the game alone.
+        form.Command1_Click(2);
+        form.VScroll1[2]->setValue(0);
+        QTest::keyClick(&form, Qt::Key_O, Qt::AltModifier);
+        form.Command4_Click();
+        form.Command1_Click(0);
+        form.Label4_Click(1);
+        QTest::qWait(300);
+        QCOMPARE(form.mode, Mode::GameStart);
+        QCOMPARE(form.colourValues[0], 0);
+
+        form.Reset(false);
         form.Command1_Click(2);
         form.VScroll1[1]->setValue(0);
         const QByteArray saved = f.read("jx.iro");

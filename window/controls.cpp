@@ -2,6 +2,7 @@
 
 #include "window/twips.h"
 
+#include <QApplication>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
@@ -62,9 +63,16 @@ void Placement::place(qint32 left, qint32 top, qint32 width, qint32 height) {
                          twipsToPixels(height));
 }
 
+// A control that is hidden takes no keys: when it, or a control inside it, has the focus, the
+// focus goes back to the window.
 void Placement::setVisible(bool visible) {
     visible_ = visible;
+    QWidget* focus = QApplication::focusWidget();
+    const bool losesFocus = !visible && focus && (focus == widget_ || widget_->isAncestorOf(focus));
     widget_->setVisible(visible);
+    if (losesFocus && QApplication::focusWidget() != nullptr &&
+        !QApplication::focusWidget()->isVisible())
+        widget_->window()->setFocus();
 }
 
 void Clickable::pressed(QMouseEvent* event) {
@@ -168,8 +176,10 @@ void PictureBox::paintEvent(QPaintEvent*) {
 
 CommandButton::CommandButton(QWidget* container, const QString& caption)
     : QPushButton(caption, container), Placement(this) {
+    // A press that Qt completes later (the access key's short animation) counts only while
+    // the button is still there to be pressed.
     connect(this, &QPushButton::clicked, this, [this] {
-        if (onClick) onClick();
+        if (onClick && isVisible()) onClick();
     });
 }
 
