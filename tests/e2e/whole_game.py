@@ -1,0 +1,402 @@
+#!/usr/bin/env python3
+"""Plays one whole game of the real program in a real X window and checks the files it leaves.
+
+usage: whole_game.py <path to tintmaze> <folder for screenshots and logs>
+
+Starts a private Xvfb at 1024 x 768, runs the game in an empty folder, accepts the two warnings
+about the missing data files, plays a level-1 game to the end by clicking the four cells in turn,
+enters a name for the new best score and checks jx.hsd and jx.iro; then Escape must end the
+program without touching either file. Exit status 0 on success, 1 on failure, 77 when a needed
+X tool is missing.
+"""
+
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from xscreen import XScreen, poll, stop_process, die_with_parent  # noqa: E402
+
+SCREEN_W, SCREEN_H = 1024, 768
+TWIPS_PER_PIXEL = 15
+BOARD_X, BOARD_Y = 336, 208  # Picture1 on a 1024 x 768 screen, 352 px square
+WARNING_TITLE = "読み込みエラー"
+MAIN_TITLE = "Tintmaze"
+PLAYER_NAME = "E2E Player 7"
+
+# The level slider HScroll1 in twips inside the board; its left arrow is at its left end.
+SLIDER_LEFT, SLIDER_TOP, SLIDER_HEIGHT = 350, 2070, 500
+LEFT_ARROW = (BOARD_X + SLIDER_LEFT // TWIPS_PER_PIXEL + 6,
+              BOARD_Y + (SLIDER_TOP + SLIDER_HEIGHT // 2) // TWIPS_PER_PIXEL)
+VALUE_LABEL = (571, 313, 671, 346)  # Label4(2), the slider's value
+# Level 1: 2 x 2 cells of 32 px at board pixels 144..208.
+GRID = (BOARD_X + 144, BOARD_Y + 144, BOARD_X + 208, BOARD_Y + 208)
+CELL_CENTRES = [(GRID[0] + 16 + 32 * (i % 2), GRID[1] + 16 + 32 * (i // 2)) for i in range(4)]
+BOARD_EMPTY_SPOT = (BOARD_X + 64, BOARD_Y + 42)  # on the board, clear of cells and pictures
+SCORE_LABEL = (336, 560, 430, 585)  # Label6, under the board
+
+GAME_SECONDS = 30.0  # 300 units of 100 ms; verdicts and ticks never take less wall time
+STOP_CLICKING_AFTER = GAME_SECONDS - 2.0  # so that no cell click can meet the game-over screen
+# One click every 450 ms: the 300 ms verdict, then the board stays long enough for a measuring
+# tick, so the gauge runs down while the game is played.
+CLICK_PERIOD = 0.45
+VERDICT_BORDER = (444, 356, 478, 420)  # left edge of Label3 ("OK"/"Bad"), left of the grid
+MARKER_COLUMN = 752  # 8 px left of the gauge's track, through the marker disc
+
+RECORD_SIZE, NAME_SIZE, SLOTS = 56, 54, 9
+DEFAULT_RECORD = b"No Name" + b" " * 47 + b"\x00\x00"
+DEFAULT_PALETTE = bytes.fromhex(
+    "000000000000" "00000000ff00" "0000ff000000" "ff0000000000"
+    "ff000000ff00" "ff00ff000000" "c000c000c000")
+
+
+class Failure(Exception):
+    pass
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+# --- what the screen shows, from a grab ----------------------------------------------------------
+
+def board_level(shot):
+    return shot.mean(350, 230, 670, 300)
+
+
+def gauge_level(shot):
+    return shot.mean(758, 208, 784, 568)  # Frame1, right of where the name box can reach
+
+
+def name_box_level(shot):
+    return shot.mean(275, 390, 300, 425)  # left end of Text1, off the board
+
+
+def game_over_level(shot):
+    # The black game-over picture either side of its letters, on top of the white board.
+    return max(shot.mean(352, 330, 378, 438), shot.mean(648, 330, 676, 438))
+
+
+def is_title(shot):
+    return (board_level(shot) > 200 and name_box_level(shot) < 30 and gauge_level(shot) < 5
+            and shot.dark_box(356, 315, 364, 345) is None)
+
+
+def is_level_dialog(shot):
+    # The heading "What's Level?" has a dark border where the title shows a white button.
+    return (board_level(shot) > 250 and gauge_level(shot) < 5
+            and shot.dark_box(356, 315, 364, 345) is not None)
+
+
+def is_count_down(shot):
+    # Label2 shows a white digit on the black window; the board is empty.
+    return (shot.mean(424, 35, 432, 43) < 30 and shot.mean(422, 33, 602, 213) > 5
+            and board_level(shot) > 250 and gauge_level(shot) < 5
+            and shot.dark_box(350, 222, 674, 546) is None)
+
+
+def is_playing(shot):
+    return (shot.mean(424, 35, 432, 43) > 200 and gauge_level(shot) > 5
+            and game_over_level(shot) > 200)
+
+
+def is_game_over(shot):
+    return game_over_level(shot) < 40 and gauge_level(shot) > 5
+
+
+def is_name_entry(shot):
+    return board_level(shot) < 20 and name_box_level(shot) > 200
+
+
+def marker_top(shot):
+    """Top of the gauge marker's chord in the marker column, in screen pixels, or None."""
+    for y in range(BOARD_Y + 4, BOARD_Y + 360):
+        if sum(shot.pixel(MARKER_COLUMN, y)) > 600:
+            return y
+    return None
+
+
+def region_signature(shot, box):
+    x0, y0, x1, y1 = box
+    return bytes(sum(shot.pixel(x, y)) // 3 for y in range(y0, y1) for x in range(x0, x1))
+
+
+# --- the test ------------------------------------------------------------------------------------
+
+class Run:
+    def __init__(self, game_path, out_dir):
+        self.game_path = game_path
+        self.out_dir = out_dir
+        self.shots_dir = os.path.join(out_dir, "screenshots")
+        self.folder = tempfile.mkdtemp(prefix="tintmaze-e2e-")
+        self.runtime = tempfile.mkdtemp(prefix="tintmaze-e2e-runtime-")
+        self.x = None
+        self.game = None
+        self.game_log = None
+        self.shot_count = 0
+
+    def close(self):
+        stop_process(self.game)
+        if self.game_log:
+            self.game_log.close()
+        if self.x:
+            self.x.close()
+        shutil.rmtree(self.folder, ignore_errors=True)
+        shutil.rmtree(self.runtime, ignore_errors=True)
+
+    def say(self, text):
+        print(f"[{time.monotonic() - self.started:6.2f} s] {text}", flush=True)
+
+    def snapshot(self, name, shot=None):
+        shot = shot or self.x.grab()
+        self.shot_count += 1
+        path = os.path.join(self.shots_dir, f"{self.shot_count:02d}-{name}.png")
+        self.x.save(shot, path)
+        self.say(f"screenshot {os.path.relpath(path, self.out_dir)}")
+        return shot
+
+    def wait_screen(self, condition, timeout, what):
+        shot = poll(lambda: (lambda s: s if condition(s) else None)(self.x.grab()), timeout)
+        if not shot:
+            self.snapshot("failed-" + what.replace(" ", "-"))
+            raise Failure(f"the screen did not show {what} within {timeout} s")
+        return shot
+
+    def file(self, name):
+        path = os.path.join(self.folder, name)
+        if not os.path.exists(path):
+            return None
+        with open(path, "rb") as f:
+            return f.read()
+
+    def start(self):
+        self.started = time.monotonic()
+        os.makedirs(self.shots_dir, exist_ok=True)
+        for old in os.listdir(self.shots_dir):
+            os.remove(os.path.join(self.shots_dir, old))
+        self.x = XScreen(SCREEN_W, SCREEN_H, os.path.join(self.out_dir, "xvfb.log"))
+        self.say(f"Xvfb on display {self.x.display}; game folder {self.folder}")
+        check(os.listdir(self.folder) == [], "the game folder is not empty")
+        env = dict(self.x.env, QT_QPA_PLATFORM="xcb", XDG_RUNTIME_DIR=self.runtime)
+        self.game_log = open(os.path.join(self.out_dir, "game.log"), "wb")
+        self.game = subprocess.Popen([self.game_path], cwd=self.folder, env=env,
+                                     stdout=self.game_log, stderr=subprocess.STDOUT,
+                                     preexec_fn=die_with_parent)
+
+    def accept_warning(self, name, expected_files, previous=None):
+        """Waits for a warning box (not `previous`), checks its title and the data files while it
+        shows, and presses Enter on it."""
+        found = poll(lambda: [w for w in self.wait_for_windows(f"^{WARNING_TITLE}$")
+                              if w != previous], 30)
+        check(found, f"no {name} warning box appeared")
+        check(len(found) == 1, f"{len(found)} warning boxes at once")
+        wid = found[0]
+        check(self.x.window_name(wid) == WARNING_TITLE,
+              f"warning titled {self.x.window_name(wid)!r}")
+        self.snapshot(name + "-warning")
+        files = (self.file("jx.hsd"), self.file("jx.iro"))
+        check(files == expected_files, f"while the {name} warning shows the files are {files!r}")
+        self.x.focus(wid)
+        self.x.key("Return")
+        check(poll(lambda: wid not in self.x.windows(f"^{WARNING_TITLE}$"), 10),
+              f"the {name} warning did not close on Enter")
+        self.say(f"accepted the {name} warning box {wid} titled {WARNING_TITLE}")
+        return wid
+
+    def wait_for_windows(self, regex, timeout=30):
+        try:
+            self.x.xdotool("search", "--sync", "--onlyvisible", "--name", regex, timeout=timeout)
+        except subprocess.TimeoutExpired:
+            raise Failure(f"no window named {regex} appeared within {timeout} s")
+        return self.x.windows(regex)
+
+    def start_up(self):
+        # The high-score warning comes first, before either file exists; the palette one after
+        # jx.hsd has been written with its defaults.
+        first = self.accept_warning("high-score", (None, None))
+        self.accept_warning("palette", (DEFAULT_RECORD * SLOTS, None), previous=first)
+        main = self.wait_for_windows(f"^{MAIN_TITLE}$")
+        check(len(main) == 1, f"{len(main)} windows titled {MAIN_TITLE}")
+        self.main = main[0]
+        geometry = self.x.xdotool("getwindowgeometry", "--shell", str(self.main))
+        values = dict(line.split("=") for line in geometry.split())
+        check((values["X"], values["Y"], values["WIDTH"], values["HEIGHT"]) ==
+              ("0", "0", str(SCREEN_W), str(SCREEN_H)), f"window geometry {values}")
+        shot = self.wait_screen(is_title, 20, "the title screen")
+        check(self.x.windows(f"^{WARNING_TITLE}$") == [], "a third warning box")
+        check(self.file("jx.iro") == DEFAULT_PALETTE, f"jx.iro at start: {self.file('jx.iro')!r}")
+        time.sleep(2.0)  # let the logo come to rest for the picture
+        self.snapshot("title")
+        return shot
+
+    def choose_level_one(self):
+        self.x.focus(self.main)
+        self.x.key("Return")
+        shot = self.wait_screen(is_level_dialog, 10, "the level dialog")
+        self.snapshot("level-dialog", shot)
+        for step in (2, 1):
+            before = region_signature(shot, VALUE_LABEL)
+            self.x.click(*LEFT_ARROW)
+            shot = poll(lambda: (lambda s: s if region_signature(s, VALUE_LABEL) != before
+                                 else None)(self.x.grab()), 5)
+            check(shot, f"the value label did not change to {step} on a click on the left arrow")
+        self.snapshot("level-1-chosen", shot)
+        self.x.focus(self.main)
+        self.x.key("Return")
+        confirmed = time.monotonic()
+        shot = self.wait_screen(is_count_down, 5, "the count-down")
+        self.snapshot("count-down", shot)
+        shot = self.wait_screen(is_playing, 10, "the first board")
+        self.first_board = time.monotonic()
+        waited = self.first_board - confirmed
+        self.say(f"first board {waited:.2f} s after confirming the level")
+        check(waited > 2.5, f"the first board came {waited:.2f} s after confirming the level")
+        box = shot.dark_box(350, 222, 674, 546)
+        check(box and all(abs(a - b) <= 1 for a, b in zip(box, GRID)),
+              f"the first board's grid covers {box}, not the 2 x 2 cells at {GRID}")
+        self.snapshot("first-board", shot)
+        return shot
+
+    def play(self, shot):
+        """Clicks the four cells in turn until shortly before the time is up and waits for the
+        game-over picture; returns the score counted from the changes of the score label."""
+        signature = region_signature(shot, SCORE_LABEL)
+        changes = clicks = verdicts = 0
+        wrong_saved = False
+        first_marker, mid_marker = marker_top(shot), None
+        check(first_marker is not None and first_marker < BOARD_Y + 32,
+              f"the gauge marker is at {first_marker} at the first board, not at the top")
+        next_click = time.monotonic()
+        while time.monotonic() - self.first_board < STOP_CLICKING_AFTER:
+            check(is_playing(shot), "the game left the board before its time was up")
+            time.sleep(max(0.0, next_click - time.monotonic()))
+            next_click = time.monotonic() + CLICK_PERIOD
+            self.x.click(*CELL_CENTRES[clicks % 4])
+            clicks += 1
+            shot = poll(lambda: (lambda s: s if s.dark_box(*VERDICT_BORDER) else None)(
+                self.x.grab()), 0.25, interval=0.01) or self.x.grab()
+            verdict = shot.dark_box(*VERDICT_BORDER) is not None
+            verdicts += verdict
+            new = region_signature(shot, SCORE_LABEL)
+            if new != signature:
+                changes += 1
+                signature = new
+                if changes == 1:
+                    self.snapshot("verdict-ok", shot)
+            elif verdict and not wrong_saved:
+                self.snapshot("verdict-bad", shot)
+                wrong_saved = True
+            if mid_marker is None and time.monotonic() - self.first_board > GAME_SECONDS / 2:
+                mid_marker = marker_top(shot) or 0
+                self.snapshot("mid-game", shot)
+        self.say(f"{clicks} cell clicks, {verdicts} verdicts seen, "
+                 f"score label rose {changes} times")
+        check(verdicts == clicks, f"{clicks} clicks on cells but {verdicts} verdicts seen")
+        shot = self.wait_screen(lambda s: is_game_over(s) or not is_playing(s), 15, "game over")
+        if region_signature(shot, SCORE_LABEL) != signature:
+            changes += 1
+        check(is_game_over(shot), "the board gave way to something other than game over")
+        self.say(f"game over {time.monotonic() - self.first_board:.2f} s after the first board")
+        self.snapshot("game-over", shot)
+        markers = (first_marker, mid_marker or 0, marker_top(shot) or 0)
+        self.say(f"gauge marker at y {markers[0]}, {markers[1]}, {markers[2]} "
+                 "(first board, mid-game, game over)")
+        check(markers[0] < markers[1] < markers[2] and markers[2] > BOARD_Y + 300,
+              f"the gauge marker did not run down: {markers}")
+        return changes
+
+    def enter_name(self):
+        self.x.click(*BOARD_EMPTY_SPOT)
+        shot = self.wait_screen(is_name_entry, 10, "the name entry")
+        self.snapshot("name-entry", shot)
+        self.x.type_text(PLAYER_NAME)
+        time.sleep(0.3)
+        self.snapshot("name-typed")
+        before = self.file("jx.hsd")
+        self.x.key("Return")
+        check(poll(lambda: self.file("jx.hsd") != before, 10), "Enter did not store the name")
+        self.wait_screen(is_title, 10, "the title after the name entry")
+        time.sleep(2.0)
+        self.snapshot("title-after-entry")
+
+    def check_files(self, screen_score):
+        table, palette = self.file("jx.hsd"), self.file("jx.iro")
+        check(table is not None and len(table) == SLOTS * RECORD_SIZE,
+              f"jx.hsd holds {None if table is None else len(table)} bytes, not 504")
+        name = table[:NAME_SIZE]
+        score = int.from_bytes(table[NAME_SIZE:RECORD_SIZE], "little", signed=True)
+        print(f"score found in jx.hsd slot 1: {score} (the score label rose {screen_score} times)",
+              flush=True)
+        check(name == PLAYER_NAME.encode().ljust(NAME_SIZE, b" "), f"slot 1 name {name!r}")
+        check(score > 0, f"slot 1 score {score}")
+        check(score == screen_score,
+              f"slot 1 holds {score}, the score label rose {screen_score} times")
+        for slot in range(1, SLOTS):
+            record = table[slot * RECORD_SIZE:(slot + 1) * RECORD_SIZE]
+            check(record == DEFAULT_RECORD, f"slot {slot + 1} is {record!r}, not the default")
+        check(palette == DEFAULT_PALETTE, f"jx.iro holds {palette!r}")
+        check(sorted(os.listdir(self.folder)) == ["jx.hsd", "jx.iro"],
+              f"the game folder holds {sorted(os.listdir(self.folder))}")
+        return table, palette
+
+    def escape(self, files):
+        self.x.focus(self.main)
+        self.x.key("Escape")
+        try:
+            code = self.game.wait(10)
+        except subprocess.TimeoutExpired:
+            raise Failure("the program did not end on Escape")
+        self.say(f"the program ended on Escape with status {code}")
+        check(code == 0, f"exit status {code} after Escape")
+        check((self.file("jx.hsd"), self.file("jx.iro")) == files, "Escape changed the data files")
+        check(sorted(os.listdir(self.folder)) == ["jx.hsd", "jx.iro"],
+              f"after Escape the game folder holds {sorted(os.listdir(self.folder))}")
+
+
+def main():
+    if len(sys.argv) != 3:
+        print(__doc__, file=sys.stderr)
+        return 2
+    missing = [tool for tool in ("Xvfb", "xdotool", "xwd", "convert") if not shutil.which(tool)]
+    if missing:
+        print(f"skipped: {', '.join(missing)} not installed", flush=True)
+        return 77
+
+    def stop(signum, _frame):
+        raise SystemExit(f"stopped by signal {signum}")
+
+    for signum in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
+        signal.signal(signum, stop)
+
+    run = Run(os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2]))
+    try:
+        run.start()
+        run.start_up()
+        shot = run.choose_level_one()
+        screen_score = run.play(shot)
+        run.enter_name()
+        files = run.check_files(screen_score)
+        run.escape(files)
+        run.say("passed")
+        return 0
+    except (Failure, subprocess.TimeoutExpired, RuntimeError) as error:
+        print(f"FAILED: {error}", flush=True)
+        if run.x:
+            try:
+                run.snapshot("at-failure")
+            except (subprocess.SubprocessError, RuntimeError, OSError):
+                pass
+        if run.game and run.game.poll() is not None:
+            print(f"the program had ended with status {run.game.returncode}", flush=True)
+        return 1
+    finally:
+        run.close()
+
+
+if __name__ == "__main__":
+    sys.exit(main())

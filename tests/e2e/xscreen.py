@@ -1,0 +1,170 @@
+"""A private X display for driving the game: Xvfb, xdotool, screen grabs and pixel checks.
+
+Only the Python standard library is used; xdotool, xwd and ImageMagick's convert run as programs.
+"""
+
+import ctypes
+import os
+import select
+import signal
+import struct
+import subprocess
+import time
+
+PR_SET_PDEATHSIG = 1
+TOOL_TIMEOUT = 30.0  # seconds any single xdotool, xwd or convert call may take
+
+
+def die_with_parent():
+    """preexec_fn: the child gets SIGKILL when this script dies, even when it is killed itself."""
+    libc = ctypes.CDLL(None, use_errno=True)
+    libc.prctl(PR_SET_PDEATHSIG, signal.SIGKILL, 0, 0, 0)
+
+
+def stop_process(proc, grace=3.0):
+    """Ends a child started here: SIGTERM, then SIGKILL after `grace` seconds; reaps it."""
+    if proc is None or proc.poll() is not None:
+        return
+    proc.terminate()
+    try:
+        proc.wait(grace)
+    except subprocess.TimeoutExpired:
+        proc.kill()
+        proc.wait()
+
+
+class Shot:
+    """One grab of the root window: raw xwd bytes and pixel access as (r, g, b)."""
+
+    def __init__(self, data):
+        fields = struct.unpack(">25I", data[:100])
+        header_size, depth, self.width, self.height = fields[0], fields[3], fields[4], fields[5]
+        byte_order, bits_per_pixel, self.stride = fields[7], fields[11], fields[12]
+        masks, ncolors = fields[14:17], fields[19]
+        if bits_per_pixel not in (24, 32) or depth != 24:
+            raise RuntimeError(f"unexpected xwd format: {bits_per_pixel} bpp, depth {depth}")
+        self.data = data
+        self.offset = header_size + 12 * ncolors
+        self.size = bits_per_pixel // 8
+        self.order = "little" if byte_order == 0 else "big"
+        self.shifts = [(m & -m).bit_length() - 1 for m in masks]
+
+    def pixel(self, x, y):
+        start = self.offset + y * self.stride + self.size * x
+        v = int.from_bytes(self.data[start:start + self.size], self.order)
+        return tuple((v >> s) & 0xFF for s in self.shifts)
+
+    def mean(self, x0, y0, x1, y1):
+        """Mean grey level (0..255) over the pixels x0 <= x < x1, y0 <= y < y1."""
+        total = 0
+        for y in range(y0, y1):
+            for x in range(x0, x1):
+                total += sum(self.pixel(x, y))
+        return total / (3 * (x1 - x0) * (y1 - y0))
+
+    def dark_box(self, x0, y0, x1, y1, limit=128):
+        """Bounding box (x0, y0, x1, y1) of the pixels darker than `limit`, or None."""
+        xs, ys = [], []
+        for y in range(y0, y1):
+            for x in range(x0, x1):
+                if sum(self.pixel(x, y)) < 3 * limit:
+                    xs.append(x)
+                    ys.append(y)
+        return (min(xs), min(ys), max(xs) + 1, max(ys) + 1) if xs else None
+
+
+class XScreen:
+    """An Xvfb server on a display number it chooses itself, with helpers to drive it."""
+
+    def __init__(self, width, height, log_path):
+        read_end, write_end = os.pipe()
+        self.log = open(log_path, "wb")
+        self.server = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-noreset", "-nolisten", "tcp",
+             "-screen", "0", f"{width}x{height}x24"],
+            pass_fds=(write_end,), stdout=self.log, stderr=subprocess.STDOUT,
+            preexec_fn=die_with_parent)
+        os.close(write_end)
+        try:
+            self.display = ":" + self._read_display(read_end, 20.0)
+        finally:
+            os.close(read_end)
+        self.env = dict(os.environ, DISPLAY=self.display)
+        self.env.pop("WAYLAND_DISPLAY", None)
+
+    def _read_display(self, fd, timeout):
+        deadline = time.monotonic() + timeout
+        text = b""
+        while not text.endswith(b"\n"):
+            left = deadline - time.monotonic()
+            if left <= 0 or not select.select([fd], [], [], left)[0]:
+                raise RuntimeError("Xvfb did not report its display in time")
+            chunk = os.read(fd, 64)
+            if not chunk:
+                raise RuntimeError(f"Xvfb ended before reporting a display ({self.server.poll()})")
+            text += chunk
+        return text.decode().strip()
+
+    def close(self):
+        stop_process(self.server)
+        self.log.close()
+
+    def run(self, *args, timeout=TOOL_TIMEOUT, check=True):
+        """Runs a program on this display and returns its standard output as text."""
+        done = subprocess.run(list(args), env=self.env, capture_output=True, timeout=timeout)
+        if check and done.returncode != 0:
+            raise RuntimeError(f"{args[0]} failed ({done.returncode}): {done.stderr!r}")
+        return done.stdout.decode()
+
+    def xdotool(self, *args, timeout=TOOL_TIMEOUT, check=True):
+        return self.run("xdotool", *args, timeout=timeout, check=check)
+
+    def windows(self, name_regex):
+        """Ids of the mapped windows whose name matches the regular expression."""
+        out = self.xdotool("search", "--onlyvisible", "--name", name_regex, check=False)
+        return [int(w) for w in out.split()]
+
+    def window_name(self, wid):
+        return self.xdotool("getwindowname", str(wid)).rstrip("\n")
+
+    def focused_window(self):
+        return int(self.xdotool("getwindowfocus").strip() or 0)
+
+    def focus(self, wid, timeout=5.0):
+        """Makes sure window `wid` has the keyboard focus; without a window manager the game
+        takes it itself, and this only steps in when it has not."""
+        if poll(lambda: self.focused_window() == wid, 1.0):
+            return
+        self.xdotool("windowfocus", str(wid))
+        if not poll(lambda: self.focused_window() == wid, timeout):
+            raise RuntimeError(f"window {wid} did not get the keyboard focus")
+
+    def key(self, *keys):
+        self.xdotool("key", "--delay", "50", *keys)
+
+    def click(self, x, y):
+        self.xdotool("mousemove", str(x), str(y), "click", "1")
+
+    def type_text(self, text):
+        self.xdotool("type", "--delay", "40", text)
+
+    def grab(self):
+        done = subprocess.run(["xwd", "-root", "-silent"], env=self.env, capture_output=True,
+                              timeout=TOOL_TIMEOUT, check=True)
+        return Shot(done.stdout)
+
+    def save(self, shot, path):
+        """Writes a grab as PNG (the X pointer is never part of an xwd grab)."""
+        subprocess.run(["convert", "xwd:-", "png:" + path], input=shot.data, capture_output=True,
+                       timeout=TOOL_TIMEOUT, check=True)
+
+
+def poll(condition, timeout, interval=0.05):
+    """Calls `condition` until it returns a true value or `timeout` seconds pass; returns the
+    last value."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = condition()
+        if value or time.monotonic() >= deadline:
+            return value
+        time.sleep(interval)
