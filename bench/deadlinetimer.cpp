@@ -1,18 +1,29 @@
 #include "deadlinetimer.h"
 
 #include <sys/timerfd.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdint>
 
 namespace {
 
-constexpr long kNanosPerMilli = 1000 * 1000;
+constexpr std::int64_t kNanosPerMilli = 1000 * 1000;
+constexpr std::int64_t kNanosPerSecond = 1000 * kNanosPerMilli;
 
-timespec fromMillis(int milliseconds) {
-    const int ms = std::max(milliseconds, 1);  // a zero period would disarm the timerfd
-    return timespec{ms / 1000, (ms % 1000) * kNanosPerMilli};
+std::int64_t monotonicNow() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return std::int64_t(now.tv_sec) * kNanosPerSecond + now.tv_nsec;
+}
+
+timespec fromNanos(std::int64_t nanos) {
+    return timespec{time_t(nanos / kNanosPerSecond), long(nanos % kNanosPerSecond)};
+}
+
+// A zero period would disarm the timerfd; it counts as 1 ms.
+std::int64_t periodNanos(int milliseconds) {
+    return std::max(milliseconds, 1) * kNanosPerMilli;
 }
 
 }  // namespace
@@ -27,6 +38,10 @@ DeadlineTimer::~DeadlineTimer() {
     if (fd_ >= 0) close(fd_);
 }
 
+std::int64_t DeadlineTimer::countStartNs() const {
+    return nextDueNs_ - periodNanos(interval_);
+}
+
 void DeadlineTimer::setInterval(int milliseconds) {
     interval_ = milliseconds;
     if (enabled_) arm(true);
@@ -38,12 +53,19 @@ void DeadlineTimer::setEnabled(bool enabled) {
     arm(enabled);
 }
 
-// Arming counts from now, a period at a time on the kernel's clock, so ticks never drift;
-// re-arming or disarming drops any expiry not yet taken.
+// Arming sets the first deadline a period from now (or from the due time of the tick being
+// handled) and lets the kernel repeat it every period, so ticks never drift; re-arming or
+// disarming drops any expiry not yet taken.
 void DeadlineTimer::arm(bool running) {
     itimerspec spec{};
-    if (running) spec.it_value = spec.it_interval = fromMillis(interval_);
-    timerfd_settime(fd_, 0, &spec, nullptr);
+    if (running) {
+        const std::int64_t period = periodNanos(interval_);
+        const std::int64_t from = inTick_ && restartFromDue_ ? dueNs_ : monotonicNow();
+        nextDueNs_ = from + period;
+        spec.it_value = fromNanos(nextDueNs_);
+        spec.it_interval = fromNanos(period);
+    }
+    timerfd_settime(fd_, TFD_TIMER_ABSTIME, &spec, nullptr);
 }
 
 // One tick for every wake-up, however many periods passed (a late tick is not repeated); the
@@ -51,5 +73,11 @@ void DeadlineTimer::arm(bool running) {
 void DeadlineTimer::expired() {
     std::uint64_t expiries = 0;
     if (read(fd_, &expiries, sizeof expiries) != sizeof expiries || expiries == 0) return;
-    if (enabled_ && onTimer) onTimer();
+    const std::int64_t period = periodNanos(interval_);
+    dueNs_ = nextDueNs_ + std::int64_t(expiries - 1) * period;
+    nextDueNs_ = dueNs_ + period;
+    if (!enabled_ || !onTimer) return;
+    inTick_ = true;
+    onTimer();
+    inTick_ = false;
 }

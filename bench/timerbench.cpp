@@ -11,6 +11,7 @@
 #include <QEventLoop>
 #include <QMetaObject>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
@@ -64,6 +65,7 @@ class WindowTimerSource final : public TickSource {
 // ticks are dropped; a DeadlineTimer started anew on every change of them ticks instead.
 class PrototypeSource final : public TickSource {
   public:
+    explicit PrototypeSource(bool restartFromDue) { timer_.setRestartFromDueTime(restartFromDue); }
     void attach(Form1& form, std::function<void()> tick) override {
         form_ = &form;
         form.Timer1.onTimer = [] {};
@@ -74,10 +76,10 @@ class PrototypeSource final : public TickSource {
         if (!form_->Timer1.enabled()) {
             timer_.setEnabled(false);
         } else if (!timer_.enabled() || interval != timer_.interval()) {
-            const auto at = BenchClock::now();
             timer_.setInterval(interval);
             timer_.setEnabled(true);
-            return at;
+            // The bench clock is CLOCK_MONOTONIC, as the timer's.
+            return BenchClock::time_point(std::chrono::nanoseconds(timer_.countStartNs()));
         }
         return std::nullopt;
     }
@@ -167,7 +169,7 @@ void TimedGame::tick() {
     if (phase == kVerdict) {
         // The window's timer goes back to 100 ms after the new board is dealt.
         restartAt(restarted.value_or(t1));
-        dealFirstMs_ += millisBetween(t0, restart_);
+        dealFirstMs_ += std::max(0.0, millisBetween(t0, restart_));
     }
     if (phase == kTitle && !source_.running()) later([this] { startGame(); });
     if (phase == kMeasuring) {
@@ -251,9 +253,13 @@ void TimedGame::report() const {
 
 }  // namespace
 
-void benchTimer(bool prototype, int clickEvery, bool listLateTicks) {
-    const QString source = prototype ? QStringLiteral("prototype DeadlineTimer (timerfd)")
-                                     : QStringLiteral("the window's Timer (QTimer, precise)");
+void benchTimer(TickKind kind, int clickEvery, bool listLateTicks) {
+    const QString source =
+        kind == TickKind::Window     ? QStringLiteral("the window's Timer (QTimer, precise)")
+        : kind == TickKind::Deadline ? QStringLiteral("prototype DeadlineTimer (timerfd)")
+                                     : QStringLiteral(
+                                           "prototype DeadlineTimer, restarts in a "
+                                           "tick counted from its due time");
     printHeading(
         clickEvery > 0
             ? QStringLiteral("%1: level-9 game, the right cell clicked after every "
@@ -263,10 +269,10 @@ void benchTimer(bool prototype, int clickEvery, bool listLateTicks) {
             : QStringLiteral("%1: level-9 game played to the end without a click").arg(source));
     BenchWindow window;
     std::unique_ptr<TickSource> ticks;
-    if (prototype)
-        ticks = std::make_unique<PrototypeSource>();
-    else
+    if (kind == TickKind::Window)
         ticks = std::make_unique<WindowTimerSource>();
+    else
+        ticks = std::make_unique<PrototypeSource>(kind == TickKind::DeadlineFromDue);
     TimedGame game(*window.form, *ticks, clickEvery, listLateTicks);
     game.play();
     game.report();

@@ -53,12 +53,13 @@ int main(int argc, char** argv) {
     const bool lateTicks = args.contains(QStringLiteral("--late-ticks"));
     const int clickEvery = option(args, QStringLiteral("--click-every"), kDefaultClickEvery);
     if (wanted("timer")) {
-        benchTimer(false, 0, lateTicks);
-        benchTimer(false, clickEvery, lateTicks);
+        benchTimer(TickKind::Window, 0, lateTicks);
+        benchTimer(TickKind::Window, clickEvery, lateTicks);
     }
     if (wanted("prototype")) {
-        benchTimer(true, 0, lateTicks);
-        benchTimer(true, clickEvery, lateTicks);
+        benchTimer(TickKind::Deadline, 0, lateTicks);
+        benchTimer(TickKind::Deadline, clickEvery, lateTicks);
+        benchTimer(TickKind::DeadlineFromDue, clickEvery, lateTicks);
     }
     if (wanted("boards")) benchBoards(option(args, QStringLiteral("--boards"), kDefaultBoards));
     if (wanted("startup")) benchStartUp(option(args, QStringLiteral("--runs"), kDefaultRuns));
