@@ -1,0 +1,81 @@
+// Clocks, figures, memory readings and tables shared by the parts of the benchmark.
+
+#include "bench.h"
+
+#include <QFile>
+#include <QThread>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+constexpr int kColumnWidth = 13;
+constexpr int kFirstColumnWidth = 32;
+
+}  // namespace
+
+double millisBetween(BenchClock::time_point from, BenchClock::time_point to) {
+    return std::chrono::duration<double, std::milli>(to - from).count();
+}
+
+double percentile(std::vector<double> values, double p) {
+    if (values.empty()) return 0.0;
+    std::sort(values.begin(), values.end());
+    const auto rank = static_cast<std::size_t>(std::ceil(p / 100.0 * values.size()));
+    return values[std::clamp<std::size_t>(rank, 1, values.size()) - 1];
+}
+
+long statusKb(const char* field) {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly)) return -1;
+    const QByteArray prefix = QByteArray(field) + ':';
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (!line.startsWith(prefix)) continue;
+        const QByteArray number = line.mid(prefix.size()).trimmed().split(' ').value(0);
+        bool ok = false;
+        const long kb = number.toLong(&ok);
+        return ok ? kb : -1;
+    }
+    return -1;
+}
+
+void printRow(const std::vector<QString>& cells) {
+    QString line;
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        const int width = i == 0 ? kFirstColumnWidth : kColumnWidth;
+        line += i == 0 ? cells[i].leftJustified(width) : cells[i].rightJustified(width);
+    }
+    std::printf("%s\n", line.toUtf8().constData());
+    std::fflush(stdout);
+}
+
+void printHeading(const QString& title) {
+    std::printf("\n== %s ==\n(%s)\n", title.toUtf8().constData(),
+                machineLoad().toUtf8().constData());
+    std::fflush(stdout);
+}
+
+QString machineLoad() {
+    QFile loadavg(QStringLiteral("/proc/loadavg"));
+    const QByteArray averages =
+        loadavg.open(QIODevice::ReadOnly) ? loadavg.readAll().trimmed() : QByteArray("?");
+    return QStringLiteral("%1 CPUs, load average %2")
+        .arg(QThread::idealThreadCount())
+        .arg(QString::fromLatin1(averages.split(' ').mid(0, 3).join(' ')));
+}
+
+QString verdict(bool met) {
+    return met ? QStringLiteral("ok") : QStringLiteral("MISSED");
+}
+
+Form1Seams benchSeams(const QString& folder) {
+    Form1Seams seams = Form1Seams::real();
+    seams.warn = [](const QString&, const QString&) {};
+    seams.endProgram = [] {};
+    seams.dataFolder = folder;
+    return seams;
+}
+
+BenchWindow::BenchWindow() : form(std::make_unique<Form1>(benchSeams(folder.path()))) {}

@@ -1,0 +1,69 @@
+// The game's benchmark: timer precision, dealing and repainting boards, start-up and memory.
+// Prints figures beside their targets; asserts nothing.
+//
+//   tintmaze_bench [timer] [prototype] [boards] [startup] [memory]
+//                  [--runs N] [--boards N] [--click-every N] [--late-ticks]
+//
+// With no part named, every part runs. `--first-paint game|minimal FOLDER` is the child mode the
+// start-up part runs itself in.
+
+#include "bench.h"
+
+#include <QApplication>
+#include <QStringList>
+
+#include <cstdio>
+
+namespace {
+
+constexpr int kDefaultRuns = 11;
+constexpr int kDefaultBoards = 1000;
+constexpr int kDefaultClickEvery = 10;
+
+// The number after option `name`, or `fallback`.
+int option(const QStringList& args, const QString& name, int fallback) {
+    const qsizetype at = args.indexOf(name);
+    if (at < 0 || at + 1 >= args.size()) return fallback;
+    bool ok = false;
+    const int value = args[at + 1].toInt(&ok);
+    return ok && value > 0 ? value : fallback;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);  // figures appear as they come, also in a pipe
+    QStringList args;
+    for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
+    if (args.size() == 3 && args[0] == QLatin1String("--first-paint"))
+        return firstPaintChild(argc, argv, args[1], args[2]);
+
+    QApplication app(argc, argv);
+    const QStringList parts{QStringLiteral("timer"), QStringLiteral("prototype"),
+                            QStringLiteral("boards"), QStringLiteral("startup"),
+                            QStringLiteral("memory")};
+    bool any = false;
+    for (const QString& part : parts) any = any || args.contains(part);
+    const auto wanted = [&](const char* part) {
+        return !any || args.contains(QLatin1String(part));
+    };
+
+    std::printf("Tintmaze benchmark on the \"%s\" platform\n",
+                QGuiApplication::platformName().toUtf8().constData());
+    const bool lateTicks = args.contains(QStringLiteral("--late-ticks"));
+    const int clickEvery = option(args, QStringLiteral("--click-every"), kDefaultClickEvery);
+    if (wanted("timer")) {
+        benchTimer(TickKind::Window, 0, lateTicks);
+        benchTimer(TickKind::Window, clickEvery, lateTicks);
+    }
+    if (wanted("prototype")) {
+        benchTimer(TickKind::Deadline, 0, lateTicks);
+        benchTimer(TickKind::Deadline, clickEvery, lateTicks);
+        benchTimer(TickKind::DeadlineFromDue, clickEvery, lateTicks);
+    }
+    if (wanted("boards")) benchBoards(option(args, QStringLiteral("--boards"), kDefaultBoards));
+    if (wanted("startup")) benchStartUp(option(args, QStringLiteral("--runs"), kDefaultRuns));
+    if (wanted("memory"))
+        benchMemoryGrowth(option(args, QStringLiteral("--boards"), kDefaultBoards));
+    return 0;
+}
