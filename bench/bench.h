@@ -43,13 +43,9 @@ struct BenchWindow {
 Form1Seams benchSeams(const QString& folder);
 
 // The parts of the benchmark; each prints its own table.
-// Where a timed game's ticks come from: the window's own timer, or the prototype DeadlineTimer,
-// optionally counting a restart made inside a tick from that tick's due time.
-enum class TickKind { Window, Deadline, DeadlineFromDue };
-
 // One timed game; clickEvery 0 plays without a click; listLateTicks prints every tick more than
 // 1 ms off its period as it comes.
-void benchTimer(TickKind kind, int clickEvery, bool listLateTicks);
+void benchTimer(int clickEvery, bool listLateTicks);
 void benchBoards(int boards);
 void benchMemoryGrowth(int boards);
 void benchStartUp(int runs);

@@ -1,10 +1,8 @@
 // Timer precision: one whole game in the shown window through the real event loop, from the
 // title's logo slide through the count-down and the boards to the game-over tick, with every tick
-// stamped by the bench clock. The ticks come from the window's own timer, or from the prototype
-// DeadlineTimer following the period and state that the game sets on its own timer.
+// stamped by the bench clock, from the window's own timer.
 
 #include "bench.h"
-#include "deadlinetimer.h"
 
 #include "game/modes.h"
 
@@ -59,35 +57,6 @@ class WindowTimerSource final : public TickSource {
 
   private:
     Form1* form_ = nullptr;
-};
-
-// The prototype: the window's timer still keeps the period and state the game sets, but its
-// ticks are dropped; a DeadlineTimer started anew on every change of them ticks instead.
-class PrototypeSource final : public TickSource {
-  public:
-    explicit PrototypeSource(bool restartFromDue) { timer_.setRestartFromDueTime(restartFromDue); }
-    void attach(Form1& form, std::function<void()> tick) override {
-        form_ = &form;
-        form.Timer1.onTimer = [] {};
-        timer_.onTimer = std::move(tick);
-    }
-    std::optional<BenchClock::time_point> follow() override {
-        const int interval = form_->Timer1.interval();
-        if (!form_->Timer1.enabled()) {
-            timer_.setEnabled(false);
-        } else if (!timer_.enabled() || interval != timer_.interval()) {
-            timer_.setInterval(interval);
-            timer_.setEnabled(true);
-            // The bench clock is CLOCK_MONOTONIC, as the timer's.
-            return BenchClock::time_point(std::chrono::nanoseconds(timer_.countStartNs()));
-        }
-        return std::nullopt;
-    }
-    bool running() const override { return timer_.enabled(); }
-
-  private:
-    Form1* form_ = nullptr;
-    DeadlineTimer timer_;
 };
 
 // Plays one game from start-up to game over, stamping every tick. A tick's interval runs from
@@ -253,13 +222,8 @@ void TimedGame::report() const {
 
 }  // namespace
 
-void benchTimer(TickKind kind, int clickEvery, bool listLateTicks) {
-    const QString source =
-        kind == TickKind::Window     ? QStringLiteral("the window's Timer (QTimer, precise)")
-        : kind == TickKind::Deadline ? QStringLiteral("prototype DeadlineTimer (timerfd)")
-                                     : QStringLiteral(
-                                           "prototype DeadlineTimer, restarts in a "
-                                           "tick counted from its due time");
+void benchTimer(int clickEvery, bool listLateTicks) {
+    const QString source = QStringLiteral("the window's Timer (timerfd)");
     printHeading(
         clickEvery > 0
             ? QStringLiteral("%1: level-9 game, the right cell clicked after every "
@@ -268,12 +232,8 @@ void benchTimer(TickKind kind, int clickEvery, bool listLateTicks) {
                   .arg(clickEvery)
             : QStringLiteral("%1: level-9 game played to the end without a click").arg(source));
     BenchWindow window;
-    std::unique_ptr<TickSource> ticks;
-    if (kind == TickKind::Window)
-        ticks = std::make_unique<WindowTimerSource>();
-    else
-        ticks = std::make_unique<PrototypeSource>(kind == TickKind::DeadlineFromDue);
-    TimedGame game(*window.form, *ticks, clickEvery, listLateTicks);
+    WindowTimerSource ticks;
+    TimedGame game(*window.form, ticks, clickEvery, listLateTicks);
     game.play();
     game.report();
 }

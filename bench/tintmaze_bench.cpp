@@ -1,7 +1,7 @@
 // The game's benchmark: timer precision, dealing and repainting boards, start-up and memory.
 // Prints figures beside their targets; asserts nothing.
 //
-//   tintmaze_bench [timer] [prototype] [boards] [startup] [memory]
+//   tintmaze_bench [timer] [boards] [startup] [memory]
 //                  [--runs N] [--boards N] [--click-every N] [--late-ticks]
 //
 // With no part named, every part runs. `--first-paint game|minimal FOLDER` is the child mode the
@@ -39,9 +39,8 @@ int main(int argc, char** argv) {
         return firstPaintChild(argc, argv, args[1], args[2]);
 
     QApplication app(argc, argv);
-    const QStringList parts{QStringLiteral("timer"), QStringLiteral("prototype"),
-                            QStringLiteral("boards"), QStringLiteral("startup"),
-                            QStringLiteral("memory")};
+    const QStringList parts{QStringLiteral("timer"), QStringLiteral("boards"),
+                            QStringLiteral("startup"), QStringLiteral("memory")};
     bool any = false;
     for (const QString& part : parts) any = any || args.contains(part);
     const auto wanted = [&](const char* part) {
@@ -53,13 +52,8 @@ int main(int argc, char** argv) {
     const bool lateTicks = args.contains(QStringLiteral("--late-ticks"));
     const int clickEvery = option(args, QStringLiteral("--click-every"), kDefaultClickEvery);
     if (wanted("timer")) {
-        benchTimer(TickKind::Window, 0, lateTicks);
-        benchTimer(TickKind::Window, clickEvery, lateTicks);
-    }
-    if (wanted("prototype")) {
-        benchTimer(TickKind::Deadline, 0, lateTicks);
-        benchTimer(TickKind::Deadline, clickEvery, lateTicks);
-        benchTimer(TickKind::DeadlineFromDue, clickEvery, lateTicks);
+        benchTimer(0, lateTicks);
+        benchTimer(clickEvery, lateTicks);
     }
     if (wanted("boards")) benchBoards(option(args, QStringLiteral("--boards"), kDefaultBoards));
     if (wanted("startup")) benchStartUp(option(args, QStringLiteral("--runs"), kDefaultRuns));

@@ -90,8 +90,8 @@ void Clickable::released(QWidget* self, QMouseEvent* event) {
 
 // --- Label ----------------------------------------------------------------------------------
 
-Label::Label(QWidget* container) : QWidget(container), Placement(this) {
-    // The label's own colours, not those it would inherit from its container.
+Label::Label(QWidget* container, qint32 backColor, qint32 foreColor)
+    : QWidget(container), Placement(this), foreColor_(foreColor), backColor_(backColor) {
     QPalette palette = this->palette();
     palette.setColor(QPalette::WindowText, colourFromValue(foreColor_));
     palette.setColor(QPalette::Window, colourFromValue(backColor_));
@@ -111,6 +111,7 @@ void Label::setForeColor(qint32 colour) {
 }
 
 void Label::setBackColor(qint32 colour) {
+    if (colour == backColor_) return;
     backColor_ = colour;
     setPaletteColour(this, QPalette::Window, colour);
 }
@@ -157,9 +158,15 @@ PictureBox::PictureBox(QWidget* container) : QWidget(container), Placement(this)
     setAutoFillBackground(true);
 }
 
-void PictureBox::setPicture(const QPixmap& picture) {
-    picture_ = picture;
+void PictureBox::setPicture(const QString& path) {
+    path_ = path;
+    picture_ = QPixmap();
     update();
+}
+
+const QPixmap& PictureBox::picture() const {
+    if (picture_.isNull() && !path_.isEmpty()) picture_.load(path_);
+    return picture_;
 }
 
 void PictureBox::setBackColor(qint32 colour) {
@@ -167,7 +174,7 @@ void PictureBox::setBackColor(qint32 colour) {
 }
 
 void PictureBox::paintEvent(QPaintEvent*) {
-    if (picture_.isNull()) return;
+    if (picture().isNull()) return;
     QPainter painter(this);
     painter.drawPixmap(0, 0, picture_);
 }
@@ -244,9 +251,11 @@ void Frame::paintEvent(QPaintEvent*) {
 
 // --- Text box -------------------------------------------------------------------------------
 
-TextBox::TextBox(QWidget* container, const QString& text)
-    : QLineEdit(text, container), Placement(this) {
-    setFrame(true);
+// The font comes before the text, so that the text is laid out once.
+TextBox::TextBox(QWidget* container, const QString& text, const QFont& font)
+    : QLineEdit(container), Placement(this) {
+    setFont(font);
+    setText(text);
 }
 
 void TextBox::setColours(qint32 back, qint32 fore) {
@@ -324,25 +333,4 @@ void Shape::paintEvent(QPaintEvent*) {
     painter.setPen(outline_);
     painter.setBrush(fill_);
     painter.drawEllipse(circle);
-}
-
-// --- Timer ----------------------------------------------------------------------------------
-
-Timer::Timer() {
-    timer_.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&timer_, &QTimer::timeout, [this] {
-        if (onTimer) onTimer();
-    });
-}
-
-void Timer::setInterval(int milliseconds) {
-    timer_.setInterval(milliseconds);
-}
-
-void Timer::setEnabled(bool enabled) {
-    if (enabled == timer_.isActive()) return;
-    if (enabled)
-        timer_.start();
-    else
-        timer_.stop();
 }

@@ -8,7 +8,6 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QTimer>
 #include <QWidget>
 
 #include <functional>
@@ -72,7 +71,8 @@ class Clickable {
 class Label : public QWidget, public Placement, public Clickable {
   public:
     TINTMAZE_PLACED_CONTROL;
-    explicit Label(QWidget* container);
+    // A label drawn in its own colours, not those it would inherit from its container.
+    Label(QWidget* container, qint32 backColor, qint32 foreColor);
     QString caption() const { return caption_; }
     void setCaption(const QString& caption);
     qint32 foreColor() const { return foreColor_; }
@@ -93,7 +93,7 @@ class Label : public QWidget, public Placement, public Clickable {
 
   private:
     QString caption_;
-    qint32 foreColor_ = 0, backColor_ = 0xFFFFFF;
+    qint32 foreColor_, backColor_;
     BackStyle backStyle_ = BackStyle::Opaque;
     Border border_ = Border::None;
     Align align_ = Align::Left;
@@ -104,8 +104,9 @@ class PictureBox : public QWidget, public Placement, public Clickable {
   public:
     TINTMAZE_PLACED_CONTROL;
     explicit PictureBox(QWidget* container);
-    void setPicture(const QPixmap& picture);
-    const QPixmap& picture() const { return picture_; }
+    // The picture in the file or resource at `path`, read when it is first needed.
+    void setPicture(const QString& path);
+    const QPixmap& picture() const;
     void setBackColor(qint32 colour);
 
   protected:
@@ -114,7 +115,8 @@ class PictureBox : public QWidget, public Placement, public Clickable {
     void mouseReleaseEvent(QMouseEvent* e) override { released(this, e); }
 
   private:
-    QPixmap picture_;
+    QString path_;
+    mutable QPixmap picture_;
 };
 
 // Push button; a "coloured" one is drawn filled with its background colour.
@@ -150,7 +152,7 @@ class Frame : public QWidget, public Placement, public Clickable {
 class TextBox : public QLineEdit, public Placement {
   public:
     TINTMAZE_PLACED_CONTROL;
-    TextBox(QWidget* container, const QString& text);
+    TextBox(QWidget* container, const QString& text, const QFont& font);
     void setColours(qint32 back, qint32 fore);
 };
 
@@ -199,18 +201,4 @@ class Shape : public QWidget, public Placement {
 
   private:
     QColor fill_, outline_;
-};
-
-// The periodic timer. Changing the period of a running timer starts its count again.
-class Timer {
-  public:
-    Timer();
-    int interval() const { return timer_.interval(); }
-    void setInterval(int milliseconds);
-    bool enabled() const { return timer_.isActive(); }
-    void setEnabled(bool enabled);
-    std::function<void()> onTimer;
-
-  private:
-    QTimer timer_;
 };

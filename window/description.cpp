@@ -29,12 +29,10 @@ struct LabelLook {
 };
 
 Label* makeLabel(QWidget* container, const LabelLook& look) {
-    auto* label = new Label(container);
+    auto* label = new Label(container, look.back, look.fore);
     label->place(look.left, look.top, look.width, look.height);
     label->setCaption(look.caption);
     label->setBackStyle(look.backStyle);
-    label->setBackColor(look.back);
-    label->setForeColor(look.fore);
     label->setFont(look.font);
     label->setBorder(look.border);
     label->setAlignment(look.align);
@@ -119,7 +117,7 @@ void Form1::buildWindowControls() {
     Picture3 = new PictureBox(this);
     Picture3->place(120, 15, 255, 780);
     Picture3->setBackColor(kWindowBackground);
-    Picture3->setPicture(QPixmap(QStringLiteral(":/assets/gameover.jpg")));
+    Picture3->setPicture(QStringLiteral(":/assets/gameover.jpg"));
 
     Frame2 = new Frame(this, QStringLiteral("Option"));
     Frame2->place(1020, 120, 1020, 375);
@@ -127,29 +125,28 @@ void Form1::buildWindowControls() {
     Frame2->setFont(describedFont(kPGothic, 15.75));
     Frame2->setVisible(false);
 
-    Text1 = new TextBox(this, QStringLiteral("No Name"));
+    Text1 = new TextBox(this, QStringLiteral("No Name"), describedFont(kPGothic, 27.75));
     Text1->place(-45, 1200, 1035, 645);
     Text1->setColours(kWindowBackground, kWindowText);
-    Text1->setFont(describedFont(kPGothic, 27.75));
     Text1->setAlignment(Qt::AlignCenter);
 
     // The prompt is only read: it is disabled, so it takes neither focus nor typing.
-    Text2 = new TextBox(this, QStringLiteral("You entered HighScore.Type your name."));
+    Text2 = new TextBox(this, QStringLiteral("You entered HighScore.Type your name."),
+                        describedFont(kPGothic, 15.75));
     Text2->place(-15, 810, 1065, 405);
     Text2->setColours(kWindowBackground, kWindowText);
-    Text2->setFont(describedFont(kPGothic, 15.75));
     Text2->setAlignment(Qt::AlignCenter);
     Text2->setEnabled(false);
 
     Picture2 = new PictureBox(this);
     Picture2->place(1020, 510, 840, 435);
     Picture2->setBackColor(kButtonFace);
-    Picture2->setPicture(QPixmap(QStringLiteral(":/assets/logo.bmp")));
+    Picture2->setPicture(QStringLiteral(":/assets/logo.bmp"));
 
     Picture1 = new PictureBox(this);
     Picture1->place(1920, 90, 1770, 3555);
     Picture1->setBackColor(kButtonFace);
-    Picture1->setPicture(QPixmap(QStringLiteral(":/assets/board.bmp")));
+    Picture1->setPicture(QStringLiteral(":/assets/board.bmp"));
 
     Frame1 = new Frame(this, QStringLiteral("Time"));
     Frame1->place(90, 120, 945, 615);

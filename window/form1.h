@@ -9,6 +9,7 @@
 #include "palette/palette.h"
 #include "scores/highscores.h"
 #include "window/controls.h"
+#include "window/timer.h"
 #include "window/twips.h"
 
 #include <QSize>

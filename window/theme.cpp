@@ -13,7 +13,8 @@ void registerFontStandIns() {
 }
 
 QFont describedFont(const QString& family, double points, bool bold) {
-    QFont font(family);
+    // The stand-in is named directly, so that no search for the missing family is made.
+    QFont font(QFont::substitute(family));
     font.setPointSizeF(points);
     font.setWeight(bold ? QFont::Bold : QFont::Normal);
     return font;
