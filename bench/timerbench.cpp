@@ -14,7 +14,6 @@
 #include <cmath>
 #include <cstdio>
 #include <functional>
-#include <optional>
 
 namespace {
 
@@ -36,37 +35,14 @@ int phaseOf(const QString& mode) {
     return -1;
 }
 
-// Where the ticks come from. follow() runs after everything that may set the game's timer and
-// gives the moment the source started its count anew, when it did and can tell.
-class TickSource {
-  public:
-    virtual ~TickSource() = default;
-    virtual void attach(Form1& form, std::function<void()> tick) = 0;
-    virtual std::optional<BenchClock::time_point> follow() { return std::nullopt; }
-    virtual bool running() const = 0;
-};
-
-// The window's own timer.
-class WindowTimerSource final : public TickSource {
-  public:
-    void attach(Form1& form, std::function<void()> tick) override {
-        form_ = &form;
-        form.Timer1.onTimer = std::move(tick);
-    }
-    bool running() const override { return form_->Timer1.enabled(); }
-
-  private:
-    Form1* form_ = nullptr;
-};
-
 // Plays one game from start-up to game over, stamping every tick. A tick's interval runs from
 // the moment its count started: the previous tick, or the click, level confirmation or end of
 // verdict that set the period anew. Its lateness is measured against the period's grid from the
 // last such new start.
 class TimedGame {
   public:
-    TimedGame(Form1& form, TickSource& source, int clickEvery, bool listLateTicks)
-        : form_(form), source_(source), clickEvery_(clickEvery), listLateTicks_(listLateTicks) {}
+    TimedGame(Form1& form, int clickEvery, bool listLateTicks)
+        : form_(form), clickEvery_(clickEvery), listLateTicks_(listLateTicks) {}
     void play();
     void report() const;
 
@@ -83,7 +59,6 @@ class TimedGame {
     }
 
     Form1& form_;
-    TickSource& source_;
     int clickEvery_;
     bool listLateTicks_;
     QEventLoop loop_;
@@ -98,11 +73,11 @@ class TimedGame {
 };
 
 void TimedGame::play() {
-    source_.attach(form_, [this] { tick(); });
+    form_.Timer1.onTimer = [this] { tick(); };
     const auto before = BenchClock::now();
     form_.Form_Load();  // starts the 20 ms timer part way through
     formLoadMs_ = millisBetween(before, BenchClock::now());
-    restartAt(source_.follow().value_or(BenchClock::now()));
+    restartAt(BenchClock::now());
     form_.showFullScreen();
     loop_.exec();
     form_.Timer1.onTimer = [] {};
@@ -113,7 +88,6 @@ void TimedGame::tick() {
     const QString before = form_.mode;
     form_.Timer1_Timer();
     const auto t1 = BenchClock::now();
-    const auto restarted = source_.follow();
     const int phase = phaseOf(before);
     if (phase < 0) return;
     if (phase == kTitle && !titleStarted_) {
@@ -132,15 +106,15 @@ void TimedGame::tick() {
     restart_ = t0;
     if (phase == kCountDown && form_.mode == Mode::Measuring) {
         // The window's timer takes its 100 ms period before the first board is dealt.
-        firstBoard_ = restarted.value_or(t0);
+        firstBoard_ = t0;
         restartAt(firstBoard_);
     }
     if (phase == kVerdict) {
         // The window's timer goes back to 100 ms after the new board is dealt.
-        restartAt(restarted.value_or(t1));
+        restartAt(t1);
         dealFirstMs_ += std::max(0.0, millisBetween(t0, restart_));
     }
-    if (phase == kTitle && !source_.running()) later([this] { startGame(); });
+    if (phase == kTitle && !form_.Timer1.enabled()) later([this] { startGame(); });
     if (phase == kMeasuring) {
         ++measuringTicks_;
         if (form_.mode == Mode::GameOver) {
@@ -157,7 +131,7 @@ void TimedGame::startGame() {
     form_.HScroll1->setValue(kBenchLevel);
     const auto at = BenchClock::now();
     form_.Label4_Click(1);
-    restartAt(source_.follow().value_or(at));
+    restartAt(at);
 }
 
 // The player answers right: the time since the last measuring tick is not charged.
@@ -166,9 +140,8 @@ void TimedGame::click() {
     const auto at = BenchClock::now();
     ++verdicts_;
     form_.Label1_Click(form_.answerIndex);
-    const auto started = source_.follow().value_or(at);
-    clickGapMs_ += millisBetween(restart_, started);
-    restartAt(started);
+    clickGapMs_ += millisBetween(restart_, at);
+    restartAt(at);
 }
 
 QString ms(double value, int decimals = 3) {
@@ -232,8 +205,7 @@ void benchTimer(int clickEvery, bool listLateTicks) {
                   .arg(clickEvery)
             : QStringLiteral("%1: level-9 game played to the end without a click").arg(source));
     BenchWindow window;
-    WindowTimerSource ticks;
-    TimedGame game(*window.form, ticks, clickEvery, listLateTicks);
+    TimedGame game(*window.form, clickEvery, listLateTicks);
     game.play();
     game.report();
 }
