@@ -46,12 +46,12 @@ void Timer::arm() {
             fallback_.stop();
         return;
     }
-    itimerspec spec{};
+    itimerspec setting{};
     if (enabled_) {
-        spec.it_value = {period / 1000, (period % 1000) * 1000000L};
-        spec.it_interval = spec.it_value;
+        setting.it_value = {period / 1000, (period % 1000) * 1000000L};
+        setting.it_interval = setting.it_value;
     }
-    timerfd_settime(fd_, 0, &spec, nullptr);
+    timerfd_settime(fd_, 0, &setting, nullptr);
 }
 
 // One tick per wake-up, however many periods passed meanwhile: ticks never pile up.

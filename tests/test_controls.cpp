@@ -1,0 +1,153 @@
+// The control kinds the window is built from: twips, colours, captions, clicks that stay with the
+// control that takes them, slider events, and the timer's restart on a change of period.
+
+#include "window/controls.h"
+#include "window/timer.h"
+#include "window/twips.h"
+
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTest>
+
+class ControlsTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void twipsBecomeTheNearestPixel_data() {
+        QTest::addColumn<int>("twips");
+        QTest::addColumn<int>("pixels");
+        QTest::newRow("board") << 5280 << 352;
+        QTest::newRow("game-over left on 1024 px") << 4972 << 331;
+        QTest::newRow("more than half a pixel rounds up") << 7 * 15 + 8 << 8;
+        QTest::newRow("logo above the window") << -1245 << -83;
+        QTest::newRow("zero") << 0 << 0;
+    }
+    void twipsBecomeTheNearestPixel() {
+        QFETCH(int, twips);
+        QFETCH(int, pixels);
+        QCOMPARE(twipsToPixels(twips), pixels);
+    }
+
+    void placesReadBackExactly() {
+        QWidget window;
+        Label label(&window, 0xFFFFFF, 0);
+        label.place(4972, -1245, 5415, 1800);
+        QCOMPARE(label.left(), 4972);
+        QCOMPARE(label.top(), -1245);
+        QCOMPARE(label.width(), 5415);
+        QCOMPARE(label.geometry(), QRect(331, -83, 361, 120));
+        label.setTop(label.top() + 30);
+        QCOMPARE(label.top(), -1215);
+        QVERIFY(label.visible());
+        label.setVisible(false);
+        QVERIFY(!label.visible());
+    }
+
+    void colourValuesAreRedGreenBlueFromTheLowByte() {
+        QCOMPARE(colourFromValue(0x0000FF), QColor(255, 0, 0));
+        QCOMPARE(colourFromValue(0xC08040), QColor(0x40, 0x80, 0xC0));
+        QCOMPARE(valueFromColour(QColor(10, 20, 30)), 0x1E140A);
+    }
+
+    void captionsShowUpToTheirFirstNul_data() {
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("name padded with spaces") << QStringLiteral("No Name   ") << "No Name";
+        QTest::newRow("cleared name") << QString(54, QChar(0)) << "";
+        QTest::newRow("short file's name")
+            << QStringLiteral("Ab") + QString(3, QChar(0)) + QStringLiteral("cd") << "Ab";
+        QTest::newRow("leading spaces stay") << QStringLiteral("  x ") << "  x";
+    }
+    void captionsShowUpToTheirFirstNul() {
+        QFETCH(QString, caption);
+        QFETCH(QString, shown);
+        QWidget window;
+        Label label(&window, 0xFFFFFF, 0);
+        label.setCaption(caption);
+        QCOMPARE(label.caption(), caption);
+        QCOMPARE(label.shownText(), shown);
+    }
+
+    // A click stays with the control that takes it, handler or not; a hidden control takes none.
+    void clicksStayWithTheControl() {
+        QWidget window;
+        window.resize(200, 200);
+        PictureBox board(&window);
+        board.place(0, 0, 3000, 3000);
+        Label cell(&board, 0xFFFFFF, 0);
+        cell.place(150, 150, 480, 480);
+        int boardClicks = 0, cellClicks = 0;
+        board.onClick = [&] { ++boardClicks; };
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+        QTest::mouseClick(&cell, Qt::LeftButton);
+        QCOMPARE(boardClicks, 0);  // no handler on the cell, and the board hears nothing
+        cell.onClick = [&] { ++cellClicks; };
+        QTest::mouseClick(&cell, Qt::LeftButton);
+        QCOMPARE(cellClicks, 1);
+        QCOMPARE(boardClicks, 0);
+        cell.setVisible(false);
+        QTest::mouseClick(&board, Qt::LeftButton, {}, QPoint(20, 20));
+        QCOMPARE(cellClicks, 1);
+        QCOMPARE(boardClicks, 1);
+        QTest::mouseClick(&board, Qt::RightButton);
+        QCOMPARE(boardClicks, 1);
+    }
+
+    void slidersFireChangeAndScroll() {
+        QWidget window;
+        ScrollBar slider(&window, Qt::Vertical, 0, 255, 0);
+        int changes = 0, scrolls = 0;
+        slider.onChange = [&] { ++changes; };
+        slider.onScroll = [&] { ++scrolls; };
+        slider.setValue(55);  // the program's change fires "changed"
+        QCOMPARE(changes, 1);
+        slider.setValue(55);  // the same value fires nothing
+        QCOMPARE(changes, 1);
+        slider.setSliderDown(true);
+        slider.setSliderPosition(60);
+        slider.setSliderPosition(70);
+        QCOMPARE(scrolls, 2);
+        QCOMPARE(changes, 1);
+        slider.setSliderDown(false);  // let go at a new value
+        QCOMPARE(changes, 2);
+        slider.setSliderDown(true);
+        slider.setSliderDown(false);  // let go where it was
+        QCOMPARE(changes, 2);
+        slider.setValue(300);
+        QCOMPARE(slider.value(), 255);
+    }
+
+    void timerTicksAtItsPeriodAndRestartsOnAChange() {
+        Timer timer;
+        QList<qint64> ticks;
+        QElapsedTimer clock;
+        timer.onTimer = [&] { ticks << clock.elapsed(); };
+        timer.setInterval(50);
+        QVERIFY(!timer.enabled());
+        clock.start();
+        timer.setEnabled(true);
+        QTRY_COMPARE_WITH_TIMEOUT(ticks.size(), 3, 2000);
+        QVERIFY(ticks[0] >= 49);
+        QVERIFY(ticks[2] >= 149);
+
+        // A new period counts from the change: nothing at the old 50 ms, a tick after 200 ms.
+        ticks.clear();
+        clock.restart();
+        timer.setInterval(200);
+        QTest::qWait(120);
+        QVERIFY(ticks.isEmpty());
+        QTRY_COMPARE_WITH_TIMEOUT(ticks.size(), 1, 2000);
+        QVERIFY(ticks[0] >= 199);
+
+        timer.setEnabled(false);
+        ticks.clear();
+        QTest::qWait(250);
+        QVERIFY(ticks.isEmpty());
+        QCOMPARE(timer.interval(), 200);
+    }
+};
+
+QTEST_MAIN(ControlsTest)
+#include "test_controls.moc"
