@@ -25,7 +25,7 @@ void Form1::Command1_Click(qint16 Index) {
             Timer1.setEnabled(false);
             Picture2->setVisible(false);
             for (auto* button : Command1) button->setVisible(false);
-            for (int i = 0; i < 9; ++i) {
+            for (int i = 0; i < kLevelCount; ++i) {
                 Label7[i]->setVisible(true);
                 Label8[i]->setVisible(true);
                 Label9[i]->setVisible(true);

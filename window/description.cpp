@@ -171,14 +171,14 @@ void Form1::buildPanelControls() {
     Command3->setDefault(true);
     Command2 = makeButton(Frame2, QStringLiteral("Default"), 255, 6810, 2970, 285, defaultFont);
 
-    for (int i = 0; i < 21; ++i) {
+    for (int i = 0; i < kSliderCount; ++i) {
         VScroll1[i] = new ScrollBar(Frame2, Qt::Vertical, 0, 255, i % 3 == 0 ? 0 : 255);
         VScroll1[i]->place(kSliderLefts[i / 3][i % 3], 2610, 390, 3810);
     }
     // Each letter stands over the slider at its place: the middle slider of a colour is green,
     // though its letter is the colour's third label.
     const QFont letterFont = describedFont(kPGothic, 14.25, true);
-    for (int k = 0; k < 7; ++k) {
+    for (int k = 0; k < kColourCount; ++k) {
         const qint32 top = (k == 1 || k == 2) ? 2265 : 2250;
         const struct {
             int index;
@@ -195,11 +195,11 @@ void Form1::buildPanelControls() {
                                    kWhite, letter.colour, letterFont, Border::None, Align::Centre});
     }
     const QFont previewFont = describedFont(kPGothic, 72, true);
-    for (int k = 0; k < 7; ++k)
+    for (int k = 0; k < kColourCount; ++k)
         Label10[k] =
             makeLabel(Frame2, {kPreviewNames[k], kPreviewLefts[k], 495, 1500, 1500,
                                BackStyle::Opaque, kWhite, kDefaultPreviewColours[k], previewFont});
-    for (int i = 0; i < 21; ++i)
+    for (int i = 0; i < kSliderCount; ++i)
         Label12[i] = makeLabel(Frame2, {QStringLiteral("255"), kValueLefts[i / 3][i % 3], 6420, 390,
                                         225, BackStyle::Transparent, kWindowBackground, kWhite,
                                         defaultFont, Border::None, Align::Centre});
@@ -221,7 +221,7 @@ void Form1::buildBoardControls() {
 
     const QFont rowFont = describedFont(kPGothic, 18);
     const QFont nameFont = describedFont(kPGothic, 18, true);
-    for (int i = 0; i < 9; ++i) {
+    for (int i = 0; i < kLevelCount; ++i) {
         Label9[i] = makeLabel(
             Picture1, {QStringLiteral("0"), 0, 0, 1515, 555, BackStyle::Transparent,
                        kWindowBackground, kWindowText, rowFont, Border::None, Align::Right});
@@ -252,7 +252,7 @@ void Form1::buildBoardControls() {
                    kWindowText, describedFont(kPGothic, 48), Border::Single, Align::Centre, false});
 
     const QFont cellFont = describedFont(kPGothic, 21.75, true);
-    for (int i = 0; i < 100; ++i) {
+    for (int i = 0; i < kCellCount; ++i) {
         Label1[i] =
             makeLabel(Picture1, {QStringLiteral("赤"), 0, 0, 480, 480, BackStyle::Transparent,
                                  kWindowBackground, i == 98 ? kBlack : kWindowText, cellFont,

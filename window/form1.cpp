@@ -62,13 +62,13 @@ void Form1::wireEvents() {
     for (qint16 i = 0; i < 3; ++i) Label4[i]->onClick = [this, i] { Label4_Click(i); };
     HScroll1->onChange = [this] { HScroll1_Change(); };
     HScroll1->onScroll = [this] { HScroll1_Scroll(); };
-    for (qint16 i = 0; i < 100; ++i) Label1[i]->onClick = [this, i] { Label1_Click(i); };
-    for (qint16 i = 0; i < 9; ++i) {
+    for (qint16 i = 0; i < kCellCount; ++i) Label1[i]->onClick = [this, i] { Label1_Click(i); };
+    for (qint16 i = 0; i < kLevelCount; ++i) {
         Label7[i]->onClick = [this, i] { Label7_Click(i); };
         Label8[i]->onClick = [this, i] { Label8_Click(i); };
         Label9[i]->onClick = [this, i] { Label9_Click(i); };
     }
-    for (qint16 i = 0; i < 21; ++i) {
+    for (qint16 i = 0; i < kSliderCount; ++i) {
         VScroll1[i]->onChange = [this, i] { VScroll1_Change(i); };
         VScroll1[i]->onScroll = [this, i] { VScroll1_Scroll(i); };
     }

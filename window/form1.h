@@ -5,6 +5,7 @@
 // menu/ handles the title menu, screen clicks, keys and the level dialog, scores/ the best
 // results, palette/ the colours.
 
+#include "game/board.h"
 #include "game/random.h"
 #include "palette/palette.h"
 #include "scores/highscores.h"
@@ -20,6 +21,9 @@
 #include <memory>
 
 // The window's outside effects, each replaceable by a test.
+// The colour panel's sliders: red, green and blue of each colour.
+constexpr int kSliderCount = 3 * kColourCount;
+
 struct Form1Seams {
     // A modal warning box with one OK button.
     std::function<void(const QString& title, const QString& text)> warn;
@@ -43,8 +47,8 @@ class Form1 : public QWidget {
 
     // --- Window-level state ---
     quint8 level = 0;
-    std::array<qint32, 7> colourValues{};
-    std::array<QString, 7> colourNames;
+    std::array<qint32, kColourCount> colourValues{};
+    std::array<QString, kColourCount> colourNames;
     quint8 answerIndex = 0;
     qint16 score = 0;
     qint16 timeLeft = 0;
@@ -68,19 +72,19 @@ class Form1 : public QWidget {
     CommandButton* Command4;
     CommandButton* Command3;
     CommandButton* Command2;
-    std::array<ScrollBar*, 21> VScroll1;
-    std::array<Label*, 21> Label11;
-    std::array<Label*, 7> Label10;
-    std::array<Label*, 21> Label12;
+    std::array<ScrollBar*, kSliderCount> VScroll1;
+    std::array<Label*, kSliderCount> Label11;
+    std::array<Label*, kColourCount> Label10;
+    std::array<Label*, kSliderCount> Label12;
     // inside Picture1, the board
     ScrollBar* HScroll1;
     std::array<CommandButton*, 4> Command1;
-    std::array<Label*, 9> Label9;
-    std::array<Label*, 9> Label8;
-    std::array<Label*, 9> Label7;
+    std::array<Label*, kLevelCount> Label9;
+    std::array<Label*, kLevelCount> Label8;
+    std::array<Label*, kLevelCount> Label7;
     std::array<Label*, 3> Label4;
     Label* Label3;
-    std::array<Label*, 100> Label1;
+    std::array<Label*, kCellCount> Label1;
     // inside Frame1, the time gauge
     Shape* Shape1;
     Line* Line1;
@@ -131,7 +135,6 @@ class Form1 : public QWidget {
 
     // The path of one of the data files in the data folder.
     QString dataFile(const QString& name) const;
-    const Form1Seams& seams() const { return seams_; }
 
   protected:
     void mousePressEvent(QMouseEvent* event) override { background_.pressed(event); }

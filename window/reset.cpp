@@ -22,7 +22,7 @@ void Form1::Form_Load() {
 
 void Form1::Reset(bool fullStart) {
     if (fullStart) {
-        for (int i = 0; i < 7; ++i) colourNames[i] = kColourWordsInOrder.mid(i, 1);
+        for (int i = 0; i < kColourCount; ++i) colourNames[i] = kColourWordsInOrder.mid(i, 1);
         layOutWindow();
     }
 
@@ -33,7 +33,7 @@ void Form1::Reset(bool fullStart) {
     mode = Mode::Load;
     Timer1.setInterval(kTitleTickMs);
     Timer1.setEnabled(true);
-    for (int i = 0; i < 9; ++i) {
+    for (int i = 0; i < kLevelCount; ++i) {
         Label7[i]->setVisible(false);
         Label8[i]->setVisible(false);
         Label9[i]->setVisible(false);
@@ -81,7 +81,7 @@ void Form1::layOutWindow() {
     placeAt(Label3, layout.label3);
     placeAt(Frame1, layout.frame1);
     Line1->setPoints(layout.line1.x1, layout.line1.y1, layout.line1.x2, layout.line1.y2);
-    for (int i = 0; i < 9; ++i) {
+    for (int i = 0; i < kLevelCount; ++i) {
         placeAt(Label7[i], layout.label7[i]);
         Label7[i]->setCaption(layout.label7Caption[i]);
         Label7[i]->setForeColor(layout.rowColour[i]);
