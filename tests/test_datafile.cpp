@@ -1,4 +1,5 @@
 // Reading and saving the data files: nothing the player has stored is ever lost to a failed save.
+#include "testfiles.h"
 #include "window/datafile.h"
 
 #include <QDir>
@@ -23,17 +24,6 @@ const QByteArray kRecords = QByteArray("new").repeated(168);     // 504 bytes
 
 // What a forked child reports about its save.
 enum ChildResult { kSaved = 10, kRefused, kRefusedSilently, kCannotDropPrivileges };
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
-QByteArray contentOf(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
 
 }  // namespace
 

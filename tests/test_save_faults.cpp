@@ -2,6 +2,7 @@
 // disk, and odd things named like a data file: the old file always survives whole, a failure is
 // always reported, and nothing ever holds up the game.
 #include "formfixture.h"
+#include "testfiles.h"
 #include "window/datafile.h"
 
 #include <QDir>
@@ -52,17 +53,6 @@ bool saveThroughWindow(Form1& form, const QString& name, const QByteArray& recor
     }
     form.colourRGB = decodePalette(records);
     return form.savePalette();
-}
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
-QByteArray contentOf(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
 }
 
 // Every entry of a folder with its size, to see what a save leaves behind.
