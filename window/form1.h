@@ -20,10 +20,10 @@
 #include <functional>
 #include <memory>
 
-// The window's outside effects, each replaceable by a test.
 // The colour panel's sliders: red, green and blue of each colour.
 constexpr int kSliderCount = 3 * kColourCount;
 
+// The window's outside effects, each replaceable by a test.
 struct Form1Seams {
     // A modal warning box with one OK button.
     std::function<void(const QString& title, const QString& text)> warn;
