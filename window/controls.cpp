@@ -91,7 +91,7 @@ void Clickable::released(QWidget* self, QMouseEvent* event) {
 // --- Label ----------------------------------------------------------------------------------
 
 Label::Label(QWidget* container, qint32 backColor, qint32 foreColor)
-    : QWidget(container), Placement(this), foreColor_(foreColor), backColor_(backColor) {
+    : ClickableControl(container), foreColor_(foreColor), backColor_(backColor) {
     QPalette palette = this->palette();
     palette.setColor(QPalette::WindowText, colourFromValue(foreColor_));
     palette.setColor(QPalette::Window, colourFromValue(backColor_));
@@ -154,7 +154,7 @@ void Label::paintEvent(QPaintEvent*) {
 
 // --- Picture box ----------------------------------------------------------------------------
 
-PictureBox::PictureBox(QWidget* container) : QWidget(container), Placement(this) {
+PictureBox::PictureBox(QWidget* container) : ClickableControl(container) {
     setAutoFillBackground(true);
 }
 
@@ -221,7 +221,7 @@ void CommandButton::paintEvent(QPaintEvent*) {
 // --- Frame ----------------------------------------------------------------------------------
 
 Frame::Frame(QWidget* container, const QString& caption)
-    : QWidget(container), Placement(this), caption_(caption) {
+    : ClickableControl(container), caption_(caption) {
     setAutoFillBackground(true);
 }
 

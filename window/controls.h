@@ -67,10 +67,20 @@ class Clickable {
     bool armed_ = false;
 };
 
-// Label: text drawn on its container, optionally over a filled rectangle and inside a border.
-class Label : public QWidget, public Placement, public Clickable {
+// A control the game draws itself that takes clicks.
+class ClickableControl : public QWidget, public Placement, public Clickable {
   public:
     TINTMAZE_PLACED_CONTROL;
+    explicit ClickableControl(QWidget* container) : QWidget(container), Placement(this) {}
+
+  protected:
+    void mousePressEvent(QMouseEvent* e) override { pressed(e); }
+    void mouseReleaseEvent(QMouseEvent* e) override { released(this, e); }
+};
+
+// Label: text drawn on its container, optionally over a filled rectangle and inside a border.
+class Label : public ClickableControl {
+  public:
     // A label drawn in its own colours, not those it would inherit from its container.
     Label(QWidget* container, qint32 backColor, qint32 foreColor);
     QString caption() const { return caption_; }
@@ -88,8 +98,6 @@ class Label : public QWidget, public Placement, public Clickable {
 
   protected:
     void paintEvent(QPaintEvent*) override;
-    void mousePressEvent(QMouseEvent* e) override { pressed(e); }
-    void mouseReleaseEvent(QMouseEvent* e) override { released(this, e); }
 
   private:
     QString caption_;
@@ -100,9 +108,8 @@ class Label : public QWidget, public Placement, public Clickable {
 };
 
 // Picture box: a container showing its picture unscaled from the top-left corner, clipped.
-class PictureBox : public QWidget, public Placement, public Clickable {
+class PictureBox : public ClickableControl {
   public:
-    TINTMAZE_PLACED_CONTROL;
     explicit PictureBox(QWidget* container);
     // The picture in the file or resource at `path`, read when it is first needed.
     void setPicture(const QString& path);
@@ -111,8 +118,6 @@ class PictureBox : public QWidget, public Placement, public Clickable {
 
   protected:
     void paintEvent(QPaintEvent*) override;
-    void mousePressEvent(QMouseEvent* e) override { pressed(e); }
-    void mouseReleaseEvent(QMouseEvent* e) override { released(this, e); }
 
   private:
     QString path_;
@@ -132,17 +137,14 @@ class CommandButton : public QPushButton, public Placement {
 };
 
 // Frame: a titled container.
-class Frame : public QWidget, public Placement, public Clickable {
+class Frame : public ClickableControl {
   public:
-    TINTMAZE_PLACED_CONTROL;
     Frame(QWidget* container, const QString& caption);
     QString caption() const { return caption_; }
     void setColours(qint32 back, qint32 fore);
 
   protected:
     void paintEvent(QPaintEvent*) override;
-    void mousePressEvent(QMouseEvent* e) override { pressed(e); }
-    void mouseReleaseEvent(QMouseEvent* e) override { released(this, e); }
 
   private:
     QString caption_;
