@@ -1,6 +1,7 @@
 # Installs the build into a fresh prefix, checks that the desktop files are where a desktop looks
 # for them, and runs the freedesktop and AppStream validators on the installed copies.
-#   cmake -D BUILD_DIR=... -D PREFIX=... -D DATADIR=... -D BINDIR=... -D ICON_SIZES=...
+#   cmake -D BUILD_DIR=... -D PREFIX=... -D DATADIR=... -D GAMESDIR=... -D MANDIR=...
+#         -D LAUNCHER=... -D LAUNCHER_PATH=... -D ICON_SIZES=...
 #         -D DESKTOP_FILE_VALIDATE=... -D APPSTREAMCLI=... -P check_install.cmake
 
 # Runs a command and stops with its output when it fails.
@@ -23,7 +24,8 @@ run_or_fail("install" "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${PR
 
 set(desktop "${PREFIX}/${DATADIR}/applications/tintmaze.desktop")
 set(metainfo "${PREFIX}/${DATADIR}/metainfo/io.github.tintmaze.Tintmaze.metainfo.xml")
-foreach(file "${PREFIX}/${BINDIR}/tintmaze" "${desktop}" "${metainfo}")
+foreach(file "${PREFIX}/${GAMESDIR}/tintmaze" "${PREFIX}/${LAUNCHER}" "${desktop}" "${metainfo}"
+        "${PREFIX}/${MANDIR}/man6/tintmaze.6")
     if(NOT EXISTS "${file}")
         message(FATAL_ERROR "not installed: ${file}")
     endif()
@@ -48,4 +50,10 @@ foreach(size IN LISTS ICON_SIZES)
 endforeach()
 
 run_or_fail("desktop-file-validate" "${DESKTOP_FILE_VALIDATE}" "${desktop}")
-run_or_fail("appstreamcli validate" "${APPSTREAMCLI}" validate --no-net "${metainfo}")
+run_or_fail("appstreamcli validate" "${APPSTREAMCLI}" validate --pedantic --no-net "${metainfo}")
+
+# The menu entry starts the installed launcher.
+file(STRINGS "${desktop}" exec REGEX "^Exec=")
+if(NOT exec STREQUAL "Exec=${LAUNCHER_PATH}")
+    message(FATAL_ERROR "the menu entry does not start the launcher: ${exec}")
+endif()
