@@ -187,8 +187,9 @@ void paintIconBar(QPainter& painter, qreal angle) {
     body.setColorAt(1.0, QColor(0x78, 0x78, 0x78));
     painter.fillPath(band, body);
     painter.setClipPath(band);
-    for (qreal x = bar.left() + 1.0; x < bar.right(); x += 4.0)
-        painter.fillRect(QRectF(x, bar.top(), 1.6, bar.height()), QColor(0x50, 0x50, 0x50));
+    for (int i = 0; bar.left() + 1.0 + 4.0 * i < bar.right(); ++i)
+        painter.fillRect(QRectF(bar.left() + 1.0 + 4.0 * i, bar.top(), 1.6, bar.height()),
+                         QColor(0x50, 0x50, 0x50));
     painter.setClipping(false);
     painter.strokePath(band, QPen(QColor(0xd0, 0xd0, 0xd0), 1.0));
     painter.restore();

@@ -8,7 +8,8 @@
 namespace cp932 {
 namespace {
 
-const iconv_t kNoHandle = reinterpret_cast<iconv_t>(-1);
+// iconv_open() reports failure as (iconv_t) -1.
+const iconv_t kNoHandle = reinterpret_cast<iconv_t>(-1);  // NOLINT(performance-no-int-to-ptr)
 constexpr char kUnmappable = '?';
 constexpr char kReplacementUtf8[] = "\xEF\xBF\xBD";  // U+FFFD
 constexpr size_t kReplacementBytes = sizeof kReplacementUtf8 - 1;

@@ -45,6 +45,10 @@ class Placement {
 };
 
 // Makes the twips geometry and own visibility of Placement the control's, over QWidget's pixels.
+// Beware: inside a control kind that uses it, left(), top(), width(), height(), move() and
+// setVisible() are Placement's twips versions and hide QWidget's pixel ones of the same names;
+// write QWidget::width() for pixels. (A using-declaration takes no parentheses.)
+// NOLINTNEXTLINE(bugprone-macro-parentheses)
 #define TINTMAZE_PLACED_CONTROL \
     using Placement::left;      \
     using Placement::top;       \
