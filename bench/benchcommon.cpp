@@ -74,7 +74,7 @@ Form1Seams benchSeams(const QString& folder) {
     Form1Seams seams = Form1Seams::real();
     seams.warn = [](const QString&, const QString&) {};
     seams.endProgram = [] {};
-    seams.dataFolder = folder;
+    seams.dataFolder = DataFolder(folder);
     return seams;
 }
 

@@ -40,7 +40,7 @@ struct FormFixture {
         };
         seams.endProgram = [this] { ++endRequests; };
         seams.random = std::make_shared<SeededRandom>(seed);
-        seams.dataFolder = folder.path();
+        seams.dataFolder = DataFolder(folder.path());
         seams.screenSize = [screenTwips] { return screenTwips; };
         form = std::make_unique<Form1>(seams);
     }

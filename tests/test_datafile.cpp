@@ -35,13 +35,13 @@ class TestDataFile : public QObject {
     void cleanup();
     void tellsFilesFromFolders_data();
     void tellsFilesFromFolders();
-    void readsWholeFile();
+    void readsOnlyTheStart();
     void savesOverTheStart_data();
     void savesOverTheStart();
     void keepsPermissions();
     void refusesFolderNamedLikeTheFile();
     void followsLinkAndKeepsIt();
-    void createsTargetOfDanglingLink();
+    void refusesDanglingLink();
     void refusesWhatItMayNotWrite_data();
     void refusesWhatItMayNotWrite();
     void keepsOldFileWhenDiskIsFull();
@@ -91,7 +91,7 @@ int TestDataFile::saveInChild(bool asOtherUser, rlim_t sizeLimit) {
             if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(kCannotDropPrivileges);
         }
         QString why;
-        const bool saved = saveOverStart(path, kRecords, &why);
+        const bool saved = saveFileAt(path, kRecords, &why);
         _exit(saved ? kSaved : why.isEmpty() ? kRefusedSilently : kRefused);
     }
     if (pid < 0) return -1;
@@ -124,17 +124,22 @@ void TestDataFile::tellsFilesFromFolders() {
     QVERIFY(QFile::link("jx.hsd", pathOf("link")));
     QVERIFY(QFile::link("folder", pathOf("folder-link")));
     QVERIFY(QFile::link("nowhere", pathOf("dangling")));
-    QCOMPARE(dataFileExists(pathOf(name)), exists);
+    QCOMPARE(readFileAt(pathOf(name)).state != DataFileRead::State::Missing, exists);
 }
 
-void TestDataFile::readsWholeFile() {
+// Only the bytes asked for are read, however long the file.
+void TestDataFile::readsOnlyTheStart() {
     writeFile(file(), kOld);
-    QCOMPARE(readDataFile(file()), std::optional(kOld));
+    const DataFileRead whole = readFileAt(file(), kOld.size() + 1);
+    QCOMPARE(whole.state, DataFileRead::State::Read);
+    QCOMPARE(whole.bytes, kOld);
+    QCOMPARE(readFileAt(file(), 504).bytes, kOld.left(504));
     writeFile(pathOf("empty"), {});
-    QCOMPARE(readDataFile(pathOf("empty")), std::optional(QByteArray()));
-    QCOMPARE(readDataFile(pathOf("missing")), std::nullopt);
+    QCOMPARE(readFileAt(pathOf("empty")).state, DataFileRead::State::Read);
+    QCOMPARE(readFileAt(pathOf("empty")).bytes, QByteArray());
+    QCOMPARE(readFileAt(pathOf("missing")).state, DataFileRead::State::Missing);
     QVERIFY(QDir(folder->path()).mkdir("folder"));
-    QCOMPARE(readDataFile(pathOf("folder")), std::nullopt);
+    QCOMPARE(readFileAt(pathOf("folder")).state, DataFileRead::State::Missing);
 }
 
 void TestDataFile::savesOverTheStart_data() {
@@ -152,7 +157,7 @@ void TestDataFile::savesOverTheStart() {
     QFETCH(QByteArray, saved);
     if (oldSize >= 0) writeFile(file(), kOld.left(oldSize));
     QString why;
-    QVERIFY2(saveOverStart(file(), kRecords, &why), qPrintable(why));
+    QVERIFY2(saveFileAt(file(), kRecords, &why), qPrintable(why));
     QCOMPARE(contentOf(file()), saved);
     QCOMPARE(entries(), QStringList{"jx.hsd"});
 }
@@ -161,7 +166,7 @@ void TestDataFile::keepsPermissions() {
     writeFile(file(), kOld);
     const auto permissions = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther;
     QVERIFY(QFile::setPermissions(file(), permissions));
-    QVERIFY(saveOverStart(file(), kRecords));
+    QVERIFY(saveFileAt(file(), kRecords));
     const auto ownerGroupOther = QFileDevice::Permissions::fromInt(0x7077);
     QCOMPARE(QFileInfo(file()).permissions() & ownerGroupOther, permissions);
 }
@@ -170,7 +175,7 @@ void TestDataFile::refusesFolderNamedLikeTheFile() {
     QVERIFY(QDir(folder->path()).mkpath("jx.hsd"));
     writeFile(pathOf("jx.hsd/inside"), kOld);
     QString why;
-    QVERIFY(!saveOverStart(file(), kRecords, &why));
+    QVERIFY(!saveFileAt(file(), kRecords, &why));
     QVERIFY(!why.isEmpty());
     QVERIFY(QFileInfo(file()).isDir());
     QCOMPARE(QDir(file()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
@@ -183,7 +188,7 @@ void TestDataFile::followsLinkAndKeepsIt() {
     writeFile(pathOf("real/scores"), kOld);
     QVERIFY(QFile::link("real/scores", file()));
     QString why;
-    QVERIFY2(saveOverStart(file(), kRecords, &why), qPrintable(why));
+    QVERIFY2(saveFileAt(file(), kRecords, &why), qPrintable(why));
     QVERIFY(QFileInfo(file()).isSymLink());
     QCOMPARE(QFileInfo(file()).symLinkTarget(), pathOf("real/scores"));
     QCOMPARE(contentOf(pathOf("real/scores")), kRecords + kOld.mid(504));
@@ -191,11 +196,17 @@ void TestDataFile::followsLinkAndKeepsIt() {
              QStringList{"scores"});
 }
 
-void TestDataFile::createsTargetOfDanglingLink() {
-    QVERIFY(QFile::link("target", file()));
-    QVERIFY(saveOverStart(file(), kRecords));
+// A link that leads to no file counts as a file that cannot be created: nothing is made where it
+// points.
+void TestDataFile::refusesDanglingLink() {
+    QVERIFY(QDir(folder->path()).mkdir("elsewhere"));
+    QVERIFY(QFile::link("elsewhere/target", file()));
+    QString why;
+    QVERIFY(!saveFileAt(file(), kRecords, &why));
+    QVERIFY(!why.isEmpty());
     QVERIFY(QFileInfo(file()).isSymLink());
-    QCOMPARE(contentOf(pathOf("target")), kRecords);
+    QCOMPARE(QDir(pathOf("elsewhere")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+             QStringList{});
 }
 
 void TestDataFile::refusesWhatItMayNotWrite_data() {

@@ -17,3 +17,18 @@ inline QByteArray contentOf(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
 }
+
+// The data files' calls on a file named by its path, as tests name their files.
+#include "window/datafile.h"
+
+#include <QFileInfo>
+
+inline DataFileRead readFileAt(const QString& path, qsizetype bytes = 1 << 16) {
+    const QFileInfo file(path);
+    return readDataFile(DataFolder(file.path()), file.fileName(), bytes);
+}
+
+inline bool saveFileAt(const QString& path, const QByteArray& records, QString* why = nullptr) {
+    const QFileInfo file(path);
+    return saveOverStart(DataFolder(file.path()), file.fileName(), records, why);
+}
