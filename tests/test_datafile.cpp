@@ -12,6 +12,8 @@
 #include <pwd.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -41,12 +43,16 @@ class TestDataFile : public QObject {
     void keepsPermissions();
     void refusesFolderNamedLikeTheFile();
     void followsLinkAndKeepsIt();
+    void refusesDanglingLink_data() { byWhom(); }
     void refusesDanglingLink();
+    void keepsOwnerModeAndAttributes_data();
+    void keepsOwnerModeAndAttributes();
     void refusesWhatItMayNotWrite_data();
     void refusesWhatItMayNotWrite();
     void keepsOldFileWhenDiskIsFull();
 
   private:
+    void byWhom();
     QString pathOf(const QString& name) const { return folder->filePath(name); }
     QString file() const { return pathOf(QStringLiteral("jx.hsd")); }
     // Entries of the test folder: a failed save must leave no temporary file behind.
@@ -72,32 +78,20 @@ void TestDataFile::cleanup() {
 // Saves kRecords over file() in a forked child, as user nobody when running as root and
 // `asOtherUser` is set, with a file-size limit if given; returns a ChildResult or -1.
 int TestDataFile::saveInChild(bool asOtherUser, rlim_t sizeLimit) {
-    const bool dropPrivileges = asOtherUser && geteuid() == 0;
-    const passwd* nobody = dropPrivileges ? getpwnam("nobody") : nullptr;
-    if (dropPrivileges && !nobody) return kCannotDropPrivileges;
-    const uid_t uid = nobody ? nobody->pw_uid : 0;
-    const gid_t gid = nobody ? nobody->pw_gid : 0;
+    const passwd* other = asOtherUser ? otherUser() : nullptr;
+    if (asOtherUser && geteuid() == 0 && !other) return kCannotDropPrivileges;
     const QString path = file();
-
-    const pid_t pid = fork();
-    if (pid == 0) {
-        if (dropPrivileges &&
-            (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0)) {
-            _exit(kCannotDropPrivileges);
-        }
+    return inChild([&] {
+        if (other && !becomeUser(*other)) return int(kCannotDropPrivileges);
         if (sizeLimit != RLIM_INFINITY) {
             signal(SIGXFSZ, SIG_IGN);
             const rlimit limit{sizeLimit, sizeLimit};
-            if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(kCannotDropPrivileges);
+            if (setrlimit(RLIMIT_FSIZE, &limit) != 0) return int(kCannotDropPrivileges);
         }
         QString why;
         const bool saved = saveFileAt(path, kRecords, &why);
-        _exit(saved ? kSaved : why.isEmpty() ? kRefusedSilently : kRefused);
-    }
-    if (pid < 0) return -1;
-    int status = 0;
-    if (waitpid(pid, &status, 0) != pid) return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return int(saved ? kSaved : why.isEmpty() ? kRefusedSilently : kRefused);
+    });
 }
 
 void TestDataFile::tellsFilesFromFolders_data() {
@@ -196,17 +190,73 @@ void TestDataFile::followsLinkAndKeepsIt() {
              QStringList{"scores"});
 }
 
+void TestDataFile::byWhom() {
+    QTest::addColumn<bool>("asOtherUser");
+    QTest::newRow("saved by root") << false;
+    QTest::newRow("saved by another user") << true;
+}
+
 // A link that leads to no file counts as a file that cannot be created: nothing is made where it
-// points.
+// points, whoever saves.
 void TestDataFile::refusesDanglingLink() {
+    QFETCH(bool, asOtherUser);
     QVERIFY(QDir(folder->path()).mkdir("elsewhere"));
+    QVERIFY(QFile::setPermissions(pathOf("elsewhere"), QFile::Permissions::fromInt(0x7777)));
+    QVERIFY(QFile::setPermissions(folder->path(), QFile::Permissions::fromInt(0x7777)));
     QVERIFY(QFile::link("elsewhere/target", file()));
-    QString why;
-    QVERIFY(!saveFileAt(file(), kRecords, &why));
-    QVERIFY(!why.isEmpty());
+    const int result = saveInChild(asOtherUser);
+    if (result == kCannotDropPrivileges) QSKIP("cannot switch to another user");
+    QCOMPARE(result, int(kRefused));
     QVERIFY(QFileInfo(file()).isSymLink());
     QCOMPARE(QDir(pathOf("elsewhere")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
              QStringList{});
+}
+
+void TestDataFile::keepsOwnerModeAndAttributes_data() {
+    QTest::addColumn<bool>("asOtherUser");
+    QTest::addColumn<bool>("throughLink");
+    QTest::newRow("another user's file, saved by root") << false << false;
+    QTest::newRow("link to another user's file, saved by root") << false << true;
+    QTest::newRow("own file, saved by its owner") << true << false;
+    QTest::newRow("link to an own file, saved by its owner") << true << true;
+}
+
+// Run once with more rights, the game gives the file back as it found it: the owner, group,
+// mode and extended attributes of the file it replaced, wherever a link led.
+void TestDataFile::keepsOwnerModeAndAttributes() {
+    QFETCH(bool, asOtherUser);
+    QFETCH(bool, throughLink);
+    const passwd* other = otherUser();
+    const uid_t owner = other ? other->pw_uid : geteuid();
+    const gid_t group = other ? other->pw_gid : getegid();
+    const QString real = throughLink ? pathOf("real/scores") : file();
+    QVERIFY(QDir(folder->path()).mkdir("real"));
+    for (const QString& each : {folder->path(), pathOf("real")})
+        QVERIFY(QFile::setPermissions(each, QFile::Permissions::fromInt(0x7777)));
+    writeFile(real, kOld);
+    if (throughLink) QVERIFY(QFile::link("real/scores", file()));
+    const QByteArray realName = QFile::encodeName(real);
+    const char kAttribute[] = "user.tintmaze.kept", kValue[] = "by the player";
+    if (setxattr(realName.constData(), kAttribute, kValue, sizeof kValue, 0) != 0)
+        QSKIP("the file system keeps no extended attributes");
+    QCOMPARE(chown(realName.constData(), owner, group), 0);
+    QCOMPARE(chmod(realName.constData(), 0640), 0);
+
+    const int result = saveInChild(asOtherUser);
+    if (result == kCannotDropPrivileges) QSKIP("cannot switch to another user");
+    QCOMPARE(result, int(kSaved));
+    QCOMPARE(QFileInfo(file()).isSymLink(), throughLink);
+    QCOMPARE(contentOf(real), kRecords + kOld.mid(kRecords.size()));
+    struct stat status;
+    QCOMPARE(stat(realName.constData(), &status), 0);
+    QCOMPARE(status.st_uid, owner);
+    QCOMPARE(status.st_gid, group);
+    QCOMPARE(status.st_mode & 07777, mode_t(0640));
+    char value[sizeof kValue] = {};
+    QCOMPARE(getxattr(realName.constData(), kAttribute, value, sizeof value), ssize_t(sizeof kValue));
+    QCOMPARE(QByteArray(value), QByteArray(kValue));
+    QCOMPARE(QDir(pathOf("real")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+             throughLink ? QStringList{"scores"} : QStringList{});
 }
 
 void TestDataFile::refusesWhatItMayNotWrite_data() {

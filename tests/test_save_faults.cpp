@@ -23,7 +23,6 @@
 
 namespace {
 
-constexpr unsigned kPatienceSeconds = 10;  // a child still busy then is taken to be blocked
 constexpr int kStopped = 42;               // exit code of a child stopped by an injected crash
 const QByteArray kTail = "-- kept beyond it --";  // 20 bytes past the records of jx.hsd
 
@@ -90,19 +89,6 @@ QString kindOf(const QString& path) {
     if (S_ISFIFO(status.st_mode)) return "pipe";
     if (S_ISDIR(status.st_mode)) return "folder";
     return S_ISREG(status.st_mode) ? "file" : "other";
-}
-
-// Runs `work` in a forked child, which gets kPatienceSeconds to finish; returns its result, or
-// minus the signal that ended it (-SIGALRM: it blocked).
-int inChild(const std::function<int()>& work) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-        alarm(kPatienceSeconds);
-        _exit(work());
-    }
-    int status = 0;
-    if (pid < 0 || waitpid(pid, &status, 0) != pid) return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
 }
 
 // The fault points of one save of `size` bytes: each count of bytes the write may take (all of
