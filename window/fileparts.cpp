@@ -52,7 +52,7 @@ QByteArray uniqueLetters() {
     QByteArray letters;
     for (int i = 0; i < kSaveCopyUniqueChars; ++i)
         letters +=
-            kCopyNameLetters[QRandomGenerator::global()->bounded(int(sizeof kCopyNameLetters - 1))];
+            kCopyNameLetters[QRandomGenerator::system()->bounded(int(sizeof kCopyNameLetters - 1))];
     return letters;
 }
 
