@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
 namespace {
 
@@ -76,6 +77,21 @@ Form1Seams benchSeams(const QString& folder) {
     seams.endProgram = [] {};
     seams.dataFolder = DataFolder(folder);
     return seams;
+}
+
+void makeHugeDataFiles(const QString& folder) {
+    ColourTable palette = defaultPalette();
+    palette[1] = {10, 20, 30};
+    HighScoreTable table = defaultHighScores();
+    table[1] = {fixedLengthName(u"played"), 3};
+    const std::pair<const char*, QByteArray> files[] = {{"jx.hsd", encodeHighScores(table)},
+                                                        {"jx.iro", encodePalette(palette)}};
+    for (const auto& [name, start] : files) {
+        QFile file(folder + '/' + name);
+        if (!file.open(QIODevice::WriteOnly) || file.write(start) != start.size() ||
+            !file.resize(kHugeFileBytes))
+            std::fprintf(stderr, "cannot make the huge %s\n", name);
+    }
 }
 
 BenchWindow::BenchWindow() : form(std::make_unique<Form1>(benchSeams(folder.path()))) {}

@@ -13,8 +13,8 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/xattr.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <memory>
@@ -47,6 +47,7 @@ class TestDataFile : public QObject {
     void refusesDanglingLink();
     void keepsOwnerModeAndAttributes_data();
     void keepsOwnerModeAndAttributes();
+    void newFileOfRootBelongsToFolderOwner();
     void refusesWhatItMayNotWrite_data();
     void refusesWhatItMayNotWrite();
     void keepsOldFileWhenDiskIsFull();
@@ -253,10 +254,23 @@ void TestDataFile::keepsOwnerModeAndAttributes() {
     QCOMPARE(status.st_gid, group);
     QCOMPARE(status.st_mode & 07777, mode_t(0640));
     char value[sizeof kValue] = {};
-    QCOMPARE(getxattr(realName.constData(), kAttribute, value, sizeof value), ssize_t(sizeof kValue));
+    QCOMPARE(getxattr(realName.constData(), kAttribute, value, sizeof value),
+             ssize_t(sizeof kValue));
     QCOMPARE(QByteArray(value), QByteArray(kValue));
     QCOMPARE(QDir(pathOf("real")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
              throughLink ? QStringList{"scores"} : QStringList{});
+}
+
+// Run as root in a player's folder, the game leaves a file the player can save.
+void TestDataFile::newFileOfRootBelongsToFolderOwner() {
+    const passwd* other = otherUser();
+    if (!other) QSKIP("needs root and another user");
+    QCOMPARE(chown(QFile::encodeName(folder->path()).constData(), other->pw_uid, other->pw_gid), 0);
+    QVERIFY(saveFileAt(file(), kRecords));
+    struct stat status;
+    QCOMPARE(stat(QFile::encodeName(file()).constData(), &status), 0);
+    QCOMPARE(status.st_uid, other->pw_uid);
+    QCOMPARE(status.st_gid, other->pw_gid);
 }
 
 void TestDataFile::refusesWhatItMayNotWrite_data() {

@@ -23,7 +23,7 @@
 
 namespace {
 
-constexpr int kStopped = 42;               // exit code of a child stopped by an injected crash
+constexpr int kStopped = 42;  // exit code of a child stopped by an injected crash
 const QByteArray kTail = "-- kept beyond it --";  // 20 bytes past the records of jx.hsd
 
 // Every slot holds a full-length name, so that old and new records differ all along.

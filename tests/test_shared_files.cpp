@@ -27,7 +27,8 @@ const QString kPaletteWrite = kWriteErrorTitle + '|' + kPaletteWriteError;
 QByteArray playedHighScores() {
     HighScoreTable table;
     for (int level = 1; level <= kLevelCount; ++level)
-        table[level] = {fixedLengthName(QStringLiteral("player %1").arg(level)), qint16(10 * level)};
+        table[level] = {fixedLengthName(QStringLiteral("player %1").arg(level)),
+                        qint16(10 * level)};
     return encodeHighScores(table);
 }
 
@@ -102,8 +103,10 @@ void TestSharedFiles::lateCopyIsRead() {
     const auto check = [&] {
         QCOMPARE(fixture.warnings, QStringList{scores ? kHighScoreRead : kPaletteRead});
         QCOMPARE(fixture.read(name), copy);
-        if (scores) QCOMPARE(fixture.form->highScores, decodeHighScores(copy));
-        else QCOMPARE(fixture.form->colourRGB, decodePalette(copy));
+        if (scores)
+            QCOMPARE(fixture.form->highScores, decodeHighScores(copy));
+        else
+            QCOMPARE(fixture.form->colourRGB, decodePalette(copy));
     };
     fixture.form->Form_Load();
     check();
@@ -133,7 +136,8 @@ void TestSharedFiles::unreadableFileSurvivesNewBest() {
         if (fixture.form->mode != Mode::NameEntry) return 5;
         enterName(*fixture.form, "winner");
         // Every return to the title warns again: the one before the name entry, the one after.
-        const QStringList warned = {kHighScoreRead, kHighScoreRead, kHighScoreWrite, kHighScoreRead};
+        const QStringList warned = {kHighScoreRead, kHighScoreRead, kHighScoreWrite,
+                                    kHighScoreRead};
         if (fixture.warnings != warned) return 6;
         if (chmod(systemPath(fixture.path("jx.hsd")).constData(), 0644) != 0) return 7;
         return fixture.read("jx.hsd") == old ? 0 : 8;
@@ -312,7 +316,8 @@ void TestSharedFiles::pipeSwappedIn() {
     fixture.write("jx.iro", tunedPalette());
     fixture.write("file", playedHighScores());
     QCOMPARE(mkfifo(systemPath(fixture.path("pipe")).constData(), 0644), 0);
-    const QByteArray swap = systemPath(fixture.path("swap")), target = systemPath(fixture.path("jx.hsd"));
+    const QByteArray swap = systemPath(fixture.path("swap")),
+                     target = systemPath(fixture.path("jx.hsd"));
     const pid_t swapper = fork();
     if (swapper == 0) {
         for (;;) {

@@ -44,10 +44,10 @@ std::shared_ptr<const int> openFolder(const QByteArray& path) {
     });
 }
 
-// Fills the new copy: `records`, then what the old file holds past them (holes stay holes),
-// then the old file's owner, group, mode and extended attributes; an injected fault cuts the
-// bytes short, or stops the program after them.
-bool fillCopy(int copy, const OldFile& old, const QByteArray& records, QString* why) {
+// Fills the new copy in `folder`: `records`, then what the old file holds past them (holes stay
+// holes), then the old file's owner, group, mode and extended attributes; an injected fault cuts
+// the bytes short, or stops the program after them.
+bool fillCopy(int copy, int folder, const OldFile& old, const QByteArray& records, QString* why) {
     const SaveFault* fault = faultAt(SaveFault::Point::Write);
     CopyWriter writer(copy, fault ? fault->bytes : -1);
     const qint64 oldSize = old.fd ? qint64(old.status.st_size) : 0;
@@ -60,6 +60,7 @@ bool fillCopy(int copy, const OldFile& old, const QByteArray& records, QString* 
     if (::ftruncate(copy, std::max<qint64>(oldSize, records.size())) != 0)
         return fail(why, systemError());
     if (old.fd && !keepAttributes(copy, old.fd.get(), old.status)) return fail(why, systemError());
+    if (!old.fd) giveNewFileToFolderOwner(copy, folder);
     if (::fsync(copy) != 0) return fail(why, systemError());
     return true;
 }
@@ -71,7 +72,7 @@ bool replaceWithCopy(int folder, const QByteArray& name, const OldFile& old,
     QByteArray copyName;
     Fd copy = createCopy(folder, name, old.fd ? 0600 : 0666, &copyName);
     if (!copy) return fail(why, QStringLiteral("cannot create a new copy: ") + systemError());
-    bool done = fillCopy(copy.get(), old, records, why);
+    bool done = fillCopy(copy.get(), folder, old, records, why);
     if (const SaveFault* fault = done ? faultAt(SaveFault::Point::Commit) : nullptr) {
         if (fault->stop) fault->stop();
         done = fail(why, QStringLiteral("the commit was cancelled"));

@@ -222,6 +222,12 @@ bool keepAttributes(int copy, int old, const struct stat& status) {
     return true;
 }
 
+void giveNewFileToFolderOwner(int file, int folder) {
+    struct stat status;
+    if (::geteuid() == 0 && ::fstat(folder, &status) == 0)
+        (void)::fchown(file, status.st_uid, status.st_gid);
+}
+
 Fd createCopy(int folder, const QByteArray& name, mode_t mode, QByteArray* copyName) {
     for (int attempt = 0; attempt < kCopyNameAttempts; ++attempt) {
         *copyName = name + QFile::encodeName(kSaveCopyMarker) + uniqueLetters();

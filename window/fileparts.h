@@ -89,6 +89,10 @@ bool copyTail(int old, qint64 from, qint64 size, CopyWriter& writer, QString* wh
 // false when even the mode cannot be set.
 bool keepAttributes(int copy, int old, const struct stat& status);
 
+// Gives a new file that root creates to the owner and group of the folder it is made in, so that
+// running the game once as root leaves a player's folder with files the player can save.
+void giveNewFileToFolderOwner(int file, int folder);
+
 // Creates a new copy of `name` in `folder`, named `name`, kSaveCopyMarker and unique letters.
 Fd createCopy(int folder, const QByteArray& name, mode_t mode, QByteArray* copyName);
 
