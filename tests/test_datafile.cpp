@@ -48,6 +48,7 @@ class TestDataFile : public QObject {
     void keepsOwnerModeAndAttributes_data();
     void keepsOwnerModeAndAttributes();
     void newFileOfRootBelongsToFolderOwner();
+    void hardLinkKeepsItsOtherName();
     void refusesWhatItMayNotWrite_data();
     void refusesWhatItMayNotWrite();
     void keepsOldFileWhenDiskIsFull();
@@ -271,6 +272,17 @@ void TestDataFile::newFileOfRootBelongsToFolderOwner() {
     QCOMPARE(stat(QFile::encodeName(file()).constData(), &status), 0);
     QCOMPARE(status.st_uid, other->pw_uid);
     QCOMPARE(status.st_gid, other->pw_gid);
+}
+
+// A save puts a new file in place of the game's name: another hard link keeps the old content.
+void TestDataFile::hardLinkKeepsItsOtherName() {
+    writeFile(file(), kOld);
+    QCOMPARE(link(QFile::encodeName(file()).constData(),
+                  QFile::encodeName(pathOf("other name")).constData()),
+             0);
+    QVERIFY(saveFileAt(file(), kRecords));
+    QCOMPARE(contentOf(file()), kRecords + kOld.mid(kRecords.size()));
+    QCOMPARE(contentOf(pathOf("other name")), kOld);
 }
 
 void TestDataFile::refusesWhatItMayNotWrite_data() {

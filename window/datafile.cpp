@@ -108,7 +108,7 @@ SaveOutcome saveDataFile(const DataFolder& folder, const QString& name, qsizetyp
                          const SaveDecision& decide, QString* why) {
     QString reason;
     std::optional<Target> target = resolveLinks(folder.fd(), QFile::encodeName(name), &reason);
-    if (!target) return failed(why, QStringLiteral("%1: %2").arg(name, reason));
+    if (!target) return failed(why, QStringLiteral("%1 %2").arg(name, reason));
     std::optional<Fd> lock = lockFolder(target->folder, &reason);
     if (!lock) return failed(why, QStringLiteral("%1: %2").arg(name, reason));
 
