@@ -42,6 +42,11 @@ struct BenchWindow {
 // Form1's seams for a benchmark: warnings dropped, the program's end ignored, files in `folder`.
 Form1Seams benchSeams(const QString& folder);
 
+// Puts a jx.hsd and a jx.iro of kHugeFileBytes into `folder`: a played table and a tuned palette,
+// then a hole up to that size.
+constexpr qint64 kHugeFileBytes = 2LL << 30;
+void makeHugeDataFiles(const QString& folder);
+
 // The parts of the benchmark; each prints its own table.
 // One timed game; clickEvery 0 plays without a click; listLateTicks prints every tick more than
 // 1 ms off its period as it comes.
@@ -49,6 +54,8 @@ void benchTimer(int clickEvery, bool listLateTicks);
 void benchBoards(int boards);
 void benchMemoryGrowth(int boards);
 void benchStartUp(int runs);
+// Returns to the title, a stored best and a saved palette with ordinary and with huge files.
+void benchHugeFiles(int runs);
 
 // The child side of the start-up figure: shows the game's title (`kind` "game", data files in
 // `folder`) or a minimal window (`kind` "minimal"), prints the bench clock in ns at its first

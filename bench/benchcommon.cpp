@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
 namespace {
 
@@ -74,8 +75,23 @@ Form1Seams benchSeams(const QString& folder) {
     Form1Seams seams = Form1Seams::real();
     seams.warn = [](const QString&, const QString&) {};
     seams.endProgram = [] {};
-    seams.dataFolder = folder;
+    seams.dataFolder = DataFolder(folder);
     return seams;
+}
+
+void makeHugeDataFiles(const QString& folder) {
+    ColourTable palette = defaultPalette();
+    palette[1] = {10, 20, 30};
+    HighScoreTable table = defaultHighScores();
+    table[1] = {fixedLengthName(u"played"), 3};
+    const std::pair<const char*, QByteArray> files[] = {{"jx.hsd", encodeHighScores(table)},
+                                                        {"jx.iro", encodePalette(palette)}};
+    for (const auto& [name, start] : files) {
+        QFile file(folder + '/' + name);
+        if (!file.open(QIODevice::WriteOnly) || file.write(start) != start.size() ||
+            !file.resize(kHugeFileBytes))
+            std::fprintf(stderr, "cannot make the huge %s\n", name);
+    }
 }
 
 BenchWindow::BenchWindow() : form(std::make_unique<Form1>(benchSeams(folder.path()))) {}

@@ -1,7 +1,8 @@
-// The game's benchmark: timer precision, dealing and repainting boards, start-up and memory.
+// The game's benchmark: timer precision, dealing and repainting boards, start-up, memory and
+// huge data files.
 // Prints figures beside their targets; asserts nothing.
 //
-//   tintmaze_bench [timer] [boards] [startup] [memory]
+//   tintmaze_bench [timer] [boards] [startup] [memory] [hugefiles]
 //                  [--runs N] [--boards N] [--click-every N] [--late-ticks]
 //
 // With no part named, every part runs. `--first-paint game|minimal FOLDER` is the child mode the
@@ -40,7 +41,8 @@ int main(int argc, char** argv) {
 
     QApplication app(argc, argv);
     const QStringList parts{QStringLiteral("timer"), QStringLiteral("boards"),
-                            QStringLiteral("startup"), QStringLiteral("memory")};
+                            QStringLiteral("startup"), QStringLiteral("memory"),
+                            QStringLiteral("hugefiles")};
     bool any = false;
     for (const QString& part : parts) any = any || args.contains(part);
     const auto wanted = [&](const char* part) {
@@ -59,5 +61,6 @@ int main(int argc, char** argv) {
     if (wanted("startup")) benchStartUp(option(args, QStringLiteral("--runs"), kDefaultRuns));
     if (wanted("memory"))
         benchMemoryGrowth(option(args, QStringLiteral("--boards"), kDefaultBoards));
+    if (wanted("hugefiles")) benchHugeFiles(option(args, QStringLiteral("--runs"), kDefaultRuns));
     return 0;
 }

@@ -8,18 +8,16 @@
 // A missing file is created with the defaults; one that is there but cannot be read is left as
 // it is for the player to rescue, and the game goes on with the defaults.
 void Form1::loadPalette() {
-    const DataFileRead file = lookForDataFile(dataFile(kPaletteFileName));
-    if (file.state == DataFileRead::State::Read) {
-        colourRGB = decodePalette(file.bytes);
-        return;
-    }
-    seams_.warn(kReadErrorTitle, kPaletteReadError);
-    colourRGB = defaultPalette();
-    if (file.state == DataFileRead::State::Missing) savePalette();
+    const DataFileRead file = loadOrCreate(kPaletteFileName, encodePalette(defaultPalette()),
+                                           kPaletteReadError, kPaletteWriteError);
+    colourRGB =
+        file.state == DataFileRead::State::Read ? decodePalette(file.bytes) : defaultPalette();
 }
 
+// The colours the player confirmed win over whatever the file holds; the lock only keeps two
+// saves from interleaving.
 bool Form1::savePalette() {
-    if (saveOverStart(dataFile(kPaletteFileName), encodePalette(colourRGB))) return true;
+    if (saveOverStart(seams_.dataFolder, kPaletteFileName, encodePalette(colourRGB))) return true;
     seams_.warn(kWriteErrorTitle, kPaletteWriteError);
     return false;
 }

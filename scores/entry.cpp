@@ -21,7 +21,7 @@ void Form1::High() {
 void Form1::commitHighScore() {
     highScores[level].playerName = fixedLengthName(enteredName(Text1->text()));
     highScores[level].bestScore = score;
-    saveHighScores();
+    storeBestScore();
     mode = Mode::Load;
     Picture2->setVisible(true);
     Picture1->setVisible(true);

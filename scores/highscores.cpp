@@ -90,6 +90,19 @@ QByteArray encodeHighScores(const HighScoreTable& table) {
     return bytes;
 }
 
+std::optional<QByteArray> withBestScore(QByteArrayView file, int level,
+                                        const HighScoreRecord& record) {
+    QByteArray bytes = file.first(qMin<qsizetype>(file.size(), kHighScoreFileBytes)).toByteArray();
+    bytes.append(kHighScoreFileBytes - bytes.size(), '\0');
+    if (record.bestScore <= decodeHighScores(bytes)[level].bestScore) return std::nullopt;
+    HighScoreTable single;
+    single[level] = record;
+    const qsizetype at = kHighScoreRecordBytes * (level - 1);
+    bytes.replace(at, kHighScoreRecordBytes,
+                  encodeHighScores(single).mid(at, kHighScoreRecordBytes));
+    return bytes;
+}
+
 QString enteredName(QStringView typed) {
     QStringView name = typed.left(kEnteredNameMaxChars);
     const bool splitsPair = name.size() < typed.size() && name.back().isHighSurrogate() &&

@@ -8,6 +8,7 @@
 #include <QtGlobal>
 
 #include <array>
+#include <optional>
 
 constexpr int kLevelCount = 9, kNameChars = 54, kNameBytes = 54, kHighScoreRecordBytes = 56,
               kHighScoreFileBytes = 504;
@@ -49,6 +50,12 @@ HighScoreTable decodeHighScores(QByteArrayView file);
 // The kHighScoreFileBytes bytes of the table: each name encoded from its whole field, cut to
 // kNameBytes without splitting a double-byte character, padded with spaces; scores little-endian.
 QByteArray encodeHighScores(const HighScoreTable& table);
+
+// The first kHighScoreFileBytes bytes of `file` (zeros past a short one) with slot `level` holding
+// `record`, if its score beats what that slot of the file holds; nullopt otherwise. Every other
+// slot keeps the file's bytes.
+std::optional<QByteArray> withBestScore(QByteArrayView file, int level,
+                                        const HighScoreRecord& record);
 
 // The name the entry box stores: at most its first kEnteredNameMaxChars characters, never half
 // of a surrogate pair.

@@ -7,18 +7,24 @@
 // A missing file is created with the defaults; one that is there but cannot be read is left as
 // it is for the player to rescue, and the game goes on with the defaults.
 void Form1::loadHighScores() {
-    const DataFileRead file = lookForDataFile(dataFile(kHighScoreFileName));
-    if (file.state == DataFileRead::State::Read) {
-        highScores = decodeHighScores(file.bytes);
-        return;
-    }
-    seams_.warn(kReadErrorTitle, kHighScoreReadError);
-    highScores = defaultHighScores();
-    if (file.state == DataFileRead::State::Missing) saveHighScores();
+    const DataFileRead file =
+        loadOrCreate(kHighScoreFileName, encodeHighScores(defaultHighScores()), kHighScoreReadError,
+                     kHighScoreWriteError);
+    highScores = file.state == DataFileRead::State::Read ? decodeHighScores(file.bytes)
+                                                         : defaultHighScores();
 }
 
-bool Form1::saveHighScores() {
-    if (saveOverStart(dataFile(kHighScoreFileName), encodeHighScores(highScores))) return true;
+// Another copy of the game may have stored a best since the table was read: the file is read
+// again under the lock every copy takes, and only the slot of `level` is replaced, only if its
+// score still beats what the file's slot holds. A failed save says so.
+bool Form1::storeBestScore() {
+    const auto merge = [this](const DataFileRead& now) -> std::optional<QByteArray> {
+        if (now.state == DataFileRead::State::Missing) return encodeHighScores(highScores);
+        return withBestScore(now.bytes, level, highScores[level]);
+    };
+    if (saveDataFile(seams_.dataFolder, kHighScoreFileName, kHighScoreFileBytes, merge) !=
+        SaveOutcome::Failed)
+        return true;
     seams_.warn(kWriteErrorTitle, kHighScoreWriteError);
     return false;
 }

@@ -10,7 +10,9 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <memory>
+#include <optional>
 
 // The files a fresh start writes.
 inline QByteArray defaultHighScoreBytes() {
@@ -30,17 +32,22 @@ inline QByteArray defaultPaletteBytes() {
 struct FormFixture {
     QTemporaryDir folder;
     QStringList warnings;  // "title|text" of every warning box, in order
+    // Run while a warning box is up, as a player might act then.
+    std::function<void(const QString& warning)> whileWarning;
     int endRequests = 0;
     std::unique_ptr<Form1> form;
 
-    explicit FormFixture(QSize screenTwips = QSize(15360, 11520), quint64 seed = 1) {
+    // Keeps the data files in `dataFolder` when given.
+    explicit FormFixture(QSize screenTwips = QSize(15360, 11520), quint64 seed = 1,
+                         std::optional<DataFolder> dataFolder = std::nullopt) {
         Form1Seams seams;
         seams.warn = [this](const QString& title, const QString& text) {
             warnings << title + QLatin1Char('|') + text;
+            if (whileWarning) whileWarning(warnings.last());
         };
         seams.endProgram = [this] { ++endRequests; };
         seams.random = std::make_shared<SeededRandom>(seed);
-        seams.dataFolder = folder.path();
+        seams.dataFolder = dataFolder ? *dataFolder : DataFolder(folder.path());
         seams.screenSize = [screenTwips] { return screenTwips; };
         form = std::make_unique<Form1>(seams);
     }

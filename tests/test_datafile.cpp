@@ -12,7 +12,9 @@
 #include <pwd.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <memory>
@@ -35,18 +37,24 @@ class TestDataFile : public QObject {
     void cleanup();
     void tellsFilesFromFolders_data();
     void tellsFilesFromFolders();
-    void readsWholeFile();
+    void readsOnlyTheStart();
     void savesOverTheStart_data();
     void savesOverTheStart();
     void keepsPermissions();
     void refusesFolderNamedLikeTheFile();
     void followsLinkAndKeepsIt();
-    void createsTargetOfDanglingLink();
+    void refusesDanglingLink_data() { byWhom(); }
+    void refusesDanglingLink();
+    void keepsOwnerModeAndAttributes_data();
+    void keepsOwnerModeAndAttributes();
+    void newFileOfRootBelongsToFolderOwner();
+    void hardLinkKeepsItsOtherName();
     void refusesWhatItMayNotWrite_data();
     void refusesWhatItMayNotWrite();
     void keepsOldFileWhenDiskIsFull();
 
   private:
+    void byWhom();
     QString pathOf(const QString& name) const { return folder->filePath(name); }
     QString file() const { return pathOf(QStringLiteral("jx.hsd")); }
     // Entries of the test folder: a failed save must leave no temporary file behind.
@@ -72,32 +80,20 @@ void TestDataFile::cleanup() {
 // Saves kRecords over file() in a forked child, as user nobody when running as root and
 // `asOtherUser` is set, with a file-size limit if given; returns a ChildResult or -1.
 int TestDataFile::saveInChild(bool asOtherUser, rlim_t sizeLimit) {
-    const bool dropPrivileges = asOtherUser && geteuid() == 0;
-    const passwd* nobody = dropPrivileges ? getpwnam("nobody") : nullptr;
-    if (dropPrivileges && !nobody) return kCannotDropPrivileges;
-    const uid_t uid = nobody ? nobody->pw_uid : 0;
-    const gid_t gid = nobody ? nobody->pw_gid : 0;
+    const passwd* other = asOtherUser ? otherUser() : nullptr;
+    if (asOtherUser && geteuid() == 0 && !other) return kCannotDropPrivileges;
     const QString path = file();
-
-    const pid_t pid = fork();
-    if (pid == 0) {
-        if (dropPrivileges &&
-            (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0)) {
-            _exit(kCannotDropPrivileges);
-        }
+    return inChild([&] {
+        if (other && !becomeUser(*other)) return int(kCannotDropPrivileges);
         if (sizeLimit != RLIM_INFINITY) {
             signal(SIGXFSZ, SIG_IGN);
             const rlimit limit{sizeLimit, sizeLimit};
-            if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(kCannotDropPrivileges);
+            if (setrlimit(RLIMIT_FSIZE, &limit) != 0) return int(kCannotDropPrivileges);
         }
         QString why;
-        const bool saved = saveOverStart(path, kRecords, &why);
-        _exit(saved ? kSaved : why.isEmpty() ? kRefusedSilently : kRefused);
-    }
-    if (pid < 0) return -1;
-    int status = 0;
-    if (waitpid(pid, &status, 0) != pid) return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        const bool saved = saveFileAt(path, kRecords, &why);
+        return int(saved ? kSaved : why.isEmpty() ? kRefusedSilently : kRefused);
+    });
 }
 
 void TestDataFile::tellsFilesFromFolders_data() {
@@ -124,17 +120,22 @@ void TestDataFile::tellsFilesFromFolders() {
     QVERIFY(QFile::link("jx.hsd", pathOf("link")));
     QVERIFY(QFile::link("folder", pathOf("folder-link")));
     QVERIFY(QFile::link("nowhere", pathOf("dangling")));
-    QCOMPARE(dataFileExists(pathOf(name)), exists);
+    QCOMPARE(readFileAt(pathOf(name)).state != DataFileRead::State::Missing, exists);
 }
 
-void TestDataFile::readsWholeFile() {
+// Only the bytes asked for are read, however long the file.
+void TestDataFile::readsOnlyTheStart() {
     writeFile(file(), kOld);
-    QCOMPARE(readDataFile(file()), std::optional(kOld));
+    const DataFileRead whole = readFileAt(file(), kOld.size() + 1);
+    QCOMPARE(whole.state, DataFileRead::State::Read);
+    QCOMPARE(whole.bytes, kOld);
+    QCOMPARE(readFileAt(file(), 504).bytes, kOld.left(504));
     writeFile(pathOf("empty"), {});
-    QCOMPARE(readDataFile(pathOf("empty")), std::optional(QByteArray()));
-    QCOMPARE(readDataFile(pathOf("missing")), std::nullopt);
+    QCOMPARE(readFileAt(pathOf("empty")).state, DataFileRead::State::Read);
+    QCOMPARE(readFileAt(pathOf("empty")).bytes, QByteArray());
+    QCOMPARE(readFileAt(pathOf("missing")).state, DataFileRead::State::Missing);
     QVERIFY(QDir(folder->path()).mkdir("folder"));
-    QCOMPARE(readDataFile(pathOf("folder")), std::nullopt);
+    QCOMPARE(readFileAt(pathOf("folder")).state, DataFileRead::State::Missing);
 }
 
 void TestDataFile::savesOverTheStart_data() {
@@ -152,7 +153,7 @@ void TestDataFile::savesOverTheStart() {
     QFETCH(QByteArray, saved);
     if (oldSize >= 0) writeFile(file(), kOld.left(oldSize));
     QString why;
-    QVERIFY2(saveOverStart(file(), kRecords, &why), qPrintable(why));
+    QVERIFY2(saveFileAt(file(), kRecords, &why), qPrintable(why));
     QCOMPARE(contentOf(file()), saved);
     QCOMPARE(entries(), QStringList{"jx.hsd"});
 }
@@ -161,7 +162,7 @@ void TestDataFile::keepsPermissions() {
     writeFile(file(), kOld);
     const auto permissions = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther;
     QVERIFY(QFile::setPermissions(file(), permissions));
-    QVERIFY(saveOverStart(file(), kRecords));
+    QVERIFY(saveFileAt(file(), kRecords));
     const auto ownerGroupOther = QFileDevice::Permissions::fromInt(0x7077);
     QCOMPARE(QFileInfo(file()).permissions() & ownerGroupOther, permissions);
 }
@@ -170,7 +171,7 @@ void TestDataFile::refusesFolderNamedLikeTheFile() {
     QVERIFY(QDir(folder->path()).mkpath("jx.hsd"));
     writeFile(pathOf("jx.hsd/inside"), kOld);
     QString why;
-    QVERIFY(!saveOverStart(file(), kRecords, &why));
+    QVERIFY(!saveFileAt(file(), kRecords, &why));
     QVERIFY(!why.isEmpty());
     QVERIFY(QFileInfo(file()).isDir());
     QCOMPARE(QDir(file()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
@@ -183,7 +184,7 @@ void TestDataFile::followsLinkAndKeepsIt() {
     writeFile(pathOf("real/scores"), kOld);
     QVERIFY(QFile::link("real/scores", file()));
     QString why;
-    QVERIFY2(saveOverStart(file(), kRecords, &why), qPrintable(why));
+    QVERIFY2(saveFileAt(file(), kRecords, &why), qPrintable(why));
     QVERIFY(QFileInfo(file()).isSymLink());
     QCOMPARE(QFileInfo(file()).symLinkTarget(), pathOf("real/scores"));
     QCOMPARE(contentOf(pathOf("real/scores")), kRecords + kOld.mid(504));
@@ -191,11 +192,97 @@ void TestDataFile::followsLinkAndKeepsIt() {
              QStringList{"scores"});
 }
 
-void TestDataFile::createsTargetOfDanglingLink() {
-    QVERIFY(QFile::link("target", file()));
-    QVERIFY(saveOverStart(file(), kRecords));
+void TestDataFile::byWhom() {
+    QTest::addColumn<bool>("asOtherUser");
+    QTest::newRow("saved by root") << false;
+    QTest::newRow("saved by another user") << true;
+}
+
+// A link that leads to no file counts as a file that cannot be created: nothing is made where it
+// points, whoever saves.
+void TestDataFile::refusesDanglingLink() {
+    QFETCH(bool, asOtherUser);
+    QVERIFY(QDir(folder->path()).mkdir("elsewhere"));
+    QVERIFY(QFile::setPermissions(pathOf("elsewhere"), QFile::Permissions::fromInt(0x7777)));
+    QVERIFY(QFile::setPermissions(folder->path(), QFile::Permissions::fromInt(0x7777)));
+    QVERIFY(QFile::link("elsewhere/target", file()));
+    const int result = saveInChild(asOtherUser);
+    if (result == kCannotDropPrivileges) QSKIP("cannot switch to another user");
+    QCOMPARE(result, int(kRefused));
     QVERIFY(QFileInfo(file()).isSymLink());
-    QCOMPARE(contentOf(pathOf("target")), kRecords);
+    QCOMPARE(QDir(pathOf("elsewhere")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+             QStringList{});
+}
+
+void TestDataFile::keepsOwnerModeAndAttributes_data() {
+    QTest::addColumn<bool>("asOtherUser");
+    QTest::addColumn<bool>("throughLink");
+    QTest::newRow("another user's file, saved by root") << false << false;
+    QTest::newRow("link to another user's file, saved by root") << false << true;
+    QTest::newRow("own file, saved by its owner") << true << false;
+    QTest::newRow("link to an own file, saved by its owner") << true << true;
+}
+
+// Run once with more rights, the game gives the file back as it found it: the owner, group,
+// mode and extended attributes of the file it replaced, wherever a link led.
+void TestDataFile::keepsOwnerModeAndAttributes() {
+    QFETCH(bool, asOtherUser);
+    QFETCH(bool, throughLink);
+    const passwd* other = otherUser();
+    const uid_t owner = other ? other->pw_uid : geteuid();
+    const gid_t group = other ? other->pw_gid : getegid();
+    const QString real = throughLink ? pathOf("real/scores") : file();
+    QVERIFY(QDir(folder->path()).mkdir("real"));
+    for (const QString& each : {folder->path(), pathOf("real")})
+        QVERIFY(QFile::setPermissions(each, QFile::Permissions::fromInt(0x7777)));
+    writeFile(real, kOld);
+    if (throughLink) QVERIFY(QFile::link("real/scores", file()));
+    const QByteArray realName = QFile::encodeName(real);
+    const char kAttribute[] = "user.tintmaze.kept", kValue[] = "by the player";
+    if (setxattr(realName.constData(), kAttribute, kValue, sizeof kValue, 0) != 0)
+        QSKIP("the file system keeps no extended attributes");
+    QCOMPARE(chown(realName.constData(), owner, group), 0);
+    QCOMPARE(chmod(realName.constData(), 0640), 0);
+
+    const int result = saveInChild(asOtherUser);
+    if (result == kCannotDropPrivileges) QSKIP("cannot switch to another user");
+    QCOMPARE(result, int(kSaved));
+    QCOMPARE(QFileInfo(file()).isSymLink(), throughLink);
+    QCOMPARE(contentOf(real), kRecords + kOld.mid(kRecords.size()));
+    struct stat status;
+    QCOMPARE(stat(realName.constData(), &status), 0);
+    QCOMPARE(status.st_uid, owner);
+    QCOMPARE(status.st_gid, group);
+    QCOMPARE(status.st_mode & 07777, mode_t(0640));
+    char value[sizeof kValue] = {};
+    QCOMPARE(getxattr(realName.constData(), kAttribute, value, sizeof value),
+             ssize_t(sizeof kValue));
+    QCOMPARE(QByteArray(value), QByteArray(kValue));
+    QCOMPARE(QDir(pathOf("real")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+             throughLink ? QStringList{"scores"} : QStringList{});
+}
+
+// Run as root in a player's folder, the game leaves a file the player can save.
+void TestDataFile::newFileOfRootBelongsToFolderOwner() {
+    const passwd* other = otherUser();
+    if (!other) QSKIP("needs root and another user");
+    QCOMPARE(chown(QFile::encodeName(folder->path()).constData(), other->pw_uid, other->pw_gid), 0);
+    QVERIFY(saveFileAt(file(), kRecords));
+    struct stat status;
+    QCOMPARE(stat(QFile::encodeName(file()).constData(), &status), 0);
+    QCOMPARE(status.st_uid, other->pw_uid);
+    QCOMPARE(status.st_gid, other->pw_gid);
+}
+
+// A save puts a new file in place of the game's name: another hard link keeps the old content.
+void TestDataFile::hardLinkKeepsItsOtherName() {
+    writeFile(file(), kOld);
+    QCOMPARE(link(QFile::encodeName(file()).constData(),
+                  QFile::encodeName(pathOf("other name")).constData()),
+             0);
+    QVERIFY(saveFileAt(file(), kRecords));
+    QCOMPARE(contentOf(file()), kRecords + kOld.mid(kRecords.size()));
+    QCOMPARE(contentOf(pathOf("other name")), kOld);
 }
 
 void TestDataFile::refusesWhatItMayNotWrite_data() {

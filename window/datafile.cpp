@@ -1,15 +1,23 @@
+// Reading and saving the data files with plain POSIX calls on the folder's open handle. QSaveFile
+// is not used: it takes a path, so it could not name the file relative to the folder's handle,
+// and it neither keeps the old file's owner nor waits for the other copies of the game.
+
 #include "window/datafile.h"
 
+#include "window/fileparts.h"
+
 #include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
 
 namespace {
 
-bool fail(QString* why, const QString& reason) {
-    if (why) *why = reason;
-    return false;
-}
+using namespace fileparts;
 
 std::optional<SaveFault> injectedFault;
 
@@ -18,86 +26,130 @@ const SaveFault* faultAt(SaveFault::Point point) {
     return injectedFault && injectedFault->point == point ? &*injectedFault : nullptr;
 }
 
-// Writes `content` to `file` and returns the bytes taken; an injected fault cuts it short, or
-// stops the program after its bytes.
-qint64 writeContent(QSaveFile& file, const QByteArray& content) {
-    const SaveFault* fault = faultAt(SaveFault::Point::Write);
-    if (!fault) return file.write(content);
-    const qint64 written = file.write(content.left(fault->bytes));
-    if (fault->stop) fault->stop();
-    return written;
+bool fail(QString* why, const QString& reason) {
+    if (why) *why = reason;
+    return false;
 }
 
-// Replaces the old file by the new copy; an injected fault stops the program before, or makes
-// the commit fail.
-bool commitContent(QSaveFile& file) {
-    if (const SaveFault* fault = faultAt(SaveFault::Point::Commit)) {
+SaveOutcome failed(QString* why, const QString& reason) {
+    fail(why, reason);
+    return SaveOutcome::Failed;
+}
+
+std::shared_ptr<const int> openFolder(const QByteArray& path) {
+    const int fd = ::open(path.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    return std::shared_ptr<const int>(new int(fd), [](const int* held) {
+        if (*held >= 0) ::close(*held);
+        delete held;
+    });
+}
+
+// Fills the new copy in `folder`: `records`, then what the old file holds past them (holes stay
+// holes), then the old file's owner, group, mode and extended attributes; an injected fault cuts
+// the bytes short, or stops the program after them.
+bool fillCopy(int copy, int folder, const OldFile& old, const QByteArray& records, QString* why) {
+    const SaveFault* fault = faultAt(SaveFault::Point::Write);
+    CopyWriter writer(copy, fault ? fault->bytes : -1);
+    const qint64 oldSize = old.fd ? qint64(old.status.st_size) : 0;
+    QString reason;
+    bool whole = writer.put(records.constData(), records.size(), 0);
+    if (whole && oldSize > records.size())
+        whole = copyTail(old.fd.get(), records.size(), oldSize, writer, &reason);
+    if (fault && fault->stop) fault->stop();
+    if (!whole) return fail(why, reason.isEmpty() ? writer.problem() : reason);
+    if (::ftruncate(copy, std::max<qint64>(oldSize, records.size())) != 0)
+        return fail(why, systemError());
+    if (old.fd && !keepAttributes(copy, old.fd.get(), old.status)) return fail(why, systemError());
+    if (!old.fd) giveNewFileToFolderOwner(copy, folder);
+    if (::fsync(copy) != 0) return fail(why, systemError());
+    return true;
+}
+
+// Writes the new copy beside the file and puts it in the file's place; on failure nothing of
+// it is left.
+bool replaceWithCopy(int folder, const QByteArray& name, const OldFile& old,
+                     const QByteArray& records, QString* why) {
+    QByteArray copyName;
+    Fd copy = createCopy(folder, name, old.fd ? 0600 : 0666, &copyName);
+    if (!copy) return fail(why, QStringLiteral("cannot create a new copy: ") + systemError());
+    bool done = fillCopy(copy.get(), folder, old, records, why);
+    if (const SaveFault* fault = done ? faultAt(SaveFault::Point::Commit) : nullptr) {
         if (fault->stop) fault->stop();
-        file.cancelWriting();
+        done = fail(why, QStringLiteral("the commit was cancelled"));
     }
-    return file.commit();
+    done = done && commitCopy(folder, copyName, name, old.fd ? &old.status : nullptr, why);
+    if (!done) ::unlinkat(folder, copyName.constData(), 0);
+    return done;
 }
 
 }  // namespace
 
-bool dataFileExists(const QString& path) {
-    return QFileInfo(path).isFile();
+DataFolder::DataFolder() : DataFolder(QByteArray(".")) {}
+
+DataFolder::DataFolder(const QByteArray& path) : fd_(openFolder(path)) {}
+
+DataFolder::DataFolder(const QString& path) : DataFolder(QFile::encodeName(path)) {}
+
+DataFileRead readDataFile(const DataFolder& folder, const QString& name, qsizetype bytes) {
+    const Fd file = openForReading(folder.fd(), QFile::encodeName(name), true);
+    if (!file) {
+        const bool missing = errno == ENOENT || errno == ELOOP || errno == ENOTDIR;
+        return {missing ? DataFileRead::State::Missing : DataFileRead::State::Unreadable, {}};
+    }
+    struct stat status;
+    if (::fstat(file.get(), &status) != 0) return {DataFileRead::State::Unreadable, {}};
+    if (!S_ISREG(status.st_mode)) return {DataFileRead::State::Missing, {}};
+    std::optional<QByteArray> start = readStart(file.get(), bytes);
+    if (!start) return {DataFileRead::State::Unreadable, {}};
+    return {DataFileRead::State::Read, std::move(*start)};
 }
 
-std::optional<QByteArray> readDataFile(const QString& path) {
-    // Opening a pipe would wait for a writer, and a folder cannot be read.
-    if (!dataFileExists(path)) return std::nullopt;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) return std::nullopt;
-    return bytes;
+SaveOutcome saveDataFile(const DataFolder& folder, const QString& name, qsizetype bytes,
+                         const SaveDecision& decide, QString* why) {
+    QString reason;
+    std::optional<Target> target = resolveLinks(folder.fd(), QFile::encodeName(name), &reason);
+    if (!target) return failed(why, QStringLiteral("%1 %2").arg(name, reason));
+    std::optional<Fd> lock = lockFolder(target->folder, &reason);
+    if (!lock) return failed(why, QStringLiteral("%1: %2").arg(name, reason));
+
+    OldFile old;
+    DataFileRead now;
+    if (!openOld(*target, &old, &reason))
+        return failed(why, QStringLiteral("%1 %2").arg(name, reason));
+    if (old.fd) {
+        std::optional<QByteArray> start = readStart(old.fd.get(), bytes);
+        if (!start)
+            return failed(why, QStringLiteral("cannot read %1: %2").arg(name, systemError()));
+        now = {DataFileRead::State::Read, std::move(*start)};
+    }
+    const std::optional<QByteArray> records = decide(now);
+    if (!records) return SaveOutcome::LeftAlone;
+    // Replacing the file needs only the folder's permission, so its own is checked here.
+    if (old.fd && ::faccessat(target->folder, target->name.constData(), W_OK, AT_EACCESS) != 0)
+        return failed(why, QStringLiteral("%1 is read-only").arg(name));
+
+    if (*lock) removeLeftovers(target->folder, target->name);
+    if (!replaceWithCopy(target->folder, target->name, old, *records, &reason))
+        return failed(why, QStringLiteral("cannot save %1: %2").arg(name, reason));
+    if (*lock) ::fsync(lock->get());  // the new name reaches the disk too
+    return SaveOutcome::Saved;
 }
 
-DataFileRead lookForDataFile(const QString& path) {
-    if (!dataFileExists(path)) return {DataFileRead::State::Missing, {}};
-    std::optional<QByteArray> bytes = readDataFile(path);
-    if (!bytes) return {DataFileRead::State::Unreadable, {}};
-    return {DataFileRead::State::Read, std::move(*bytes)};
+bool saveOverStart(const DataFolder& folder, const QString& name, const QByteArray& records,
+                   QString* why) {
+    const auto always = [&records](const DataFileRead&) { return std::optional(records); };
+    return saveDataFile(folder, name, records.size(), always, why) == SaveOutcome::Saved;
 }
 
-bool saveOverStart(const QString& path, const QByteArray& records, QString* why) {
-    const QFileInfo existing(path);  // follows a link to its target
-    // Only a plain file is replaced: never a folder, nor a pipe or a device a link leads to.
-    if (existing.isDir()) return fail(why, QStringLiteral("%1 is a folder").arg(path));
-    if (existing.exists() && !existing.isFile())
-        return fail(why, QStringLiteral("%1 is not a plain file").arg(path));
-
-    QByteArray content = records;
-    if (existing.exists()) {
-        // Replacing the file needs only the folder's permission, so its own is checked here.
-        if (!existing.isWritable()) return fail(why, QStringLiteral("%1 is read-only").arg(path));
-        if (existing.size() > records.size()) {
-            const std::optional<QByteArray> old = readDataFile(path);
-            if (!old) return fail(why, QStringLiteral("cannot read the end of %1").arg(path));
-            content += old->mid(records.size());
-        }
-    }
-
-    // Unbuffered, so that a failed write shows in write() and not as a lost final flush.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        return fail(why, QStringLiteral("cannot create %1: %2").arg(path, file.errorString()));
-    }
-    const qint64 written = writeContent(file, content);
-    if (written != content.size()) {
-        // A full disk may take part of the bytes without an error.
-        const QString reason =
-            file.error() != QFileDevice::NoError
-                ? file.errorString()
-                : QStringLiteral("only %1 of %2 bytes written").arg(written).arg(content.size());
-        file.cancelWriting();
-        return fail(why, QStringLiteral("cannot write %1: %2").arg(path, reason));
-    }
-    if (!commitContent(file)) {
-        return fail(why, QStringLiteral("cannot save %1: %2").arg(path, file.errorString()));
-    }
-    return true;
+DataFileRead createDataFile(const DataFolder& folder, const QString& name,
+                            const QByteArray& defaults) {
+    const auto whileMissing = [&defaults](const DataFileRead& now) -> std::optional<QByteArray> {
+        if (now.state == DataFileRead::State::Missing) return defaults;
+        return std::nullopt;
+    };
+    if (saveDataFile(folder, name, 0, whileMissing) == SaveOutcome::Saved)
+        return {DataFileRead::State::Read, defaults};
+    return readDataFile(folder, name, defaults.size());
 }
 
 void injectSaveFault(std::optional<SaveFault> fault) {

@@ -3,8 +3,9 @@
 
 #include "window/form1.h"
 
+#include "window/messages.h"
+
 #include <QApplication>
-#include <QDir>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QScreen>
@@ -40,7 +41,6 @@ Form1Seams Form1Seams::real() {
     };
     seams.endProgram = [] { QCoreApplication::exit(0); };
     seams.random = std::make_shared<ClockRandom>();
-    seams.dataFolder = QDir::currentPath();
     seams.screenSize = [] {
         const QSize pixels = QGuiApplication::primaryScreen()->geometry().size();
         return QSize(pixelsToTwips(pixels.width()), pixelsToTwips(pixels.height()));
@@ -48,8 +48,15 @@ Form1Seams Form1Seams::real() {
     return seams;
 }
 
-QString Form1::dataFile(const QString& name) const {
-    return QDir(seams_.dataFolder).filePath(name);
+DataFileRead Form1::loadOrCreate(const QString& name, const QByteArray& defaults,
+                                 const QString& readError, const QString& writeError) {
+    DataFileRead file = readDataFile(seams_.dataFolder, name, defaults.size());
+    if (file.state == DataFileRead::State::Read) return file;
+    seams_.warn(kReadErrorTitle, readError);
+    if (file.state == DataFileRead::State::Unreadable) return file;  // left for the player
+    file = createDataFile(seams_.dataFolder, name, defaults);
+    if (file.state != DataFileRead::State::Read) seams_.warn(kWriteErrorTitle, writeError);
+    return file;
 }
 
 void Form1::wireEvents() {

@@ -10,6 +10,7 @@
 #include "palette/palette.h"
 #include "scores/highscores.h"
 #include "window/controls.h"
+#include "window/datafile.h"
 #include "window/timer.h"
 #include "window/twips.h"
 
@@ -31,8 +32,8 @@ struct Form1Seams {
     std::function<void()> endProgram;
     // The random source every board is dealt from; reseeded for every board.
     std::shared_ptr<RandomSource> random;
-    // The folder that holds jx.hsd and jx.iro.
-    QString dataFolder = QStringLiteral(".");
+    // The folder that holds jx.hsd and jx.iro: the current folder at start.
+    DataFolder dataFolder;
     // The screen's size in twips.
     std::function<QSize()> screenSize;
 
@@ -114,7 +115,7 @@ class Form1 : public QWidget {
 
     // --- Best results (scores/) ---
     void loadHighScores();
-    bool saveHighScores();
+    bool storeBestScore();
     void showHighScores();
     void High();
     void commitHighScore();
@@ -133,9 +134,6 @@ class Form1 : public QWidget {
     void Command3_Click();
     void Command4_Click();
 
-    // The path of one of the data files in the data folder.
-    QString dataFile(const QString& name) const;
-
   protected:
     void mousePressEvent(QMouseEvent* event) override { background_.pressed(event); }
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -148,6 +146,11 @@ class Form1 : public QWidget {
     void startPlay();
     void measureTick();
     void endVerdictDisplay();
+
+    // Reads `name`, or on failure warns with `readError`; a missing file is created from
+    // `defaults`, or read if it appeared meanwhile, and `writeError` says when neither worked.
+    DataFileRead loadOrCreate(const QString& name, const QByteArray& defaults,
+                              const QString& readError, const QString& writeError);
 
     void buildWindowControls();
     void buildPanelControls();
