@@ -41,10 +41,7 @@ Form1Seams Form1Seams::real() {
     seams.endProgram = [] { QCoreApplication::exit(0); };
     seams.random = std::make_shared<ClockRandom>();
     seams.dataFolder = QDir::currentPath();
-    seams.screenSize = [] {
-        const QSize pixels = QGuiApplication::primaryScreen()->geometry().size();
-        return QSize(pixelsToTwips(pixels.width()), pixelsToTwips(pixels.height()));
-    };
+    seams.screenGeometry = [] { return QGuiApplication::primaryScreen()->geometry(); };
     return seams;
 }
 
