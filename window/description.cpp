@@ -99,6 +99,7 @@ Form1::Form1(Form1Seams seams) : QWidget(nullptr), seams_(std::move(seams)) {
     buildGaugeControls();
     stackControls();
     wireEvents();
+    followScreens();
     qApp->installEventFilter(this);
 }
 

@@ -157,6 +157,7 @@ class Form1 : public QWidget {
     void buildGaugeControls();
     void stackControls();
     void wireEvents();
+    void followScreens();
     void coverScreen();
     WindowLayout currentLayout() const;
     void placeControls(const WindowLayout& layout);
