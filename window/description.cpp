@@ -110,7 +110,7 @@ Form1::~Form1() {
 void Form1::buildWindowControls() {
     const QFont defaultFont = ::defaultFont();
     setWindowIcon(gameIcon());
-    setCursor(gamePointer(devicePixelRatioF()));
+    setCursor(gamePointer(devicePixelRatioF(), hotSpotInPicturePixels()));
 
     Picture3 = new PictureBox(this);
     Picture3->place(120, 15, 255, 780);

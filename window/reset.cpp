@@ -113,7 +113,7 @@ void Form1::placeControls(const WindowLayout& layout) {
 // is; the title logo follows the board to its new resting place.
 void Form1::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    setCursor(gamePointer(devicePixelRatioF()));
+    setCursor(gamePointer(devicePixelRatioF(), hotSpotInPicturePixels()));
     if (!laidOut_) return;
     const qint32 oldBoardTop = Picture1->top();
     const WindowLayout layout = currentLayout();

@@ -47,13 +47,18 @@ QFont defaultFont() {
     return font;
 }
 
-QCursor gamePointer(qreal devicePixelRatio) {
+QCursor gamePointer(qreal devicePixelRatio, bool hotSpotInPicturePixels) {
     const int scale = devicePixelRatio >= kFinePointerRatio ? 2 : 1;
     const QImage arrow(QStringLiteral(":/assets/pointer.png"));
     QPixmap pixmap = QPixmap::fromImage(
         arrow.scaled(arrow.size() * scale, Qt::IgnoreAspectRatio, Qt::FastTransformation));
     pixmap.setDevicePixelRatio(scale);
-    return QCursor(pixmap, kPointerTip.x(), kPointerTip.y());
+    const QPoint hotSpot = hotSpotInPicturePixels ? kPointerTip * scale : kPointerTip;
+    return QCursor(pixmap, hotSpot.x(), hotSpot.y());
+}
+
+bool hotSpotInPicturePixels() {
+    return QGuiApplication::platformName() == QLatin1String("xcb");
 }
 
 QIcon gameIcon() {

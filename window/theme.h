@@ -36,7 +36,11 @@ QFont defaultFont();
 
 // The game's pointer for a screen of the given device pixel ratio: the 32-pixel arrow, drawn at
 // twice its size (pixel for pixel, so it stays crisp) from a ratio of 1.5 on, its tip the hot spot.
-QCursor gamePointer(qreal devicePixelRatio);
+// X11 takes the hot spot in pixels of the picture, Wayland and others in logical pixels.
+QCursor gamePointer(qreal devicePixelRatio, bool hotSpotInPicturePixels);
+
+// Whether this desktop takes a pointer's hot spot in pixels of its picture.
+bool hotSpotInPicturePixels();
 
 // The window icon at every size that ships.
 QIcon gameIcon();
