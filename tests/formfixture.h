@@ -37,9 +37,11 @@ struct FormFixture {
     int endRequests = 0;
     std::unique_ptr<Form1> form;
 
-    // Keeps the data files in `dataFolder` when given.
+    // A screen of the given size in twips, its origin at `screenOrigin` pixels; keeps the data
+    // files in `dataFolder` when given.
     explicit FormFixture(QSize screenTwips = QSize(15360, 11520), quint64 seed = 1,
-                         std::optional<DataFolder> dataFolder = std::nullopt) {
+                         std::optional<DataFolder> dataFolder = std::nullopt,
+                         QPoint screenOrigin = {}) {
         Form1Seams seams;
         seams.warn = [this](const QString& title, const QString& text) {
             warnings << title + QLatin1Char('|') + text;
@@ -48,7 +50,9 @@ struct FormFixture {
         seams.endProgram = [this] { ++endRequests; };
         seams.random = std::make_shared<SeededRandom>(seed);
         seams.dataFolder = dataFolder ? *dataFolder : DataFolder(folder.path());
-        seams.screenSize = [screenTwips] { return screenTwips; };
+        const QRect screen(screenOrigin, QSize(twipsToPixels(screenTwips.width()),
+                                               twipsToPixels(screenTwips.height())));
+        seams.screenGeometry = [screen] { return screen; };
         form = std::make_unique<Form1>(seams);
     }
 
