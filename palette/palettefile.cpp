@@ -13,14 +13,14 @@ void Form1::loadPalette() {
         colourRGB = decodePalette(file.bytes);
         return;
     }
-    seams_.warn(kReadErrorTitle, kPaletteReadError);
+    seams_.warn(this, kReadErrorTitle, kPaletteReadError);
     colourRGB = defaultPalette();
     if (file.state == DataFileRead::State::Missing) savePalette();
 }
 
 bool Form1::savePalette() {
     if (saveOverStart(dataFile(kPaletteFileName), encodePalette(colourRGB))) return true;
-    seams_.warn(kWriteErrorTitle, kPaletteWriteError);
+    seams_.warn(this, kWriteErrorTitle, kPaletteWriteError);
     return false;
 }
 

@@ -12,14 +12,14 @@ void Form1::loadHighScores() {
         highScores = decodeHighScores(file.bytes);
         return;
     }
-    seams_.warn(kReadErrorTitle, kHighScoreReadError);
+    seams_.warn(this, kReadErrorTitle, kHighScoreReadError);
     highScores = defaultHighScores();
     if (file.state == DataFileRead::State::Missing) saveHighScores();
 }
 
 bool Form1::saveHighScores() {
     if (saveOverStart(dataFile(kHighScoreFileName), encodeHighScores(highScores))) return true;
-    seams_.warn(kWriteErrorTitle, kHighScoreWriteError);
+    seams_.warn(this, kWriteErrorTitle, kHighScoreWriteError);
     return false;
 }
 

@@ -29,19 +29,22 @@ inline QByteArray defaultPaletteBytes() {
 
 struct FormFixture {
     QTemporaryDir folder;
-    QStringList warnings;  // "title|text" of every warning box, in order
+    QStringList warnings;        // "title|text" of every warning box, in order
+    QStringList notOverTheGame;  // titles of warnings not owned by the game's shown window
     int endRequests = 0;
     std::unique_ptr<Form1> form;
 
     explicit FormFixture(QSize screenTwips = QSize(15360, 11520), quint64 seed = 1) {
         Form1Seams seams;
-        seams.warn = [this](const QString& title, const QString& text) {
+        seams.warn = [this](QWidget* owner, const QString& title, const QString& text) {
             warnings << title + QLatin1Char('|') + text;
+            if (owner != form.get() || !owner->isVisible()) notOverTheGame << title;
         };
         seams.endProgram = [this] { ++endRequests; };
         seams.random = std::make_shared<SeededRandom>(seed);
         seams.dataFolder = folder.path();
         seams.screenSize = [screenTwips] { return screenTwips; };
+        seams.showWindow = [](QWidget* window) { window->show(); };
         form = std::make_unique<Form1>(seams);
     }
 

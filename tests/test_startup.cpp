@@ -30,6 +30,7 @@ class StartupTest : public QObject {
         FormFixture f;
         f.form->Form_Load();
         QCOMPARE(f.warnings, QStringList({kHsdWarning, kIroWarning}));
+        QVERIFY2(f.notOverTheGame.isEmpty(), "the window is shown before the files are read");
         QCOMPARE(f.read("jx.hsd"), defaultHighScoreBytes());
         QCOMPARE(f.read("jx.iro"), defaultPaletteBytes());
 
@@ -265,7 +266,7 @@ class StartupTest : public QObject {
             modal = box->isModal();
             box->button(QMessageBox::Ok)->click();
         });
-        Form1Seams::real().warn(kReadErrorTitle, kHighScoreReadError);
+        Form1Seams::real().warn(nullptr, kReadErrorTitle, kHighScoreReadError);
         QCOMPARE(title, kReadErrorTitle);
         QCOMPARE(text, kHighScoreReadError);
         QCOMPARE(icon, QMessageBox::Warning);

@@ -34,8 +34,8 @@ qint16 characterCode(const QKeyEvent* event) {
 
 Form1Seams Form1Seams::real() {
     Form1Seams seams;
-    seams.warn = [](const QString& title, const QString& text) {
-        QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok);
+    seams.warn = [](QWidget* owner, const QString& title, const QString& text) {
+        QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, owner);
         box.exec();
     };
     seams.endProgram = [] { QCoreApplication::exit(0); };
@@ -45,6 +45,7 @@ Form1Seams Form1Seams::real() {
         const QSize pixels = QGuiApplication::primaryScreen()->geometry().size();
         return QSize(pixelsToTwips(pixels.width()), pixelsToTwips(pixels.height()));
     };
+    seams.showWindow = [](QWidget* window) { window->showFullScreen(); };
     return seams;
 }
 
