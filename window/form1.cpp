@@ -2,17 +2,22 @@
 // hands to the window first, and the outside effects of the real game.
 
 #include "window/form1.h"
+#include "window/taskbar.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QScreen>
+#include <QWindow>
 
 namespace {
 
 constexpr qint16 kEnter = 13;
 constexpr qint16 kEscape = 27;
+constexpr int kShowTimeoutMs = 2000;  // the longest start-up waits for the window to be mapped
+constexpr int kShowPollMs = 50;
 
 // The character code of a typed key, or 0 for a key that types nothing.
 qint16 characterCode(const QKeyEvent* event) {
@@ -30,13 +35,29 @@ qint16 characterCode(const QKeyEvent* event) {
     return static_cast<qint16>(text.at(0).unicode());
 }
 
+// A warning box over the game's window: centred on it once the box has its final size, which
+// is only known when it is shown, and in the desktop's own colours rather than the game's.
+class WarningBox : public QMessageBox {
+  public:
+    WarningBox(QWidget* owner, const QString& title, const QString& text)
+        : QMessageBox(QMessageBox::Warning, title, text, QMessageBox::Ok, owner) {
+        setPalette(QApplication::palette(this));
+        if (owner) keepOffTaskBar(this);
+    }
+
+  protected:
+    void showEvent(QShowEvent* event) override {
+        QMessageBox::showEvent(event);  // sizes the box
+        if (parentWidget()) move(parentWidget()->geometry().center() - rect().center());
+    }
+};
+
 }  // namespace
 
 Form1Seams Form1Seams::real() {
     Form1Seams seams;
     seams.warn = [](QWidget* owner, const QString& title, const QString& text) {
-        QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, owner);
-        box.exec();
+        WarningBox(owner, title, text).exec();
     };
     seams.endProgram = [] { QCoreApplication::exit(0); };
     seams.random = std::make_shared<ClockRandom>();
@@ -45,7 +66,14 @@ Form1Seams Form1Seams::real() {
         const QSize pixels = QGuiApplication::primaryScreen()->geometry().size();
         return QSize(pixelsToTwips(pixels.width()), pixelsToTwips(pixels.height()));
     };
-    seams.showWindow = [](QWidget* window) { window->showFullScreen(); };
+    seams.showWindow = [](QWidget* window) {
+        window->showFullScreen();
+        // The window is on screen before a box names it as its owner: a compositor places a
+        // dialog by its parent only once the parent is mapped.
+        QDeadlineTimer deadline(kShowTimeoutMs);
+        while (!window->windowHandle()->isExposed() && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, kShowPollMs);
+    };
     return seams;
 }
 
