@@ -26,6 +26,18 @@ qint32 titleLogoThreshold(double picture1Top) {
     return halve(picture1Top) - kTitleLogoHalfHeight;
 }
 
+qint32 titleLogoRestTop(double picture1Top) {
+    const qint64 below = qint64(titleLogoThreshold(picture1Top)) - kTitleLogoStartTop;
+    const qint64 steps = below < 0 ? 1 : below / kTitleLogoStep + 1;
+    return static_cast<qint32>(kTitleLogoStartTop + steps * kTitleLogoStep);
+}
+
+qint32 titleLogoTopAfterMove(qint32 logoTop, qint32 oldPicture1Top, qint32 newPicture1Top) {
+    const qint32 rest = titleLogoRestTop(newPicture1Top);
+    if (logoTop > titleLogoThreshold(oldPicture1Top)) return rest;
+    return std::min(logoTop, rest - kTitleLogoStep);
+}
+
 qint32 markerTop(qint32 y1, qint32 y2, qint32 markerHeight, qint32 timeLeft) {
     const qint64 travel = qint64(y2) - markerHeight - y1;
     return static_cast<qint32>(y1 + travel * (kGameTimeUnits - qint64(timeLeft)) / kGameTimeUnits);

@@ -23,6 +23,15 @@ QPoint cellPosition(int level, int index);
 // Where the sliding title logo stops: Picture1's top halved, minus 622 (half the logo's height).
 qint32 titleLogoThreshold(double picture1Top);
 
+// Where the sliding logo comes to rest below a board at picture1Top: the first place on its way
+// down (start, then a step a tick) below the threshold; at least one step from the start.
+qint32 titleLogoRestTop(double picture1Top);
+
+// Where the logo goes when the board moves from oldPicture1Top to newPicture1Top: a logo at rest
+// moves to its new resting place; one on its way keeps its place while that lies above the new
+// resting place, and is otherwise put one step before it, so that it stops there.
+qint32 titleLogoTopAfterMove(qint32 logoTop, qint32 oldPicture1Top, qint32 newPicture1Top);
+
 // Top of the time gauge's marker after a measuring tick:
 // y1 + ((y2 - markerHeight - y1) * (300 - timeLeft)) \ 300, truncated toward zero.
 qint32 markerTop(qint32 y1, qint32 y2, qint32 markerHeight, qint32 timeLeft);

@@ -34,7 +34,9 @@ struct FormFixture {
     int endRequests = 0;
     std::unique_ptr<Form1> form;
 
-    explicit FormFixture(QSize screenTwips = QSize(15360, 11520), quint64 seed = 1) {
+    // A screen of the given size in twips, its origin at `screenOrigin` pixels.
+    explicit FormFixture(QSize screenTwips = QSize(15360, 11520), quint64 seed = 1,
+                         QPoint screenOrigin = {}) {
         Form1Seams seams;
         seams.warn = [this](QWidget* owner, const QString& title, const QString& text) {
             warnings << title + QLatin1Char('|') + text;
@@ -43,7 +45,9 @@ struct FormFixture {
         seams.endProgram = [this] { ++endRequests; };
         seams.random = std::make_shared<SeededRandom>(seed);
         seams.dataFolder = folder.path();
-        seams.screenSize = [screenTwips] { return screenTwips; };
+        const QRect screen(screenOrigin, QSize(twipsToPixels(screenTwips.width()),
+                                               twipsToPixels(screenTwips.height())));
+        seams.screenGeometry = [screen] { return screen; };
         seams.showWindow = [](QWidget* window) { window->show(); };
         form = std::make_unique<Form1>(seams);
     }

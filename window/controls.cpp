@@ -274,6 +274,9 @@ ScrollBar::ScrollBar(QWidget* container, Qt::Orientation orientation, int min, i
     setSingleStep(1);
     setPageStep(1);
     setFocusPolicy(Qt::StrongFocus);  // arrow keys move a slider that has the focus
+    // A vertical slider's arrow keys move its thumb the way they point (Qt's default for scroll
+    // bars); on a horizontal one, Right and Up raise the value and Left and Down lower it.
+    setInvertedControls(orientation == Qt::Vertical);
     connect(this, &QScrollBar::sliderPressed, this, [this] { valueAtPress_ = this->value(); });
     connect(this, &QScrollBar::valueChanged, this, [this] {
         const auto& handler = isSliderDown() ? onScroll : onChange;

@@ -6,7 +6,6 @@
 #include "window/theme.h"
 
 #include <QApplication>
-#include <QIcon>
 
 #include <algorithm>
 #include <vector>
@@ -15,7 +14,6 @@ namespace {
 
 constexpr qint32 kWhite = 0xFFFFFF;
 constexpr qint32 kBlack = 0x000000;
-constexpr int kPointerHotSpot = 15;  // the pointer's tip, in pixels of its picture
 
 struct LabelLook {
     QString caption;
@@ -101,6 +99,7 @@ Form1::Form1(Form1Seams seams) : QWidget(nullptr), seams_(std::move(seams)) {
     buildGaugeControls();
     stackControls();
     wireEvents();
+    followScreens();
     qApp->installEventFilter(this);
 }
 
@@ -109,10 +108,9 @@ Form1::~Form1() {
 }
 
 void Form1::buildWindowControls() {
-    const QFont defaultFont = QApplication::font();
-    setWindowIcon(QIcon(QStringLiteral(":/assets/icon.png")));
-    setCursor(
-        QCursor(QPixmap(QStringLiteral(":/assets/pointer.png")), kPointerHotSpot, kPointerHotSpot));
+    const QFont defaultFont = ::defaultFont();
+    setWindowIcon(gameIcon());
+    setCursor(gamePointer(devicePixelRatioF(), hotSpotInPicturePixels()));
 
     Picture3 = new PictureBox(this);
     Picture3->place(120, 15, 255, 780);
@@ -165,7 +163,7 @@ void Form1::buildWindowControls() {
 }
 
 void Form1::buildPanelControls() {
-    const QFont defaultFont = QApplication::font();
+    const QFont defaultFont = ::defaultFont();
     Command4 = makeButton(Frame2, QStringLiteral("Cansel"), 7485, 6795, 2970, 285, defaultFont);
     Command3 = makeButton(Frame2, QStringLiteral("&OK"), 3360, 6735, 4035, 420, defaultFont);
     Command3->setDefault(true);

@@ -62,10 +62,7 @@ Form1Seams Form1Seams::real() {
     seams.endProgram = [] { QCoreApplication::exit(0); };
     seams.random = std::make_shared<ClockRandom>();
     seams.dataFolder = QDir::currentPath();
-    seams.screenSize = [] {
-        const QSize pixels = QGuiApplication::primaryScreen()->geometry().size();
-        return QSize(pixelsToTwips(pixels.width()), pixelsToTwips(pixels.height()));
-    };
+    seams.screenGeometry = [] { return QGuiApplication::primaryScreen()->geometry(); };
     seams.showWindow = [](QWidget* window) {
         window->showFullScreen();
         // The window is on screen before a box names it as its owner: a compositor places a
@@ -104,6 +101,20 @@ void Form1::wireEvents() {
     Command2->onClick = [this] { Command2_Click(); };
     Command3->onClick = [this] { Command3_Click(); };
     Command4->onClick = [this] { Command4_Click(); };
+}
+
+// A full-screen window keeps covering its screen when the screen changes size (another mode, a
+// docked laptop), also where no window manager resizes it. The native window is resized, so that
+// the window stays full screen.
+void Form1::followScreens() {
+    auto follow = [this](QScreen* changed) {
+        connect(changed, &QScreen::geometryChanged, this, [this, changed](const QRect& geometry) {
+            if (isFullScreen() && screen() == changed && geometry != this->geometry())
+                windowHandle()->setGeometry(geometry);
+        });
+    };
+    for (QScreen* each : QGuiApplication::screens()) follow(each);
+    connect(qApp, &QGuiApplication::screenAdded, this, follow);
 }
 
 void Form1::mouseReleaseEvent(QMouseEvent* event) {

@@ -10,10 +10,11 @@
 #include "palette/palette.h"
 #include "scores/highscores.h"
 #include "window/controls.h"
+#include "window/layout.h"
 #include "window/timer.h"
 #include "window/twips.h"
 
-#include <QSize>
+#include <QRect>
 #include <QString>
 
 #include <array>
@@ -34,8 +35,8 @@ struct Form1Seams {
     std::shared_ptr<RandomSource> random;
     // The folder that holds jx.hsd and jx.iro.
     QString dataFolder = QStringLiteral(".");
-    // The screen's size in twips.
-    std::function<QSize()> screenSize;
+    // The screen the window starts on, its origin and size in logical pixels.
+    std::function<QRect()> screenGeometry;
     // Shows the window covering its screen.
     std::function<void(QWidget* window)> showWindow;
 
@@ -143,6 +144,7 @@ class Form1 : public QWidget {
     void mousePressEvent(QMouseEvent* event) override { background_.pressed(event); }
     void mouseReleaseEvent(QMouseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
   private:
     // The steps of the one timer, by phase.
@@ -158,7 +160,10 @@ class Form1 : public QWidget {
     void buildGaugeControls();
     void stackControls();
     void wireEvents();
-    void layOutWindow();
+    void followScreens();
+    void coverScreen();
+    WindowLayout currentLayout() const;
+    void placeControls(const WindowLayout& layout);
 
     // Lets the window background take clicks like a control.
     struct Background : Clickable {
@@ -166,4 +171,5 @@ class Form1 : public QWidget {
         using Clickable::released;
     } background_;
     Form1Seams seams_;
+    bool laidOut_ = false;  // the description's places stand until the start-up lays it out
 };

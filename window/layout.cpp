@@ -2,12 +2,16 @@
 
 #include "game/layout.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr qint32 kTextWidth = 7300, kText1Height = 750, kText2Height = 500;
 constexpr qint32 kGameOverWidth = 5415, kGameOverHeight = 1800;
 constexpr qint32 kMenuMargin = 240, kMenuButtonHeight = 1200;
 constexpr qint32 kTargetSize = 2700, kTargetTop = 500;
+// The board covers the target's lowest 80 twips on a 768-pixel screen, and never more.
+constexpr qint32 kTargetBoardOverlap = 80;
 constexpr qint32 kPanelWidth = 10800, kPanelHeight = 7200;
 constexpr qint32 kGaugeOffset = 6000, kGaugeWidth = 720, kGaugeHeight = 5400;
 constexpr qint32 kGaugeMargin = 240, kMarkerSize = 400;
@@ -36,7 +40,10 @@ WindowLayout layoutWindow(qint32 windowWidth, qint32 windowHeight) {
     for (int i = 0; i < int(l.command1.size()); ++i)
         l.command1[i] = {kMenuMargin, kMenuMargin + kMenuButtonHeight * i,
                          l.picture1.width - 2 * kMenuMargin, kMenuButtonHeight};
-    l.label2 = {midX - kTargetSize / 2, kTargetTop, kTargetSize, kTargetSize};
+    // On a short screen the target rises to keep clear of the board, but not above the window.
+    const qint32 targetTop =
+        std::max(0, std::min(kTargetTop, l.picture1.top - (kTargetSize - kTargetBoardOverlap)));
+    l.label2 = {midX - kTargetSize / 2, targetTop, kTargetSize, kTargetSize};
     l.frame2 = {midX - kPanelWidth / 2, midY - halfBoard, kPanelWidth, kPanelHeight};
     l.label3 = {1700, 2200, 2000, 1000};
     l.frame1 = {l.picture1.left + kGaugeOffset, l.picture1.top, kGaugeWidth, kGaugeHeight};

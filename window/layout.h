@@ -42,5 +42,6 @@ struct WindowLayout {
     TwipRect shape1;    // the gauge's marker at the top of its track
 };
 
-// The full-start layout of a window of the given outer width and height in twips.
+// The layout of a window of the given outer width and height in twips, at start-up and whenever
+// the window's size changes.
 WindowLayout layoutWindow(qint32 windowWidth, qint32 windowHeight);

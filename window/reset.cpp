@@ -1,9 +1,13 @@
-// Start-up and the title reset: the one routine that puts the window into its title state.
+// Start-up and the title reset: the one routine that puts the window into its title state; and
+// placing every control again when the window's size changes.
 
 #include "game/layout.h"
 #include "game/modes.h"
 #include "window/form1.h"
 #include "window/layout.h"
+#include "window/theme.h"
+
+#include <QResizeEvent>
 
 namespace {
 
@@ -23,12 +27,11 @@ void Form1::Form_Load() {
 void Form1::Reset(bool fullStart) {
     if (fullStart) {
         for (int i = 0; i < kColourCount; ++i) colourNames[i] = kColourWordsInOrder.mid(i, 1);
-        layOutWindow();
+        coverScreen();
     }
 
     // The title state. The logo and the gauge's marker go back to where the layout starts them.
-    const WindowLayout layout =
-        layoutWindow(pixelsToTwips(QWidget::width()), pixelsToTwips(QWidget::height()));
+    const WindowLayout layout = currentLayout();
     timeLeft = kGameTimeUnits;
     mode = Mode::Load;
     Timer1.setInterval(kTitleTickMs);
@@ -62,18 +65,35 @@ void Form1::Reset(bool fullStart) {
     deriveColourValues();
 }
 
-// Covers the screen and places every control that moves with the screen size.
-void Form1::layOutWindow() {
-    const QSize screen = seams_.screenSize();
-    setGeometry(0, 0, twipsToPixels(screen.width()), twipsToPixels(screen.height()));
-    const WindowLayout layout =
-        layoutWindow(pixelsToTwips(QWidget::width()), pixelsToTwips(QWidget::height()));
+// Covers the screen the window starts on, places every control that moves with the window's
+// size, and gives the score rows their captions and colours; the name entry and the rows' records
+// start hidden.
+void Form1::coverScreen() {
+    setGeometry(seams_.screenGeometry());
+    const WindowLayout layout = currentLayout();
+    placeControls(layout);
+    laidOut_ = true;
+    Text1->setVisible(false);
+    Text2->setVisible(false);
+    for (int i = 0; i < kLevelCount; ++i) {
+        Label7[i]->setCaption(layout.label7Caption[i]);
+        Label7[i]->setForeColor(layout.rowColour[i]);
+        Label8[i]->setForeColor(layout.recordColour[i]);
+        Label8[i]->setVisible(false);
+        Label9[i]->setForeColor(layout.recordColour[i]);
+        Label9[i]->setVisible(false);
+    }
+}
 
+WindowLayout Form1::currentLayout() const {
+    return layoutWindow(pixelsToTwips(QWidget::width()), pixelsToTwips(QWidget::height()));
+}
+
+// Where the layout puts each control that moves with the window's size; nothing else changes.
+void Form1::placeControls(const WindowLayout& layout) {
     placeAt(Picture1, layout.picture1);
     placeAt(Text1, layout.text1);
-    Text1->setVisible(false);
     placeAt(Text2, layout.text2);
-    Text2->setVisible(false);
     for (int i = 0; i < 3; ++i) placeAt(Label4[i], layout.label4[i]);
     placeAt(HScroll1, layout.hScroll1);
     placeAt(Picture3, layout.picture3);
@@ -86,14 +106,21 @@ void Form1::layOutWindow() {
     Line1->setPoints(layout.line1.x1, layout.line1.y1, layout.line1.x2, layout.line1.y2);
     for (int i = 0; i < kLevelCount; ++i) {
         placeAt(Label7[i], layout.label7[i]);
-        Label7[i]->setCaption(layout.label7Caption[i]);
-        Label7[i]->setForeColor(layout.rowColour[i]);
         placeAt(Label8[i], layout.label8[i]);
-        Label8[i]->setForeColor(layout.recordColour[i]);
-        Label8[i]->setVisible(false);
         placeAt(Label9[i], layout.label9[i]);
-        Label9[i]->setForeColor(layout.recordColour[i]);
-        Label9[i]->setVisible(false);
     }
     placeAt(Label6, layout.label6);
+}
+
+// A new screen size (another mode, another monitor) lays the window out again wherever the game
+// is; the title logo follows the board to its new resting place.
+void Form1::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    setCursor(gamePointer(devicePixelRatioF(), hotSpotInPicturePixels()));
+    if (!laidOut_) return;
+    const qint32 oldBoardTop = Picture1->top();
+    const WindowLayout layout = currentLayout();
+    placeControls(layout);
+    Picture2->move(layout.picture2.left,
+                   titleLogoTopAfterMove(Picture2->top(), oldBoardTop, layout.picture1.top));
 }

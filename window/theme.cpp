@@ -1,5 +1,6 @@
 #include "window/theme.h"
 
+#include <QApplication>
 #include <QFontInfo>
 #include <QFontMetrics>
 
@@ -12,12 +13,59 @@ void registerFontStandIns() {
     Q_UNUSED(registered);
 }
 
+namespace {
+
+constexpr QPoint kPointerTip(15, 15);     // the arrow's tip in the pointer's picture
+constexpr qreal kFinePointerRatio = 1.5;  // from this device pixel ratio on, the pointer is doubled
+
+// The icon's renderings, by size in pixels.
+constexpr struct {
+    int size;
+    const char* file;
+} kIcons[] = {{48, ":/assets/icon.png"},
+              {64, ":/assets/icon-64.png"},
+              {128, ":/assets/icon-128.png"},
+              {256, ":/assets/icon-256.png"}};
+
+int layoutPixels(double points) {
+    return qRound(points * kLayoutDotsPerInch / kPointsPerInch);
+}
+
+}  // namespace
+
 QFont describedFont(const QString& family, double points, bool bold) {
     // The stand-in is named directly, so that no search for the missing family is made.
     QFont font(QFont::substitute(family));
-    font.setPointSizeF(points);
+    font.setPixelSize(layoutPixels(points));
     font.setWeight(bold ? QFont::Bold : QFont::Normal);
     return font;
+}
+
+QFont defaultFont() {
+    QFont font = QApplication::font();
+    if (font.pointSizeF() > 0) font.setPixelSize(layoutPixels(font.pointSizeF()));
+    return font;
+}
+
+QCursor gamePointer(qreal devicePixelRatio, bool hotSpotInPicturePixels) {
+    const int scale = devicePixelRatio >= kFinePointerRatio ? 2 : 1;
+    const QImage arrow(QStringLiteral(":/assets/pointer.png"));
+    QPixmap pixmap = QPixmap::fromImage(
+        arrow.scaled(arrow.size() * scale, Qt::IgnoreAspectRatio, Qt::FastTransformation));
+    pixmap.setDevicePixelRatio(scale);
+    const QPoint hotSpot = hotSpotInPicturePixels ? kPointerTip * scale : kPointerTip;
+    return QCursor(pixmap, hotSpot.x(), hotSpot.y());
+}
+
+bool hotSpotInPicturePixels() {
+    return QGuiApplication::platformName() == QLatin1String("xcb");
+}
+
+QIcon gameIcon() {
+    QIcon icon;
+    for (const auto& rendering : kIcons)
+        icon.addFile(QString::fromLatin1(rendering.file), QSize(rendering.size, rendering.size));
+    return icon;
 }
 
 QStringList missingColourWordGlyphs() {

@@ -1,7 +1,9 @@
 #pragma once
 // Fonts and desktop colours of the window description.
 
+#include <QCursor>
 #include <QFont>
+#include <QIcon>
 #include <QString>
 #include <QStringList>
 
@@ -21,8 +23,27 @@ inline const QString kComicSansStandIn = QStringLiteral("Comic Neue");
 // Registers the stand-ins as substitutions of the described families (once per process).
 void registerFontStandIns();
 
+// Captions are laid out in twips, so their text is sized in pixels as a 96 dpi screen shows the
+// described points, whatever resolution the desktop gives its fonts.
+constexpr double kLayoutDotsPerInch = 96;
+constexpr double kPointsPerInch = 72;
+
 // A font of the description: family, size in points as stored, bold (weight 700) or regular.
 QFont describedFont(const QString& family, double points, bool bold = false);
+
+// The window's default user-interface font, sized in pixels like describedFont.
+QFont defaultFont();
+
+// The game's pointer for a screen of the given device pixel ratio: the 32-pixel arrow, drawn at
+// twice its size (pixel for pixel, so it stays crisp) from a ratio of 1.5 on, its tip the hot spot.
+// X11 takes the hot spot in pixels of the picture, Wayland and others in logical pixels.
+QCursor gamePointer(qreal devicePixelRatio, bool hotSpotInPicturePixels);
+
+// Whether this desktop takes a pointer's hot spot in pixels of its picture.
+bool hotSpotInPicturePixels();
+
+// The window icon at every size that ships.
+QIcon gameIcon();
 
 // What is missing for drawing the colour words: one line for each described family whose font
 // lacks a glyph of "黒青緑赤紫黄灰"; empty when all is well.
