@@ -16,6 +16,8 @@ CASE is one of
                 runs: the board is centred on the new size and the game goes on to game over;
   wayland       under a headless weston: the game's toplevel is full screen on the output before
                 the first warning box, and the box is the game's child (xdg_toplevel.set_parent).
+The window manager of the openbox case can be swapped for a trial by hand, for example
+  TINTMAZE_E2E_WM="mutter --x11 --replace" desktops.py openbox build/tintmaze /tmp/out
 Exit status 0 on success, 1 on failure, 77 when a needed program is missing.
 """
 
@@ -275,10 +277,11 @@ class Case:
 
 
 def under_openbox(case):
-    need("Xvfb", "xdotool", "xwd", "xwininfo", "xprop", "import", "openbox")
+    manager = os.environ.get("TINTMAZE_E2E_WM", "openbox").split()
+    need("Xvfb", "xdotool", "xwd", "xwininfo", "xprop", "import", manager[0])
     screen = Monitor(0, 0, 1024, 768)
     case.open_display(screen.width, screen.height)
-    case.processes.append(case.x.start_window_manager("openbox"))
+    case.processes.append(case.x.start_window_manager(*manager))
     main = case.start_up_with_warnings(screen)
     case.open_level_dialog(main, screen)
     case.escape(main)
