@@ -48,7 +48,8 @@ class WarningBox : public QMessageBox {
   protected:
     void showEvent(QShowEvent* event) override {
         QMessageBox::showEvent(event);  // sizes the box
-        if (parentWidget()) move(parentWidget()->geometry().center() - rect().center());
+        if (parentWidget())
+            move(pos() + parentWidget()->geometry().center() - frameGeometry().center());
     }
 };
 

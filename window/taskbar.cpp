@@ -24,9 +24,10 @@ xcb_atom_t internAtom(xcb_connection_t* connection, const char* name) {
 
 // Qt keeps the states it finds on a window that is not mapped yet and adds its own to them.
 void keepOffTaskBar(QWidget* window) {
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) return;
     const auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (!x11) return;
-    xcb_connection_t* connection = x11->connection();
+    xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
+    if (!connection) return;
     const std::array<xcb_atom_t, 2> states{internAtom(connection, "_NET_WM_STATE_SKIP_TASKBAR"),
                                            internAtom(connection, "_NET_WM_STATE_SKIP_PAGER")};
     xcb_change_property(
