@@ -24,14 +24,14 @@ Exit status 0 on success, 1 on failure, 77 when a needed program is missing.
 import os
 import re
 import shutil
-import signal
 import subprocess
 import sys
 import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from xscreen import XScreen, poll, stop_process, die_with_parent  # noqa: E402
+from xscreen import (XScreen, Failure, Skip, check, poll, run_test, stop_process,  # noqa: E402
+                     die_with_parent)
 
 MAIN_TITLE = "Tintmaze"
 WARNING_TITLE = "読み込みエラー"
@@ -48,19 +48,6 @@ DEFAULT_SCORES = DEFAULT_RECORD * 9
 DEFAULT_PALETTE = bytes.fromhex(
     "000000000000" "00000000ff00" "0000ff000000" "ff0000000000"
     "ff000000ff00" "ff00ff000000" "c000c000c000")
-
-
-class Failure(Exception):
-    pass
-
-
-class Skip(Exception):
-    pass
-
-
-def check(condition, message):
-    if not condition:
-        raise Failure(message)
 
 
 def need(*programs):
@@ -406,32 +393,8 @@ def main():
         print(__doc__, file=sys.stderr)
         return 2
 
-    def stop(signum, _frame):
-        raise SystemExit(f"stopped by signal {signum}")
-
-    for signum in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
-        signal.signal(signum, stop)
-
     case = Case(sys.argv[1], os.path.abspath(sys.argv[2]), os.path.abspath(sys.argv[3]))
-    try:
-        CASES[case.name](case)
-        case.say("passed")
-        return 0
-    except Skip as reason:
-        print(f"skipped: {reason}", flush=True)
-        return 77
-    except (Failure, subprocess.SubprocessError, RuntimeError) as error:
-        print(f"FAILED: {error}", flush=True)
-        if case.x:
-            try:
-                case.snapshot("at-failure")
-            except (subprocess.SubprocessError, RuntimeError, OSError):
-                pass
-        if case.game and case.game.poll() is not None:
-            print(f"the program had ended with status {case.game.returncode}", flush=True)
-        return 1
-    finally:
-        case.close()
+    return run_test(case, lambda: CASES[case.name](case))
 
 
 if __name__ == "__main__":

@@ -210,3 +210,47 @@ def poll(condition, timeout, interval=0.05):
         if value or time.monotonic() >= deadline:
             return value
         time.sleep(interval)
+
+
+class Failure(Exception):
+    """What the program did wrong."""
+
+
+class Skip(Exception):
+    """Why the test cannot run here."""
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+def run_test(run, body):
+    """Runs `body()` for the test `run` (with say, snapshot, close and its x and game) and returns
+    the exit status: 0 passed, 1 failed (with a picture of the screen), 77 skipped. The signals
+    that stop a test end it through `run.close()` too."""
+
+    def stop(signum, _frame):
+        raise SystemExit(f"stopped by signal {signum}")
+
+    for signum in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
+        signal.signal(signum, stop)
+    try:
+        body()
+        run.say("passed")
+        return 0
+    except Skip as reason:
+        print(f"skipped: {reason}", flush=True)
+        return 77
+    except (Failure, subprocess.SubprocessError, RuntimeError) as error:
+        print(f"FAILED: {error}", flush=True)
+        if run.x:
+            try:
+                run.snapshot("at-failure")
+            except (subprocess.SubprocessError, RuntimeError, OSError):
+                pass
+        if run.game and run.game.poll() is not None:
+            print(f"the program had ended with status {run.game.returncode}", flush=True)
+        return 1
+    finally:
+        run.close()
