@@ -30,8 +30,8 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from xscreen import (XScreen, Failure, Skip, check, poll, run_test, stop_process,  # noqa: E402
-                     die_with_parent)
+from xscreen import (XScreen, Failure, Skip, check, poll, read_file, run_test,  # noqa: E402
+                     stop_process, wait_screen, die_with_parent)
 
 MAIN_TITLE = "Tintmaze"
 WARNING_TITLE = "読み込みエラー"
@@ -156,11 +156,7 @@ class Case:
         return process
 
     def file(self, name):
-        path = os.path.join(self.folder, name)
-        if not os.path.exists(path):
-            return None
-        with open(path, "rb") as f:
-            return f.read()
+        return read_file(self.folder, name)
 
     def write(self, name, data):
         with open(os.path.join(self.folder, name), "wb") as f:
@@ -186,11 +182,7 @@ class Case:
         self.say(f"screenshot {os.path.relpath(path, os.path.dirname(self.out_dir))}")
 
     def wait_screen(self, condition, timeout, what):
-        shot = poll(lambda: (lambda s: s if condition(s) else None)(self.x.grab()), timeout)
-        if not shot:
-            self.snapshot("failed-" + what.replace(" ", "-"))
-            raise Failure(f"the screen did not show {what} within {timeout} s")
-        return shot
+        return wait_screen(self, condition, timeout, what)
 
     def main_window(self):
         found = poll(lambda: self.x.windows(f"^{MAIN_TITLE}$"), 30)

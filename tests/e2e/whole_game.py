@@ -18,8 +18,8 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from xscreen import (XScreen, Failure, check, poll, run_test, stop_process,  # noqa: E402
-                     die_with_parent)
+from xscreen import (XScreen, Failure, check, poll, read_file, run_test,  # noqa: E402
+                     stop_process, wait_screen, die_with_parent)
 
 SCREEN_W, SCREEN_H = 1024, 768
 TWIPS_PER_PIXEL = 15
@@ -152,18 +152,10 @@ class Run:
         return shot
 
     def wait_screen(self, condition, timeout, what):
-        shot = poll(lambda: (lambda s: s if condition(s) else None)(self.x.grab()), timeout)
-        if not shot:
-            self.snapshot("failed-" + what.replace(" ", "-"))
-            raise Failure(f"the screen did not show {what} within {timeout} s")
-        return shot
+        return wait_screen(self, condition, timeout, what)
 
     def file(self, name):
-        path = os.path.join(self.folder, name)
-        if not os.path.exists(path):
-            return None
-        with open(path, "rb") as f:
-            return f.read()
+        return read_file(self.folder, name)
 
     def start(self):
         self.started = time.monotonic()

@@ -225,6 +225,25 @@ def check(condition, message):
         raise Failure(message)
 
 
+def read_file(folder, name):
+    """The bytes of a file in `folder`, or None when there is none."""
+    path = os.path.join(folder, name)
+    if not os.path.exists(path):
+        return None
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def wait_screen(run, condition, timeout, what):
+    """Grabs the screen of `run` until `condition(shot)` holds and returns that grab; otherwise
+    saves a picture and fails."""
+    shot = poll(lambda: (lambda s: s if condition(s) else None)(run.x.grab()), timeout)
+    if not shot:
+        run.snapshot("failed-" + what.replace(" ", "-"))
+        raise Failure(f"the screen did not show {what} within {timeout} s")
+    return shot
+
+
 def run_test(run, body):
     """Runs `body()` for the test `run` (with say, snapshot, close and its x and game) and returns
     the exit status: 0 passed, 1 failed (with a picture of the screen), 77 skipped. The signals
