@@ -119,6 +119,32 @@ class ControlsTest : public QObject {
         QCOMPARE(slider.value(), 255);
     }
 
+    // A horizontal slider rises with Right and Up like its right arrow; a vertical one's thumb
+    // follows the arrow keys (its value grows downwards, from 0 at the top).
+    void sliderKeys_data() {
+        QTest::addColumn<Qt::Orientation>("orientation");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("value");
+        QTest::newRow("horizontal Right raises") << Qt::Horizontal << int(Qt::Key_Right) << 4;
+        QTest::newRow("horizontal Up raises") << Qt::Horizontal << int(Qt::Key_Up) << 4;
+        QTest::newRow("horizontal Left lowers") << Qt::Horizontal << int(Qt::Key_Left) << 2;
+        QTest::newRow("horizontal Down lowers") << Qt::Horizontal << int(Qt::Key_Down) << 2;
+        QTest::newRow("vertical Down moves down") << Qt::Vertical << int(Qt::Key_Down) << 4;
+        QTest::newRow("vertical Up moves up") << Qt::Vertical << int(Qt::Key_Up) << 2;
+    }
+    void sliderKeys() {
+        QFETCH(Qt::Orientation, orientation);
+        QFETCH(int, key);
+        QFETCH(int, value);
+        QWidget window;
+        ScrollBar slider(&window, orientation, 1, 9, 3);
+        int changes = 0;
+        slider.onChange = [&] { ++changes; };
+        QTest::keyClick(&slider, Qt::Key(key));
+        QCOMPARE(slider.value(), value);
+        QCOMPARE(changes, 1);
+    }
+
     void timerTicksAtItsPeriodAndRestartsOnAChange() {
         Timer timer;
         QList<qint64> ticks;

@@ -30,6 +30,10 @@ class TestLayout : public QObject {
     void titleLogoThreshold_data();
     void titleLogoThreshold();
     void titleLogoSlidesIn();
+    void titleLogoRestTop_data();
+    void titleLogoRestTop();
+    void titleLogoTopAfterMove_data();
+    void titleLogoTopAfterMove();
     void markerTop_data();
     void markerTop();
     void windowPlaces_data();
@@ -37,6 +41,8 @@ class TestLayout : public QObject {
     void boardControls();
     void gauge();
     void scoreRows();
+    void targetOnShortScreens_data();
+    void targetOnShortScreens();
 };
 
 void TestLayout::halve_data() {
@@ -110,6 +116,48 @@ void TestLayout::titleLogoSlidesIn() {
     } while (top <= threshold && ticks < 1000);
     QCOMPARE(ticks, 73);
     QCOMPARE(top, 945);
+}
+
+void TestLayout::titleLogoRestTop_data() {
+    QTest::addColumn<double>("picture1Top");
+    QTest::addColumn<qint32>("rest");
+    QTest::newRow("1024x768: 73 steps") << 3120.0 << 945;
+    QTest::newRow("1920x1080") << 5460.0 << 2115;
+    QTest::newRow("threshold on a step: the next one") << 3134.0 << 975;  // threshold 945
+    QTest::newRow("board above the window: one step") << -2640.0 << -1215;
+}
+
+void TestLayout::titleLogoRestTop() {
+    QFETCH(double, picture1Top);
+    QFETCH(qint32, rest);
+    QCOMPARE(::titleLogoRestTop(picture1Top), rest);
+    // The rest is where the slide of titleLogoSlidesIn stops: past the threshold, a step earlier
+    // not.
+    QVERIFY(rest > ::titleLogoThreshold(picture1Top));
+    QVERIFY(rest - kTitleLogoStep <= ::titleLogoThreshold(picture1Top) ||
+            rest - kTitleLogoStep == kTitleLogoStartTop);
+}
+
+void TestLayout::titleLogoTopAfterMove_data() {
+    QTest::addColumn<qint32>("logoTop");
+    QTest::addColumn<qint32>("oldBoardTop");
+    QTest::addColumn<qint32>("newBoardTop");
+    QTest::addColumn<qint32>("top");
+    QTest::newRow("at rest, board moves up") << 2115 << 5460 << 3120 << 945;
+    QTest::newRow("at rest, board moves down") << 945 << 3120 << 5460 << 2115;
+    QTest::newRow("at rest, board stays") << 945 << 3120 << 3120 << 945;
+    QTest::newRow("sliding above the new rest") << 555 << 5460 << 3120 << 555;
+    QTest::newRow("sliding past the new rest") << 1455 << 5460 << 3120 << 915;
+    QTest::newRow("sliding one step before the rest") << 915 << 5460 << 3120 << 915;
+    QTest::newRow("waiting above the window") << -1245 << 3120 << 1860 << -1245;
+}
+
+void TestLayout::titleLogoTopAfterMove() {
+    QFETCH(qint32, logoTop);
+    QFETCH(qint32, oldBoardTop);
+    QFETCH(qint32, newBoardTop);
+    QFETCH(qint32, top);
+    QCOMPARE(::titleLogoTopAfterMove(logoTop, oldBoardTop, newBoardTop), top);
 }
 
 void TestLayout::markerTop_data() {
@@ -198,6 +246,34 @@ void TestLayout::scoreRows() {
         QCOMPARE(l.label7[k].left + l.label7[k].width <= l.label8[i].left, true);
         QCOMPARE(l.label8[i].left + l.label8[i].width, l.label9[i].left);
     }
+}
+
+void TestLayout::targetOnShortScreens_data() {
+    QTest::addColumn<qint32>("heightPixels");
+    QTest::addColumn<qint32>("top");
+    QTest::newRow("1080: as described") << 1080 << 500;
+    QTest::newRow("768: as described") << 768 << 500;
+    QTest::newRow("767: one pixel short") << 767 << 492;
+    QTest::newRow("720: raised") << 720 << 140;
+    QTest::newRow("701: nearly at the top") << 701 << 0;  // 2617 - 2620 held at 0
+    QTest::newRow("600: at the window's top") << 600 << 0;
+    QTest::newRow("0: at the window's top") << 0 << 0;
+}
+
+void TestLayout::targetOnShortScreens() {
+    QFETCH(qint32, heightPixels);
+    QFETCH(qint32, top);
+    const qint32 height = heightPixels * 15;
+    const WindowLayout shortScreen = layoutWindow(15360, height);
+    QCOMPARE(shortScreen.label2.top, top);
+    // The board never covers more of the target than at 768 pixels, unless the target is already
+    // at the window's top.
+    const qint32 covered =
+        shortScreen.label2.top + shortScreen.label2.height - shortScreen.picture1.top;
+    QVERIFY(covered <= 80 || shortScreen.label2.top == 0);
+    // The target keeps its size and its place across; the count-down digits show in it too.
+    QCOMPARE(shortScreen.label2.height, 2700);
+    QCOMPARE(shortScreen.label2.left, 6330);
 }
 
 QTEST_GUILESS_MAIN(TestLayout)

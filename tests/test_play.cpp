@@ -58,6 +58,25 @@ class PlayTest : public QObject {
     Q_OBJECT
 
   private slots:
+    // In the level dialog the arrow keys go the way the player reads the slider: Right and Up
+    // raise the level, Left and Down lower it, and Enter confirms what the dialog shows.
+    void arrowKeysChooseTheLevel() {
+        FormFixture f;
+        f.form->Form_Load();
+        Form1& form = *f.form;
+        form.Form_KeyPress(13);
+        QStringList shown;
+        for (const Qt::Key key : {Qt::Key_Right, Qt::Key_Right, Qt::Key_Up, Qt::Key_Left,
+                                  Qt::Key_Down, Qt::Key_Down, Qt::Key_Down}) {
+            QTest::keyClick(form.HScroll1, key);
+            shown << form.Label4[2]->caption();
+        }
+        QCOMPARE(shown, QStringList({"4", "5", "6", "5", "4", "3", "2"}));
+        QTest::keyClick(form.HScroll1, Qt::Key_Return);
+        QCOMPARE(form.mode, Mode::GameStart);
+        QCOMPARE(form.level, quint8(2));
+    }
+
     void countDownLeadsToTheFirstBoard() {
         FormFixture f;
         f.form->Form_Load();

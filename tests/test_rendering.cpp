@@ -5,7 +5,10 @@
 #include "window/theme.h"
 
 #include <QFontInfo>
+#include <QScreen>
 #include <QTest>
+
+#include <map>
 
 namespace {
 
@@ -62,6 +65,82 @@ class RenderingTest : public QObject {
         QCOMPARE(pointer.pixmap().size(), QSize(32, 32));
         QCOMPARE(f.form->Label1[5]->cursor().hotSpot(), QPoint(15, 15));
         QCOMPARE(f.form->Command1[0]->cursor().hotSpot(), QPoint(15, 15));
+    }
+
+    // Captions keep the pixel size that the described points have at 96 dpi, so that they fit
+    // their twips-sized controls whatever resolution the desktop gives its fonts (a second run of
+    // this test reports 192 dpi).
+    void captionsAreSizedInPixels_data() {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<int>("pixels");
+        QTest::newRow("target, 123.75 points") << "Label2" << 165;
+        QTest::newRow("menu, 27.75 points") << "Command1" << 37;
+        QTest::newRow("cell, 21.75 points") << "Label1" << 29;
+        QTest::newRow("name box, 27.75 points") << "Text1" << 37;
+        QTest::newRow("colour letter, 14.25 points") << "Label11" << 19;
+    }
+    void captionsAreSizedInPixels() {
+        QFETCH(QString, control);
+        QFETCH(int, pixels);
+        FormFixture f;
+        const Form1& form = *f.form;
+        const std::map<QString, const QWidget*> byName{{"Label2", form.Label2},
+                                                       {"Command1", form.Command1[0]},
+                                                       {"Label1", form.Label1[0]},
+                                                       {"Text1", form.Text1},
+                                                       {"Label11", form.Label11[0]}};
+        QCOMPARE(QFontInfo(byName.at(control)->font()).pixelSize(), pixels);
+        const double dpi = QGuiApplication::primaryScreen()->logicalDotsPerInch();
+        QFont inPoints = byName.at(control)->font();
+        inPoints.setPointSizeF(pixels * 72.0 / 96.0);
+        QCOMPARE(QFontInfo(inPoints).pixelSize(), qRound(pixels * dpi / 96.0));
+        // The default font of the gauge's frame and the panel's buttons is in pixels as well.
+        QVERIFY(form.Command2->font().pixelSize() > 0);
+        QVERIFY(form.Frame1->font().pixelSize() > 0);
+    }
+
+    // The pointer's arrow at the screen's device pixel ratio: twice the pixels from 1.5 on, its
+    // tip the hot spot, counted in the unit the desktop takes.
+    void pointerAtEveryRatio_data() {
+        QTest::addColumn<qreal>("ratio");
+        QTest::addColumn<bool>("hotSpotInPicturePixels");
+        QTest::addColumn<int>("side");
+        QTest::addColumn<QPoint>("hotSpot");
+        QTest::newRow("1") << 1.0 << false << 32 << QPoint(15, 15);
+        QTest::newRow("1 on X11") << 1.0 << true << 32 << QPoint(15, 15);
+        QTest::newRow("1.25") << 1.25 << true << 32 << QPoint(15, 15);
+        QTest::newRow("2") << 2.0 << false << 64 << QPoint(15, 15);
+        QTest::newRow("2 on X11") << 2.0 << true << 64 << QPoint(30, 30);
+        QTest::newRow("3 on X11") << 3.0 << true << 64 << QPoint(30, 30);
+    }
+    void pointerAtEveryRatio() {
+        QFETCH(qreal, ratio);
+        QFETCH(bool, hotSpotInPicturePixels);
+        QFETCH(int, side);
+        QFETCH(QPoint, hotSpot);
+        const QCursor pointer = gamePointer(ratio, hotSpotInPicturePixels);
+        const QPixmap picture = pointer.pixmap();
+        QCOMPARE(picture.size(), QSize(side, side));
+        QCOMPARE(picture.devicePixelRatio(), side / 32.0);
+        QCOMPARE(pointer.hotSpot(), hotSpot);
+        // The arrow's tip is the first opaque pixel, black, at the hot spot in picture pixels.
+        const QImage image = picture.toImage();
+        const int tip = 15 * side / 32;
+        QCOMPARE(image.pixel(tip, tip), qRgba(0, 0, 0, 255));
+        QCOMPARE(qAlpha(image.pixel(tip - 1, tip - 1)), 0);
+        QCOMPARE(qAlpha(image.pixel(tip - 1, tip)), 0);
+    }
+
+    void iconAtEverySizeThatShips() {
+        const QIcon icon = gameIcon();
+        QCOMPARE(icon.availableSizes(), QList<QSize>({{48, 48}, {64, 64}, {128, 128}, {256, 256}}));
+        for (const int side : {48, 64, 128, 256}) {
+            const QImage rendering = icon.pixmap(side, side).toImage();
+            QCOMPARE(rendering.size(), QSize(side, side));
+            QCOMPARE(rendering.pixel(0, 0), qRgb(0, 0, 0));  // the black ground, not a scaled edge
+        }
+        FormFixture f;
+        QCOMPARE(f.form->windowIcon().availableSizes().size(), 4);
     }
 
     void titleScreenAsDrawn() {

@@ -113,7 +113,8 @@ void Form1::placeControls(const WindowLayout& layout) {
 }
 
 // A new screen size (another mode, another monitor) lays the window out again wherever the game
-// is; the title logo follows the board to its new resting place.
+// is; the title logo follows the board to its new resting place, and the pointer takes the pixel
+// ratio of the screen the window is now on.
 void Form1::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     setCursor(gamePointer(devicePixelRatioF(), hotSpotInPicturePixels()));
