@@ -60,8 +60,9 @@ void benchHugeFiles(int runs) {
         {"store a best", storeBest},
         {"save the palette (OK)", savePaletteFromPanel},
     };
-    for (const auto& [label, step] : steps) {
-        printRow({QString::fromLatin1(label),
+    for (const auto& row : steps) {
+        const auto& step = row.second;
+        printRow({QString::fromLatin1(row.first),
                   QString::number(medianMs(runs, [&] { step(*ordinary.form); }), 'f', 2),
                   QString::number(medianMs(runs, [&] { step(*huge.form); }), 'f', 2)});
     }
