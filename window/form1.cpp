@@ -3,8 +3,6 @@
 
 #include "window/form1.h"
 
-#include "window/messages.h"
-
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMessageBox>
@@ -12,9 +10,6 @@
 #include <QWindow>
 
 namespace {
-
-constexpr qint16 kEnter = 13;
-constexpr qint16 kEscape = 27;
 
 // The character code of a typed key, or 0 for a key that types nothing.
 qint16 characterCode(const QKeyEvent* event) {
@@ -44,17 +39,6 @@ Form1Seams Form1Seams::real() {
     seams.random = std::make_shared<ClockRandom>();
     seams.screenGeometry = [] { return QGuiApplication::primaryScreen()->geometry(); };
     return seams;
-}
-
-DataFileRead Form1::loadOrCreate(const QString& name, const QByteArray& defaults,
-                                 const QString& readError, const QString& writeError) {
-    DataFileRead file = readDataFile(seams_.dataFolder, name, defaults.size());
-    if (file.state == DataFileRead::State::Read) return file;
-    seams_.warn(kReadErrorTitle, readError);
-    if (file.state == DataFileRead::State::Unreadable) return file;  // left for the player
-    file = createDataFile(seams_.dataFolder, name, defaults);
-    if (file.state != DataFileRead::State::Read) seams_.warn(kWriteErrorTitle, writeError);
-    return file;
 }
 
 void Form1::wireEvents() {
