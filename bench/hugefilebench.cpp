@@ -14,8 +14,6 @@
 
 namespace {
 
-constexpr int kEnter = 13;
-
 // The median ms of `runs` runs of `step`.
 double medianMs(int runs, const std::function<void()>& step) {
     std::vector<double> times;
@@ -60,9 +58,10 @@ void benchHugeFiles(int runs) {
         {"store a best", storeBest},
         {"save the palette (OK)", savePaletteFromPanel},
     };
-    for (const auto& row : steps) {
-        const auto& step = row.second;
-        printRow({QString::fromLatin1(row.first),
+    for (const auto& entry : steps) {
+        // Not a structured binding: clang 14 lets no lambda capture one.
+        const auto& step = entry.second;
+        printRow({QString::fromLatin1(entry.first),
                   QString::number(medianMs(runs, [&] { step(*ordinary.form); }), 'f', 2),
                   QString::number(medianMs(runs, [&] { step(*huge.form); }), 'f', 2)});
     }

@@ -8,8 +8,8 @@
 // it is for the player to rescue, and the game goes on with the defaults.
 void Form1::loadHighScores() {
     const DataFileRead file =
-        loadOrCreate(kHighScoreFileName, encodeHighScores(defaultHighScores()), kHighScoreReadError,
-                     kHighScoreWriteError);
+        loadOrCreate(seams_.dataFolder, kHighScoreFileName, encodeHighScores(defaultHighScores()),
+                     kHighScoreReadError, kHighScoreWriteError, warningsOverTheGame());
     highScores = file.state == DataFileRead::State::Read ? decodeHighScores(file.bytes)
                                                          : defaultHighScores();
 }
