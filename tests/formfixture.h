@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 
 // The files a fresh start writes.
 inline QByteArray defaultHighScoreBytes() {
@@ -75,3 +76,30 @@ struct FormFixture {
         form->Form_Load();
     }
 };
+
+// A fixture whose window has started (Form_Load has run); the warnings it gave are in `warnings`.
+struct StartedForm : FormFixture {
+    template <typename... Arguments>
+    explicit StartedForm(Arguments&&... arguments)
+        : FormFixture(std::forward<Arguments>(arguments)...) {
+        form->Form_Load();
+    }
+};
+
+// From the title, starts a game at `level` and counts down to its first board.
+inline void startGame(Form1& form, int level) {
+    form.Command1_Click(0);  // "Game Start"
+    form.HScroll1->setValue(level);
+    form.Label4_Click(1);  // the level dialog's "OK"
+    for (int tick = 0; tick < 3; ++tick) form.Timer1_Timer();
+}
+
+// From the title, plays a game at `level` that scores `points` and ends on the game-over screen.
+inline void playToGameOver(Form1& form, int level, int points = 0) {
+    startGame(form, level);
+    for (int point = 0; point < points; ++point) {
+        form.Label1_Click(form.answerIndex);
+        form.Timer1_Timer();
+    }
+    while (form.mode == Mode::Measuring) form.Timer1_Timer();
+}

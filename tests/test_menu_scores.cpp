@@ -10,19 +10,6 @@
 
 namespace {
 
-// Plays a game at `level` that scores `points` and ends on the game-over screen.
-void playToGameOver(Form1& form, int level, int points) {
-    form.Command1_Click(0);
-    form.HScroll1->setValue(level);
-    form.Label4_Click(1);
-    for (int tick = 0; tick < 3; ++tick) form.Timer1_Timer();
-    for (int point = 0; point < points; ++point) {
-        form.Label1_Click(form.answerIndex);
-        form.Timer1_Timer();
-    }
-    while (form.mode == Mode::Measuring) form.Timer1_Timer();
-}
-
 QByteArray slot(const QByteArray& file, int level) {
     return file.mid(56 * (level - 1), 56);
 }
@@ -34,8 +21,7 @@ class MenuScoresTest : public QObject {
 
   private slots:
     void menuButtons() {
-        FormFixture f;
-        f.form->Form_Load();
+        StartedForm f;
         Form1& form = *f.form;
 
         form.Command1_Click(2);  // "ColorOption"
@@ -72,8 +58,7 @@ class MenuScoresTest : public QObject {
     }
     void tableViewIsLeftByRowsBackgroundBoardAndEnter() {
         QFETCH(int, way);
-        FormFixture f;
-        f.form->Form_Load();
+        StartedForm f;
         Form1& form = *f.form;
         form.Command1_Click(1);
         form.Picture2_Click();  // the logo is hidden here and does nothing
@@ -111,8 +96,7 @@ class MenuScoresTest : public QObject {
     }
     void gameOverIsLeftByAnyOfItsAreas() {
         QFETCH(int, area);
-        FormFixture f;
-        f.form->Form_Load();
+        StartedForm f;
         Form1& form = *f.form;
         playToGameOver(form, 2, 0);
         form.Form_KeyPress(13);  // Enter does nothing here
@@ -143,8 +127,7 @@ class MenuScoresTest : public QObject {
     }
 
     void aBestScoreIsStoredWithTheTypedName() {
-        FormFixture f;
-        f.form->Form_Load();
+        StartedForm f;
         Form1& form = *f.form;
         playToGameOver(form, 1, 3);
         form.Label1_Click(0);
@@ -211,8 +194,7 @@ class MenuScoresTest : public QObject {
         QFETCH(QString, typed);
         QFETCH(QByteArray, field);
         QCOMPARE(field.size(), 54);
-        FormFixture f;
-        f.form->Form_Load();
+        StartedForm f;
         playToGameOver(*f.form, 7, 2);
         f.form->High();
         f.form->Text1->setText(typed);
@@ -248,8 +230,7 @@ class MenuScoresTest : public QObject {
     // Enter and Escape reach the window's key handler whichever control has the focus; the name
     // box keeps every other key as typed text.
     void keysReachTheWindowFirst() {
-        FormFixture f;
-        f.form->Form_Load();
+        StartedForm f;
         Form1& form = *f.form;
         form.show();
         QVERIFY(QTest::qWaitForWindowActive(&form));
@@ -270,8 +251,7 @@ class MenuScoresTest : public QObject {
     }
 
     void escapeEndsTheProgramInEveryMode() {
-        FormFixture f;
-        f.form->Form_Load();
+        StartedForm f;
         Form1& form = *f.form;
         const QByteArray files = f.read("jx.hsd") + f.read("jx.iro");
         QStringList seen;

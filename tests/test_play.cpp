@@ -7,14 +7,6 @@
 
 namespace {
 
-// Starts a game at `level` from the title and counts down to the first board.
-void playFromTitle(Form1& form, int level) {
-    form.Command1_Click(0);
-    form.HScroll1->setValue(level);
-    form.Label4_Click(1);
-    for (int tick = 0; tick < 3; ++tick) form.Timer1_Timer();
-}
-
 // The cells that repeat the target in word and colour.
 QList<int> matchingCells(const Form1& form) {
     QList<int> matches;
@@ -61,8 +53,7 @@ class PlayTest : public QObject {
     // In the level dialog the arrow keys go the way the player reads the slider: Right and Up
     // raise the level, Left and Down lower it, and Enter confirms what the dialog shows.
     void arrowKeysChooseTheLevel() {
-        FormFixture f;
-        f.form->Form_Load();
+        StartedForm f;
         Form1& form = *f.form;
         form.Form_KeyPress(13);
         QStringList shown;
@@ -78,8 +69,7 @@ class PlayTest : public QObject {
     }
 
     void countDownLeadsToTheFirstBoard() {
-        FormFixture f;
-        f.form->Form_Load();
+        StartedForm f;
         Form1& form = *f.form;
         form.Form_KeyPress(13);
         QCOMPARE(form.mode, Mode::LevelChoice);
@@ -124,10 +114,9 @@ class PlayTest : public QObject {
     void boardsAreCentredGridsWithOneAnswer() {
         QFETCH(int, level);
         QFETCH(int, firstPlace);
-        FormFixture f;
-        f.form->Form_Load();
+        StartedForm f;
         Form1& form = *f.form;
-        playFromTitle(form, level);
+        startGame(form, level);
         const int side = level + 1;
         for (int board = 0; board < 20; ++board) {
             QCOMPARE(visibleCells(form), side * side);
@@ -140,10 +129,9 @@ class PlayTest : public QObject {
     }
 
     void clicksAreJudged() {
-        FormFixture f;
-        f.form->Form_Load();
+        StartedForm f;
         Form1& form = *f.form;
-        playFromTitle(form, 3);
+        startGame(form, 3);
         form.Label1_Click(form.answerIndex);
         QCOMPARE(form.score, qint16(1));
         QCOMPARE(form.Label6->caption(), QStringLiteral("Score:1"));
@@ -169,10 +157,9 @@ class PlayTest : public QObject {
     }
 
     void theGaugeRunsDownAndTheGameEnds() {
-        FormFixture f;
-        f.form->Form_Load();
+        StartedForm f;
         Form1& form = *f.form;
-        playFromTitle(form, 2);
+        startGame(form, 2);
         QCOMPARE(form.Shape1->top(), 240);
         form.Timer1_Timer();
         QCOMPARE(form.Shape1->top(), 255);
@@ -188,10 +175,9 @@ class PlayTest : public QObject {
     }
 
     void aVerdictCanTakeTheTimeBelowZero() {
-        FormFixture f;
-        f.form->Form_Load();
+        StartedForm f;
         Form1& form = *f.form;
-        playFromTitle(form, 1);
+        startGame(form, 1);
         while (form.timeLeft > 5) form.Timer1_Timer();
         form.Label1_Click(0);
         form.Timer1_Timer();  // the verdict's tick: 5 - 3
@@ -206,10 +192,9 @@ class PlayTest : public QObject {
     }
 
     void aWholeGameMeasuresThreeHundredUnits() {
-        FormFixture f;
-        f.form->Form_Load();
+        StartedForm f;
         Form1& form = *f.form;
-        playFromTitle(form, 4);
+        startGame(form, 4);
         int ticks = 0;
         while (form.mode == Mode::Measuring) {
             form.Timer1_Timer();
@@ -228,16 +213,12 @@ class PlayTest : public QObject {
     }
     void ticksThatDoNothing() {
         QFETCH(QString, mode);
-        FormFixture f;
-        f.form->Form_Load();
+        StartedForm f;
         Form1& form = *f.form;
         if (mode == Mode::LevelChoice) form.Command1_Click(0);
         if (mode == Mode::HighScores) form.Command1_Click(1);
         if (mode == Mode::GameOver || mode == Mode::NameEntry) {
-            playFromTitle(form, 1);
-            form.Label1_Click(form.answerIndex);
-            form.Timer1_Timer();
-            while (form.mode == Mode::Measuring) form.Timer1_Timer();
+            playToGameOver(form, 1, 1);
             if (mode == Mode::NameEntry) form.Form_Click();
         }
         QCOMPARE(form.mode, mode);
@@ -255,8 +236,7 @@ class PlayTest : public QObject {
     }
     void cellClicksThatDoNothing() {
         QFETCH(QString, mode);
-        FormFixture f;
-        f.form->Form_Load();
+        StartedForm f;
         Form1& form = *f.form;
         if (mode == Mode::LevelChoice || mode == Mode::GameStart) form.Command1_Click(0);
         if (mode == Mode::GameStart) form.Label4_Click(1);
@@ -268,11 +248,9 @@ class PlayTest : public QObject {
     }
 
     void aNewGameStartsFromAFullBudget() {
-        FormFixture f;
-        f.form->Form_Load();
+        StartedForm f;
         Form1& form = *f.form;
-        playFromTitle(form, 9);
-        while (form.mode == Mode::Measuring) form.Timer1_Timer();
+        playToGameOver(form, 9);
         form.Picture3_Click();
         QCOMPARE(form.mode, Mode::Load);
         QCOMPARE(form.timeLeft, qint16(300));

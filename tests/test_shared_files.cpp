@@ -174,8 +174,7 @@ void TestSharedFiles::twoCopiesStoreBests() {
     // Plays to the name entry, tells it is there, waits for the word, stores the name.
     const auto copyOfTheGame = [&](int level, int score, const QString& name, bool waits) {
         return [&folder, level, score, name, waits, ready, go] {
-            FormFixture fixture(QSize(15360, 11520), 1, DataFolder(folder.path()));
-            fixture.form->Form_Load();
+            StartedForm fixture(QSize(15360, 11520), 1, DataFolder(folder.path()));
             finishGame(*fixture.form, level, qint16(score));
             if (fixture.form->mode != Mode::NameEntry) return 1;
             char byte = 'x';
@@ -214,8 +213,7 @@ void TestSharedFiles::twoCopiesStoreAtOnce() {
     writeFile(folder.filePath("jx.iro"), tunedPalette());
     const auto storeBests = [&folder](int level) {
         return [&folder, level] {
-            FormFixture fixture(QSize(15360, 11520), 1, DataFolder(folder.path()));
-            fixture.form->Form_Load();
+            StartedForm fixture(QSize(15360, 11520), 1, DataFolder(folder.path()));
             for (int score = 1; score <= kBests; ++score) {
                 finishGame(*fixture.form, level, qint16(score));
                 enterName(*fixture.form, QStringLiteral("level %1").arg(level));

@@ -27,8 +27,7 @@ class StartupTest : public QObject {
 
   private slots:
     void freshFolderWarnsTwiceAndCreatesDefaults() {
-        FormFixture f;
-        f.form->Form_Load();
+        StartedForm f;
         QCOMPARE(f.warnings, QStringList({kHsdWarning, kIroWarning}));
         QCOMPARE(f.read("jx.hsd"), defaultHighScoreBytes());
         QCOMPARE(f.read("jx.iro"), defaultPaletteBytes());
@@ -54,8 +53,7 @@ class StartupTest : public QObject {
     }
 
     void secondStartInTheSameFolderIsQuiet() {
-        FormFixture first;
-        first.form->Form_Load();
+        StartedForm first;
         FormFixture second;
         second.startWithFiles(first.read("jx.hsd"), first.read("jx.iro"));
         QVERIFY(second.warnings.isEmpty());
@@ -63,8 +61,7 @@ class StartupTest : public QObject {
     }
 
     void titleScreenAfterStart() {
-        FormFixture f;
-        f.form->Form_Load();
+        StartedForm f;
         Form1& form = *f.form;
         QCOMPARE(QRect(form.Picture1->left(), form.Picture1->top(), form.Picture1->width(),
                        form.Picture1->height()),
@@ -102,8 +99,7 @@ class StartupTest : public QObject {
         QFETCH(QPoint, picture1);
         QFETCH(QPoint, picture3);
         QFETCH(QPoint, frame1);
-        FormFixture f(screen);
-        f.form->Form_Load();
+        StartedForm f(screen);
         QCOMPARE(QPoint(f.form->Picture1->left(), f.form->Picture1->top()), picture1);
         QCOMPARE(QPoint(f.form->Picture3->left(), f.form->Picture3->top()), picture3);
         QCOMPARE(QPoint(f.form->Frame1->left(), f.form->Frame1->top()), frame1);
@@ -133,10 +129,13 @@ class StartupTest : public QObject {
         QCOMPARE(form.Label4[2]->caption(), QStringLiteral("3"));
     }
 
+    // Each tick of the title moves the logo a step, then stops the timer once the logo is past
+    // the middle of the strip above the board.
     void titleLogoSlidesInAndStops() {
-        FormFixture f;
-        f.form->Form_Load();
+        StartedForm f;
         Form1& form = *f.form;
+        QCOMPARE(form.Picture1->top(), 3120);
+        QCOMPARE(form.mode, Mode::Load);
         int ticks = 0;
         while (form.Timer1.enabled() && ticks < 1000) {
             form.Timer1_Timer();
@@ -144,12 +143,12 @@ class StartupTest : public QObject {
         }
         QCOMPARE(ticks, 73);
         QCOMPARE(form.Picture2->top(), 945);
+        QVERIFY(!form.Timer1.enabled());
         QCOMPARE(form.mode, Mode::Load);
     }
 
     void missingHighScoresAreRecreatedAtTheNextTitle() {
-        FormFixture f;
-        f.form->Form_Load();
+        StartedForm f;
         const QByteArray palette = QByteArray::fromHex(
                                        "0a00"
                                        "1400"
@@ -242,8 +241,7 @@ class StartupTest : public QObject {
     }
 
     void escapeEndsTheProgramAndWritesNothing() {
-        FormFixture f;
-        f.form->Form_Load();
+        StartedForm f;
         const QByteArray before = f.read("jx.hsd") + f.read("jx.iro");
         f.form->Form_KeyPress(27);
         QCOMPARE(f.endRequests, 1);
