@@ -5,6 +5,7 @@
 #include "game/modes.h"
 #include "game/random.h"
 #include "window/form1.h"
+#include "window/messages.h"
 
 #include <QFile>
 #include <QStringList>
@@ -29,6 +30,12 @@ inline QByteArray defaultPaletteBytes() {
         "ff00ff000000"
         "c000c000c000");
 }
+
+// The warnings as FormFixture records them.
+inline const QString kHighScoreRead = kReadErrorTitle + '|' + kHighScoreReadError;
+inline const QString kPaletteRead = kReadErrorTitle + '|' + kPaletteReadError;
+inline const QString kHighScoreWrite = kWriteErrorTitle + '|' + kHighScoreWriteError;
+inline const QString kPaletteWrite = kWriteErrorTitle + '|' + kPaletteWriteError;
 
 struct FormFixture {
     QTemporaryDir folder;

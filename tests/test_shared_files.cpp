@@ -1,6 +1,6 @@
 // The player's files when something else touches them too: a copy put in while a warning is up,
 // a file the player cannot read, a second copy of the game storing bests, a folder whose name is
-// not UTF-8 or that is renamed, huge files, a link that leads nowhere and a pipe swapped in.
+// not UTF-8 or that is renamed, huge files and a pipe swapped in.
 #include "formfixture.h"
 #include "testfiles.h"
 #include "window/messages.h"
@@ -17,11 +17,6 @@ namespace {
 
 constexpr int kEnter = 13;
 constexpr qint64 kHugeFileBytes = 30LL << 30;  // 30 GiB, all but its start a hole
-
-const QString kHighScoreRead = kReadErrorTitle + '|' + kHighScoreReadError;
-const QString kPaletteRead = kReadErrorTitle + '|' + kPaletteReadError;
-const QString kHighScoreWrite = kWriteErrorTitle + '|' + kHighScoreWriteError;
-const QString kPaletteWrite = kWriteErrorTitle + '|' + kPaletteWriteError;
 
 // A table the player has played: level n holds "player n" and 10 n points.
 QByteArray playedHighScores() {
@@ -80,7 +75,6 @@ class TestSharedFiles : public QObject {
     void twoCopiesStoreAtOnce();
     void folderNamedInCodePage932();
     void hugeFiles();
-    void danglingLinkAtStart();
     void pipeSwappedIn();
 };
 
@@ -290,20 +284,6 @@ void TestSharedFiles::hugeFiles() {
     }
     QCOMPARE(fixture.form->highScores[9].bestScore, qint16(1000));
     QCOMPARE(fixture.form->colourRGB, defaultPalette());
-}
-
-// A link to a file not there yet counts as a file that cannot be created: the game warns twice,
-// plays with the defaults and creates nothing where the link points.
-void TestSharedFiles::danglingLinkAtStart() {
-    FormFixture fixture;
-    fixture.write("jx.hsd", playedHighScores());
-    QVERIFY(QDir(fixture.folder.path()).mkdir("elsewhere"));
-    QVERIFY(QFile::link("elsewhere/x", fixture.path("jx.iro")));
-    fixture.form->Form_Load();
-    QCOMPARE(fixture.warnings, (QStringList{kPaletteRead, kPaletteWrite}));
-    QCOMPARE(fixture.form->colourRGB, defaultPalette());
-    QVERIFY(QFileInfo(fixture.path("jx.iro")).isSymLink());
-    QVERIFY(!QFileInfo::exists(fixture.path("elsewhere/x")));
 }
 
 // Another program swaps a pipe and the file in and out of jx.hsd all the while: returns to the

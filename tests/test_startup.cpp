@@ -15,20 +15,13 @@
 
 #include <unistd.h>
 
-namespace {
-
-const QString kHsdWarning = kReadErrorTitle + QLatin1Char('|') + kHighScoreReadError;
-const QString kIroWarning = kReadErrorTitle + QLatin1Char('|') + kPaletteReadError;
-
-}  // namespace
-
 class StartupTest : public QObject {
     Q_OBJECT
 
   private slots:
     void freshFolderWarnsTwiceAndCreatesDefaults() {
         StartedForm f;
-        QCOMPARE(f.warnings, QStringList({kHsdWarning, kIroWarning}));
+        QCOMPARE(f.warnings, QStringList({kHighScoreRead, kPaletteRead}));
         QCOMPARE(f.read("jx.hsd"), defaultHighScoreBytes());
         QCOMPARE(f.read("jx.iro"), defaultPaletteBytes());
 
@@ -158,7 +151,7 @@ class StartupTest : public QObject {
         QFile::remove(f.path("jx.hsd"));
         f.warnings.clear();
         f.form->Reset(false);
-        QCOMPARE(f.warnings, QStringList({kHsdWarning}));
+        QCOMPARE(f.warnings, QStringList({kHighScoreRead}));
         QCOMPARE(f.read("jx.hsd"), defaultHighScoreBytes());
         QCOMPARE(f.read("jx.iro"), palette);
         QCOMPARE(f.form->colourValues[0], 0x1E140A);
@@ -190,18 +183,6 @@ class StartupTest : public QObject {
         QCOMPARE(f.read("jx.hsd"), defaultHighScoreBytes());
     }
 
-    void aFolderNamedLikeTheFileIsReportedAndKept() {
-        FormFixture f;
-        QVERIFY(QDir(f.folder.path()).mkdir("jx.hsd"));
-        f.form->Form_Load();
-        QCOMPARE(
-            f.warnings,
-            QStringList({kHsdWarning, kWriteErrorTitle + '|' + kHighScoreWriteError, kIroWarning}));
-        QVERIFY(QFileInfo(f.path("jx.hsd")).isDir());
-        QCOMPARE(f.form->highScores, defaultHighScores());
-        QCOMPARE(f.read("jx.iro"), defaultPaletteBytes());
-    }
-
     // Root reads every file, so as root the test runs itself again as another user.
     void filesThatCannotBeReadAreLeftAlone() {
         if (geteuid() == 0 && qEnvironmentVariableIsEmpty("TINTMAZE_TEST_AS_OTHER_USER")) {
@@ -231,7 +212,7 @@ class StartupTest : public QObject {
         for (const char* name : {"jx.hsd", "jx.iro"})
             QVERIFY(QFile::setPermissions(f.path(name), QFile::WriteOwner));
         f.form->Form_Load();
-        QCOMPARE(f.warnings, QStringList({kHsdWarning, kIroWarning}));
+        QCOMPARE(f.warnings, QStringList({kHighScoreRead, kPaletteRead}));
         QCOMPARE(f.form->highScores, defaultHighScores());
         QCOMPARE(f.form->colourValues[0], 0);
         for (const char* name : {"jx.hsd", "jx.iro"})
