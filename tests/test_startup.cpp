@@ -221,14 +221,6 @@ class StartupTest : public QObject {
         QCOMPARE(f.read("jx.iro"), palette);
     }
 
-    void escapeEndsTheProgramAndWritesNothing() {
-        StartedForm f;
-        const QByteArray before = f.read("jx.hsd") + f.read("jx.iro");
-        f.form->Form_KeyPress(27);
-        QCOMPARE(f.endRequests, 1);
-        QCOMPARE(f.read("jx.hsd") + f.read("jx.iro"), before);
-    }
-
     void realWarningBoxIsModalWithOneOkButton() {
         QString title, text;
         QMessageBox::Icon icon = QMessageBox::NoIcon;
