@@ -8,7 +8,12 @@
 #include <QApplication>
 #include <QTest>
 
+#include <functional>
+
 namespace {
+
+// One way of leaving a screen.
+using Way = std::function<void(Form1&)>;
 
 QByteArray slot(const QByteArray& file, int level) {
     return file.mid(56 * (level - 1), 56);
@@ -48,79 +53,45 @@ class MenuScoresTest : public QObject {
     }
 
     void tableViewIsLeftByRowsBackgroundBoardAndEnter_data() {
-        QTest::addColumn<int>("way");
-        QTest::newRow("level row") << 0;
-        QTest::newRow("name row") << 1;
-        QTest::newRow("score row") << 2;
-        QTest::newRow("background") << 3;
-        QTest::newRow("board") << 4;
-        QTest::newRow("Enter") << 5;
+        QTest::addColumn<Way>("way");
+        QTest::newRow("level row") << Way([](Form1& form) { form.Label7_Click(3); });
+        QTest::newRow("name row") << Way([](Form1& form) { form.Label8_Click(8); });
+        QTest::newRow("score row") << Way([](Form1& form) { form.Label9_Click(0); });
+        QTest::newRow("background") << Way(&Form1::Form_Click);
+        QTest::newRow("board") << Way(&Form1::Picture1_Click);
+        QTest::newRow("Enter") << Way([](Form1& form) { form.Form_KeyPress(13); });
     }
     void tableViewIsLeftByRowsBackgroundBoardAndEnter() {
-        QFETCH(int, way);
+        QFETCH(Way, way);
         StartedForm f;
         Form1& form = *f.form;
         form.Command1_Click(1);
         form.Picture2_Click();  // the logo is hidden here and does nothing
         form.Frame1_Click();
         QCOMPARE(form.mode, Mode::HighScores);
-        switch (way) {
-            case 0:
-                form.Label7_Click(3);
-                break;
-            case 1:
-                form.Label8_Click(8);
-                break;
-            case 2:
-                form.Label9_Click(0);
-                break;
-            case 3:
-                form.Form_Click();
-                break;
-            case 4:
-                form.Picture1_Click();
-                break;
-            default:
-                form.Form_KeyPress(13);
-                break;
-        }
+        way(form);
         QCOMPARE(form.mode, Mode::Load);
         for (int i = 0; i < 9; ++i) QVERIFY(!form.Label8[i]->visible());
         QVERIFY(form.Timer1.enabled());
     }
 
     void gameOverIsLeftByAnyOfItsAreas_data() {
-        QTest::addColumn<int>("area");
-        for (int area = 0; area < 6; ++area)
-            QTest::newRow(qPrintable(QString::number(area))) << area;
+        QTest::addColumn<Way>("way");
+        QTest::newRow("background") << Way(&Form1::Form_Click);
+        QTest::newRow("board") << Way(&Form1::Picture1_Click);
+        QTest::newRow("logo") << Way(&Form1::Picture2_Click);
+        QTest::newRow("game-over picture") << Way(&Form1::Picture3_Click);
+        QTest::newRow("gauge") << Way(&Form1::Frame1_Click);
+        QTest::newRow("a cell") << Way([](Form1& form) { form.Label1_Click(5); });
     }
     void gameOverIsLeftByAnyOfItsAreas() {
-        QFETCH(int, area);
+        QFETCH(Way, way);
         StartedForm f;
         Form1& form = *f.form;
-        playToGameOver(form, 2, 0);
+        playToGameOver(form, 2);
         form.Form_KeyPress(13);  // Enter does nothing here
         QCOMPARE(form.mode, Mode::GameOver);
-        switch (area) {
-            case 0:
-                form.Form_Click();
-                break;
-            case 1:
-                form.Picture1_Click();
-                break;
-            case 2:
-                form.Picture2_Click();
-                break;
-            case 3:
-                form.Picture3_Click();
-                break;
-            case 4:
-                form.Frame1_Click();
-                break;
-            default:
-                form.Label1_Click(5);
-                break;
-        }
+        way(form);
         QCOMPARE(form.mode, Mode::Load);  // no points: no name asked
         QVERIFY(!form.Picture3->visible());
         QCOMPARE(form.score, qint16(0));

@@ -5,7 +5,14 @@
 
 #include <QTest>
 
+#include <functional>
+
 namespace {
+
+// How a started window is brought to one of its screens.
+using Road = std::function<void(Form1&)>;
+const Road kToLevelDialog = [](Form1& form) { form.Command1_Click(0); };
+const Road kToTableView = [](Form1& form) { form.Command1_Click(1); };
 
 // The cells that repeat the target in word and colour.
 QList<int> matchingCells(const Form1& form) {
@@ -205,22 +212,23 @@ class PlayTest : public QObject {
     }
 
     void ticksThatDoNothing_data() {
+        QTest::addColumn<Road>("road");
         QTest::addColumn<QString>("mode");
-        QTest::newRow("level dialog") << Mode::LevelChoice;
-        QTest::newRow("game over") << Mode::GameOver;
-        QTest::newRow("table view") << Mode::HighScores;
-        QTest::newRow("name entry") << Mode::NameEntry;
+        QTest::newRow("level dialog") << kToLevelDialog << Mode::LevelChoice;
+        QTest::newRow("game over")
+            << Road([](Form1& form) { playToGameOver(form, 1, 1); }) << Mode::GameOver;
+        QTest::newRow("table view") << kToTableView << Mode::HighScores;
+        QTest::newRow("name entry") << Road([](Form1& form) {
+            playToGameOver(form, 1, 1);
+            form.Form_Click();
+        }) << Mode::NameEntry;
     }
     void ticksThatDoNothing() {
+        QFETCH(Road, road);
         QFETCH(QString, mode);
         StartedForm f;
         Form1& form = *f.form;
-        if (mode == Mode::LevelChoice) form.Command1_Click(0);
-        if (mode == Mode::HighScores) form.Command1_Click(1);
-        if (mode == Mode::GameOver || mode == Mode::NameEntry) {
-            playToGameOver(form, 1, 1);
-            if (mode == Mode::NameEntry) form.Form_Click();
-        }
+        road(form);
         QCOMPARE(form.mode, mode);
         const QString before = snapshot(form);
         for (int tick = 0; tick < 5; ++tick) form.Timer1_Timer();
@@ -228,19 +236,22 @@ class PlayTest : public QObject {
     }
 
     void cellClicksThatDoNothing_data() {
+        QTest::addColumn<Road>("road");
         QTest::addColumn<QString>("mode");
-        QTest::newRow("title") << Mode::Load;
-        QTest::newRow("level dialog") << Mode::LevelChoice;
-        QTest::newRow("count-down") << Mode::GameStart;
-        QTest::newRow("table view") << Mode::HighScores;
+        QTest::newRow("title") << Road([](Form1&) {}) << Mode::Load;
+        QTest::newRow("level dialog") << kToLevelDialog << Mode::LevelChoice;
+        QTest::newRow("count-down") << Road([](Form1& form) {
+            form.Command1_Click(0);
+            form.Label4_Click(1);
+        }) << Mode::GameStart;
+        QTest::newRow("table view") << kToTableView << Mode::HighScores;
     }
     void cellClicksThatDoNothing() {
+        QFETCH(Road, road);
         QFETCH(QString, mode);
         StartedForm f;
         Form1& form = *f.form;
-        if (mode == Mode::LevelChoice || mode == Mode::GameStart) form.Command1_Click(0);
-        if (mode == Mode::GameStart) form.Label4_Click(1);
-        if (mode == Mode::HighScores) form.Command1_Click(1);
+        road(form);
         QCOMPARE(form.mode, mode);
         const QString before = snapshot(form);
         for (qint16 cell : {0, 3, 99}) form.Label1_Click(cell);
