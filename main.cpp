@@ -12,7 +12,6 @@ int main(int argc, char** argv) {
     for (const QString& problem : missingColourWordGlyphs())
         std::fprintf(stderr, "%s\n", qPrintable(problem));
     Form1 form;
-    form.Form_Load();
-    form.showFullScreen();
+    form.Form_Load();  // shows the window full screen before it reads the data files
     return app.exec();
 }

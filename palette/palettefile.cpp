@@ -18,7 +18,7 @@ void Form1::loadPalette() {
 // saves from interleaving.
 bool Form1::savePalette() {
     if (saveOverStart(seams_.dataFolder, kPaletteFileName, encodePalette(colourRGB))) return true;
-    seams_.warn(kWriteErrorTitle, kPaletteWriteError);
+    seams_.warn(this, kWriteErrorTitle, kPaletteWriteError);
     return false;
 }
 

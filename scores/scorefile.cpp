@@ -25,7 +25,7 @@ bool Form1::storeBestScore() {
     if (saveDataFile(seams_.dataFolder, kHighScoreFileName, kHighScoreFileBytes, merge) !=
         SaveOutcome::Failed)
         return true;
-    seams_.warn(kWriteErrorTitle, kHighScoreWriteError);
+    seams_.warn(this, kWriteErrorTitle, kHighScoreWriteError);
     return false;
 }
 

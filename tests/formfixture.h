@@ -42,6 +42,8 @@ struct FormFixture {
     QStringList warnings;  // "title|text" of every warning box, in order
     // Run while a warning box is up, as a player might act then.
     std::function<void(const QString& warning)> whileWarning;
+    QStringList notOverTheGame;  // titles of warnings not owned by the game's shown window
+    bool windowShown = false;    // the game has asked for its window to be shown
     int endRequests = 0;
     std::unique_ptr<Form1> form;
 
@@ -51,9 +53,10 @@ struct FormFixture {
                          std::optional<DataFolder> dataFolder = std::nullopt,
                          QPoint screenOrigin = {}) {
         Form1Seams seams;
-        seams.warn = [this](const QString& title, const QString& text) {
+        seams.warn = [this](QWidget* owner, const QString& title, const QString& text) {
             warnings << title + QLatin1Char('|') + text;
             if (whileWarning) whileWarning(warnings.last());
+            if (owner != form.get() || !windowShown) notOverTheGame << title;
         };
         seams.endProgram = [this] { ++endRequests; };
         seams.random = std::make_shared<SeededRandom>(seed);
@@ -61,6 +64,7 @@ struct FormFixture {
         const QRect screen(screenOrigin, QSize(twipsToPixels(screenTwips.width()),
                                                twipsToPixels(screenTwips.height())));
         seams.screenGeometry = [screen] { return screen; };
+        seams.showWindow = [this](QWidget*) { windowShown = true; };
         form = std::make_unique<Form1>(seams);
     }
 

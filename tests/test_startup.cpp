@@ -22,6 +22,7 @@ class StartupTest : public QObject {
     void freshFolderWarnsTwiceAndCreatesDefaults() {
         StartedForm f;
         QCOMPARE(f.warnings, QStringList({kHighScoreRead, kPaletteRead}));
+        QVERIFY2(f.notOverTheGame.isEmpty(), "the window is shown before the files are read");
         QCOMPARE(f.read("jx.hsd"), defaultHighScoreBytes());
         QCOMPARE(f.read("jx.iro"), defaultPaletteBytes());
 
@@ -221,11 +222,22 @@ class StartupTest : public QObject {
         QCOMPARE(f.read("jx.iro"), palette);
     }
 
-    void realWarningBoxIsModalWithOneOkButton() {
+    // The box belongs to the game's window: centred on it, in the desktop's colours rather than
+    // the window's black.
+    void realWarningBoxIsModalWithOneOkButtonOverItsOwner() {
+        QWidget owner;
+        QPalette black = owner.palette();
+        black.setColor(QPalette::Window, Qt::black);
+        owner.setPalette(black);
+        owner.setGeometry(200, 100, 900, 700);
+        owner.show();
         QString title, text;
         QMessageBox::Icon icon = QMessageBox::NoIcon;
         int buttons = 0;
         bool modal = false;
+        QWidget* parent = nullptr;
+        QPoint centre;
+        QColor background;
         QTimer::singleShot(0, [&] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             QVERIFY(box);
@@ -234,14 +246,22 @@ class StartupTest : public QObject {
             icon = box->icon();
             buttons = box->buttons().size();
             modal = box->isModal();
+            parent = box->parentWidget();
+            centre = box->geometry().center();
+            background = box->palette().color(QPalette::Window);
             box->button(QMessageBox::Ok)->click();
         });
-        Form1Seams::real().warn(kReadErrorTitle, kHighScoreReadError);
+        Form1Seams::real().warn(&owner, kReadErrorTitle, kHighScoreReadError);
         QCOMPARE(title, kReadErrorTitle);
         QCOMPARE(text, kHighScoreReadError);
         QCOMPARE(icon, QMessageBox::Warning);
         QCOMPARE(buttons, 1);
         QVERIFY(modal);
+        QCOMPARE(parent, &owner);
+        QVERIFY2(
+            (centre - owner.geometry().center()).manhattanLength() <= 1,
+            qPrintable(QStringLiteral("box centred at %1,%2").arg(centre.x()).arg(centre.y())));
+        QCOMPARE(background, QApplication::palette().color(QPalette::Window));
     }
 };
 

@@ -2,10 +2,12 @@
 // hands to the window first, and the outside effects of the real game.
 
 #include "window/form1.h"
+#include "window/taskbar.h"
 
 #include "window/messages.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QScreen>
@@ -15,6 +17,8 @@ namespace {
 
 constexpr qint16 kEnter = 13;
 constexpr qint16 kEscape = 27;
+constexpr int kShowTimeoutMs = 2000;  // the longest start-up waits for the window to be mapped
+constexpr int kShowPollMs = 50;
 
 // The character code of a typed key, or 0 for a key that types nothing.
 qint16 characterCode(const QKeyEvent* event) {
@@ -32,17 +36,42 @@ qint16 characterCode(const QKeyEvent* event) {
     return static_cast<qint16>(text.at(0).unicode());
 }
 
+// A warning box over the game's window: centred on it once the box has its final size, which
+// is only known when it is shown, and in the desktop's own colours rather than the game's.
+class WarningBox : public QMessageBox {
+  public:
+    WarningBox(QWidget* owner, const QString& title, const QString& text)
+        : QMessageBox(QMessageBox::Warning, title, text, QMessageBox::Ok, owner) {
+        setPalette(QApplication::palette(this));
+        if (owner) keepOffTaskBar(this);
+    }
+
+  protected:
+    void showEvent(QShowEvent* event) override {
+        QMessageBox::showEvent(event);  // sizes the box
+        if (parentWidget())
+            move(pos() + parentWidget()->geometry().center() - frameGeometry().center());
+    }
+};
+
 }  // namespace
 
 Form1Seams Form1Seams::real() {
     Form1Seams seams;
-    seams.warn = [](const QString& title, const QString& text) {
-        QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok);
-        box.exec();
+    seams.warn = [](QWidget* owner, const QString& title, const QString& text) {
+        WarningBox(owner, title, text).exec();
     };
     seams.endProgram = [] { QCoreApplication::exit(0); };
     seams.random = std::make_shared<ClockRandom>();
     seams.screenGeometry = [] { return QGuiApplication::primaryScreen()->geometry(); };
+    seams.showWindow = [](QWidget* window) {
+        window->showFullScreen();
+        // The window is on screen before a box names it as its owner: a compositor places a
+        // dialog by its parent only once the parent is mapped.
+        QDeadlineTimer deadline(kShowTimeoutMs);
+        while (!window->windowHandle()->isExposed() && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, kShowPollMs);
+    };
     return seams;
 }
 
@@ -50,10 +79,10 @@ DataFileRead Form1::loadOrCreate(const QString& name, const QByteArray& defaults
                                  const QString& readError, const QString& writeError) {
     DataFileRead file = readDataFile(seams_.dataFolder, name, defaults.size());
     if (file.state == DataFileRead::State::Read) return file;
-    seams_.warn(kReadErrorTitle, readError);
+    seams_.warn(this, kReadErrorTitle, readError);
     if (file.state == DataFileRead::State::Unreadable) return file;  // left for the player
     file = createDataFile(seams_.dataFolder, name, defaults);
-    if (file.state != DataFileRead::State::Read) seams_.warn(kWriteErrorTitle, writeError);
+    if (file.state != DataFileRead::State::Read) seams_.warn(this, kWriteErrorTitle, writeError);
     return file;
 }
 

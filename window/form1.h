@@ -27,8 +27,9 @@ constexpr int kSliderCount = 3 * kColourCount;
 
 // The window's outside effects, each replaceable by a test.
 struct Form1Seams {
-    // A modal warning box with one OK button.
-    std::function<void(const QString& title, const QString& text)> warn;
+    // A modal warning box with one OK button, owned by the game's window: centred on it, above
+    // it, and no window of its own in the task bar.
+    std::function<void(QWidget* owner, const QString& title, const QString& text)> warn;
     // Ends the program at once, saving nothing.
     std::function<void()> endProgram;
     // The random source every board is dealt from; reseeded for every board.
@@ -37,6 +38,8 @@ struct Form1Seams {
     DataFolder dataFolder;
     // The screen the window starts on, its origin and size in logical pixels.
     std::function<QRect()> screenGeometry;
+    // Shows the window covering its screen.
+    std::function<void(QWidget* window)> showWindow;
 
     // The seams of the real game.
     static Form1Seams real();

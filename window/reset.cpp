@@ -54,6 +54,9 @@ void Form1::Reset(bool fullStart) {
     Picture3->setVisible(false);
     Label3->setVisible(false);
 
+    // The window is up on its screen before a warning box about the files can show over it.
+    if (fullStart) seams_.showWindow(this);
+
     // The best results, then the colours.
     loadHighScores();
     showHighScores();

@@ -12,14 +12,14 @@ X tool is missing.
 
 import os
 import shutil
-import signal
 import subprocess
 import sys
 import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from xscreen import XScreen, poll, stop_process, die_with_parent  # noqa: E402
+from xscreen import (XScreen, Failure, check, poll, read_file, run_test,  # noqa: E402
+                     stop_process, wait_screen, die_with_parent)
 
 SCREEN_W, SCREEN_H = 1024, 768
 TWIPS_PER_PIXEL = 15
@@ -52,15 +52,6 @@ DEFAULT_RECORD = b"No Name" + b" " * 47 + b"\x00\x00"
 DEFAULT_PALETTE = bytes.fromhex(
     "000000000000" "00000000ff00" "0000ff000000" "ff0000000000"
     "ff000000ff00" "ff00ff000000" "c000c000c000")
-
-
-class Failure(Exception):
-    pass
-
-
-def check(condition, message):
-    if not condition:
-        raise Failure(message)
 
 
 # --- what the screen shows, from a grab ----------------------------------------------------------
@@ -161,18 +152,10 @@ class Run:
         return shot
 
     def wait_screen(self, condition, timeout, what):
-        shot = poll(lambda: (lambda s: s if condition(s) else None)(self.x.grab()), timeout)
-        if not shot:
-            self.snapshot("failed-" + what.replace(" ", "-"))
-            raise Failure(f"the screen did not show {what} within {timeout} s")
-        return shot
+        return wait_screen(self, condition, timeout, what)
 
     def file(self, name):
-        path = os.path.join(self.folder, name)
-        if not os.path.exists(path):
-            return None
-        with open(path, "rb") as f:
-            return f.read()
+        return read_file(self.folder, name)
 
     def start(self):
         self.started = time.monotonic()
@@ -367,14 +350,9 @@ def main():
         print(f"skipped: {', '.join(missing)} not installed", flush=True)
         return 77
 
-    def stop(signum, _frame):
-        raise SystemExit(f"stopped by signal {signum}")
-
-    for signum in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
-        signal.signal(signum, stop)
-
     run = Run(os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2]))
-    try:
+
+    def whole_game():
         run.start()
         run.start_up()
         shot = run.choose_level_one()
@@ -382,20 +360,8 @@ def main():
         run.enter_name()
         files = run.check_files(screen_score)
         run.escape(files)
-        run.say("passed")
-        return 0
-    except (Failure, subprocess.TimeoutExpired, RuntimeError) as error:
-        print(f"FAILED: {error}", flush=True)
-        if run.x:
-            try:
-                run.snapshot("at-failure")
-            except (subprocess.SubprocessError, RuntimeError, OSError):
-                pass
-        if run.game and run.game.poll() is not None:
-            print(f"the program had ended with status {run.game.returncode}", flush=True)
-        return 1
-    finally:
-        run.close()
+
+    return run_test(run, whole_game)
 
 
 if __name__ == "__main__":

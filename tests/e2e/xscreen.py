@@ -62,6 +62,15 @@ class Shot:
                 total += sum(self.pixel(x, y))
         return total / (3 * (x1 - x0) * (y1 - y0))
 
+    def first_bright(self, x, y, dx, dy, steps, limit=128):
+        """The first of `steps` pixels from (x, y) in steps of (dx, dy) that is brighter than
+        `limit`, as (x, y), or None."""
+        for _ in range(steps):
+            if sum(self.pixel(x, y)) > 3 * limit:
+                return x, y
+            x, y = x + dx, y + dy
+        return None
+
     def dark_box(self, x0, y0, x1, y1, limit=128):
         """Bounding box (x0, y0, x1, y1) of the pixels darker than `limit`, or None."""
         xs, ys = [], []
@@ -148,6 +157,39 @@ class XScreen:
     def type_text(self, text):
         self.xdotool("type", "--delay", "40", text)
 
+    def geometry(self, wid):
+        """(x, y, width, height) of a window's inside on the screen, as xwininfo reports it."""
+        out = self.run("xwininfo", "-id", str(wid))
+        field = {}
+        for line in out.splitlines():
+            name, _, value = line.strip().partition(":")
+            field[name] = value.strip()
+        return tuple(int(field[n]) for n in ("Absolute upper-left X", "Absolute upper-left Y",
+                                              "Width", "Height"))
+
+    def property(self, wid, name):
+        """A window property as xprop prints it after the "=" or ":", or None when it is not set."""
+        out = self.run("xprop", "-id", str(wid), name, check=False)
+        head, sep, value = out.partition("=") if "=" in out else out.partition(":")
+        return value.strip() if sep and "not found" not in out else None
+
+    def start_window_manager(self, *command, timeout=20.0):
+        """Starts a window manager on this display and waits until it has taken over."""
+        process = subprocess.Popen(list(command), env=self.env, stdout=self.log,
+                                   stderr=subprocess.STDOUT, preexec_fn=die_with_parent)
+        managed = poll(lambda: process.poll() is not None or "window id" in self.run(
+            "xprop", "-root", "_NET_SUPPORTING_WM_CHECK", check=False), timeout)
+        if process.poll() is not None or not managed:
+            stop_process(process)
+            raise RuntimeError(f"{command[0]} did not take over the display")
+        return process
+
+    def picture(self, path):
+        """Saves what the screen shows as PNG. ImageMagick's own grab, because xwd leaves out
+        the inside of a window whose colour map the window manager has installed."""
+        subprocess.run(["import", "-window", "root", path], env=self.env, capture_output=True,
+                       timeout=TOOL_TIMEOUT, check=True)
+
     def grab(self):
         done = subprocess.run(["xwd", "-root", "-silent"], env=self.env, capture_output=True,
                               timeout=TOOL_TIMEOUT, check=True)
@@ -168,3 +210,66 @@ def poll(condition, timeout, interval=0.05):
         if value or time.monotonic() >= deadline:
             return value
         time.sleep(interval)
+
+
+class Failure(Exception):
+    """What the program did wrong."""
+
+
+class Skip(Exception):
+    """Why the test cannot run here."""
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+def read_file(folder, name):
+    """The bytes of a file in `folder`, or None when there is none."""
+    path = os.path.join(folder, name)
+    if not os.path.exists(path):
+        return None
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def wait_screen(run, condition, timeout, what):
+    """Grabs the screen of `run` until `condition(shot)` holds and returns that grab; otherwise
+    saves a picture and fails."""
+    shot = poll(lambda: (lambda s: s if condition(s) else None)(run.x.grab()), timeout)
+    if not shot:
+        run.snapshot("failed-" + what.replace(" ", "-"))
+        raise Failure(f"the screen did not show {what} within {timeout} s")
+    return shot
+
+
+def run_test(run, body):
+    """Runs `body()` for the test `run` (with say, snapshot, close and its x and game) and returns
+    the exit status: 0 passed, 1 failed (with a picture of the screen), 77 skipped. The signals
+    that stop a test end it through `run.close()` too."""
+
+    def stop(signum, _frame):
+        raise SystemExit(f"stopped by signal {signum}")
+
+    for signum in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
+        signal.signal(signum, stop)
+    try:
+        body()
+        run.say("passed")
+        return 0
+    except Skip as reason:
+        print(f"skipped: {reason}", flush=True)
+        return 77
+    except (Failure, subprocess.SubprocessError, RuntimeError) as error:
+        print(f"FAILED: {error}", flush=True)
+        if run.x:
+            try:
+                run.snapshot("at-failure")
+            except (subprocess.SubprocessError, RuntimeError, OSError):
+                pass
+        if run.game and run.game.poll() is not None:
+            print(f"the program had ended with status {run.game.returncode}", flush=True)
+        return 1
+    finally:
+        run.close()

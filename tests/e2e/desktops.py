@@ -1,0 +1,393 @@
+#!/usr/bin/env python3
+"""The real program on the desktops players have: a window manager, two monitors, a screen mode
+changed while a game runs, and Wayland.
+
+usage: desktops.py CASE <path to tintmaze> <folder for screenshots and logs>
+
+CASE is one of
+  openbox       under openbox at 1024 x 768 in an empty folder: the window is full screen before
+                the first warning box, both boxes are centred on it, transient for it and off the
+                task bar, come in their order with the files as described, and Enter works
+                without a click;
+  two-monitors  a 1280 x 1024 monitor on the left and the primary 1024 x 768 on the right of one
+                2304 x 1024 screen, under openbox: the window and its warning box belong to the
+                primary monitor, and the board is centred on it;
+  mode-change   a game at 1280 x 1024, the screen switched to 1024 x 768 with xrandr while it
+                runs: the board is centred on the new size and the game goes on to game over;
+  wayland       under a headless weston: the game's toplevel is full screen on the output before
+                the first warning box, and the box is the game's child (xdg_toplevel.set_parent).
+The window manager of the openbox case can be swapped for a trial by hand, for example
+  TINTMAZE_E2E_WM="mutter --x11 --replace" desktops.py openbox build/tintmaze /tmp/out
+Exit status 0 on success, 1 on failure, 77 when a needed program is missing.
+"""
+
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from xscreen import (XScreen, Failure, Skip, check, poll, read_file, run_test,  # noqa: E402
+                     stop_process, wait_screen, die_with_parent)
+
+MAIN_TITLE = "Tintmaze"
+WARNING_TITLE = "読み込みエラー"
+BOARD_SIDE = 352      # Picture1, 5280 twips
+BOARD_INSET = 5       # black between the board's outer edge and its bevel
+GAUGE_OFFSET = 400    # Frame1 stands 6000 twips right of the board's left edge
+GAUGE_WIDTH = 48
+GAME_OVER_HALF = (180, 60)  # Picture3, half of 5415 x 1800 twips
+CENTRE_TOLERANCE = 3  # pixels: the board's bevelled edge and odd halves
+WARNING_TOLERANCE = 2
+GAME_SECONDS = 30.0
+DEFAULT_RECORD = b"No Name" + b" " * 47 + b"\x00\x00"
+DEFAULT_SCORES = DEFAULT_RECORD * 9
+DEFAULT_PALETTE = bytes.fromhex(
+    "000000000000" "00000000ff00" "0000ff000000" "ff0000000000"
+    "ff000000ff00" "ff00ff000000" "c000c000c000")
+
+
+def need(*programs):
+    missing = [p for p in programs if not shutil.which(p)]
+    if missing:
+        raise Skip(f"{', '.join(missing)} not installed")
+
+
+class Monitor:
+    """A monitor's place on the screen and where the game puts its board on it."""
+
+    def __init__(self, x, y, width, height):
+        self.x, self.y, self.width, self.height = x, y, width, height
+
+    def centre(self):
+        return self.x + self.width // 2, self.y + self.height // 2
+
+    def board(self):
+        """The board's left, top, right and bottom edges (exclusive) for a window covering
+        this monitor."""
+        cx, cy = self.centre()
+        return cx - BOARD_SIDE // 2, cy - BOARD_SIDE // 2, cx + BOARD_SIDE // 2, cy + BOARD_SIDE // 2
+
+
+def board_edges(shot, monitor):
+    """The board's left edge (from the monitor's left along its middle row) and its bottom edge
+    (from the monitor's bottom up its middle column), both as found on screen."""
+    cx, cy = monitor.centre()
+    left = shot.first_bright(monitor.x, cy, 1, 0, monitor.width // 2, limit=20)
+    bottom = shot.first_bright(cx, monitor.y + monitor.height - 1, 0, -1, monitor.height // 2,
+                               limit=20)
+    return (left[0] - BOARD_INSET if left else None), (bottom[1] + 1 + BOARD_INSET if bottom else None)
+
+
+def board_is_centred(shot, monitor):
+    left, bottom = board_edges(shot, monitor)
+    want_left, _, _, want_bottom = monitor.board()
+    return (left is not None and bottom is not None and abs(left - want_left) <= CENTRE_TOLERANCE
+            and abs(bottom - want_bottom) <= CENTRE_TOLERANCE)
+
+
+def is_level_dialog(shot, monitor):
+    # "What's Level?" has a dark border where the title screen shows a white button.
+    left, top, _, _ = monitor.board()
+    return (board_is_centred(shot, monitor)
+            and shot.dark_box(left + 20, top + 107, left + 28, top + 137) is not None)
+
+
+def is_playing(shot, monitor):
+    left, top, _, bottom = monitor.board()
+    return (board_is_centred(shot, monitor)
+            and shot.mean(left + GAUGE_OFFSET + 6, top, left + GAUGE_OFFSET + GAUGE_WIDTH - 6,
+                          bottom) > 5)
+
+
+def is_game_over(shot, monitor):
+    cx, cy = monitor.centre()
+    half_w, half_h = GAME_OVER_HALF
+    # The black picture either side of its letters, over the white board.
+    return max(shot.mean(cx - half_w + 8, cy - half_h + 6, cx - half_w + 34, cy + half_h - 6),
+               shot.mean(cx + half_w - 34, cy - half_h + 6, cx + half_w - 8, cy + half_h - 6)) < 40
+
+
+class Case:
+    """One run of the game in a fresh folder on a private display, with its logs and pictures."""
+
+    def __init__(self, name, game_path, out_dir):
+        self.name = name
+        self.game_path = game_path
+        self.out_dir = os.path.join(out_dir, name)
+        self.folder = tempfile.mkdtemp(prefix="tintmaze-e2e-")
+        self.runtime = tempfile.mkdtemp(prefix="tintmaze-e2e-runtime-")  # mode 0700
+        self.processes = []
+        self.logs = []
+        self.x = None
+        self.game = None
+        self.started = time.monotonic()
+        self.pictures = 0
+        os.makedirs(self.out_dir, exist_ok=True)
+        for old in os.listdir(self.out_dir):
+            if old.endswith(".png"):
+                os.remove(os.path.join(self.out_dir, old))
+
+    def close(self):
+        for process in reversed(self.processes):
+            stop_process(process)
+        if self.x:
+            self.x.close()
+        for log in self.logs:
+            log.close()
+        shutil.rmtree(self.folder, ignore_errors=True)
+        shutil.rmtree(self.runtime, ignore_errors=True)
+
+    def say(self, text):
+        print(f"[{time.monotonic() - self.started:6.2f} s] {text}", flush=True)
+
+    def log(self, name):
+        log = open(os.path.join(self.out_dir, name), "wb")
+        self.logs.append(log)
+        return log
+
+    def start(self, command, env, log_name):
+        process = subprocess.Popen(command, cwd=self.folder, env=env, stdout=self.log(log_name),
+                                   stderr=subprocess.STDOUT, preexec_fn=die_with_parent)
+        self.processes.append(process)
+        return process
+
+    def file(self, name):
+        return read_file(self.folder, name)
+
+    def write(self, name, data):
+        with open(os.path.join(self.folder, name), "wb") as f:
+            f.write(data)
+
+    def files(self):
+        return self.file("jx.hsd"), self.file("jx.iro")
+
+    # --- on X ---
+
+    def open_display(self, width, height):
+        self.x = XScreen(width, height, os.path.join(self.out_dir, "xvfb.log"))
+        self.say(f"Xvfb {width} x {height} on display {self.x.display}")
+
+    def start_game_on_x(self):
+        env = dict(self.x.env, QT_QPA_PLATFORM="xcb", XDG_RUNTIME_DIR=self.runtime)
+        self.game = self.start([self.game_path], env, "game.log")
+
+    def snapshot(self, what):
+        self.pictures += 1
+        path = os.path.join(self.out_dir, f"{self.pictures:02d}-{what}.png")
+        self.x.picture(path)
+        self.say(f"screenshot {os.path.relpath(path, os.path.dirname(self.out_dir))}")
+
+    def wait_screen(self, condition, timeout, what):
+        return wait_screen(self, condition, timeout, what)
+
+    def main_window(self):
+        found = poll(lambda: self.x.windows(f"^{MAIN_TITLE}$"), 30)
+        check(len(found) == 1, f"{len(found)} windows titled {MAIN_TITLE}")
+        return found[0]
+
+    def check_covers(self, wid, monitor):
+        want = (monitor.x, monitor.y, monitor.width, monitor.height)
+        covered = poll(lambda: self.x.geometry(wid) == want, 10)
+        check(covered, f"the game window is at {self.x.geometry(wid)}, not on the monitor {want}")
+        state = self.x.property(wid, "_NET_WM_STATE") or ""
+        check("_NET_WM_STATE_FULLSCREEN" in state, f"the game window's state is {state!r}")
+
+    def accept_warning(self, what, main, monitor, files, previous=None):
+        """Waits for a warning box other than `previous`, checks that it belongs to the game
+        window and sits in the middle of the monitor while the files are as given, and presses
+        Enter without giving it the focus by hand."""
+        found = poll(lambda: [w for w in self.x.windows(f"^{WARNING_TITLE}$") if w != previous], 30)
+        check(len(found) == 1, f"{len(found)} {what} warning boxes")
+        box = found[0]
+        check(self.x.geometry(main) == (monitor.x, monitor.y, monitor.width, monitor.height),
+              f"the game window is at {self.x.geometry(main)} when the {what} box shows")
+        owner = self.x.property(box, "WM_TRANSIENT_FOR") or ""
+        check(owner.endswith(hex(main)), f"the {what} box is transient for {owner!r}, not {main:#x}")
+        state = self.x.property(box, "_NET_WM_STATE") or ""
+        check("_NET_WM_STATE_SKIP_TASKBAR" in state, f"the {what} box's state is {state!r}")
+        x, y, width, height = self.x.geometry(box)
+        cx, cy = monitor.centre()
+        off = (x + width // 2 - cx, y + height // 2 - cy)
+        check(all(abs(d) <= WARNING_TOLERANCE for d in off),
+              f"the {what} box's middle is {off} from the monitor's middle")
+        check(self.files() == files, f"while the {what} box shows the files are {self.files()!r}")
+        self.say(f"{what} box {box}: {width} x {height} at ({x}, {y}), transient for the game, "
+                 "off the task bar")
+        self.snapshot(f"{what}-warning")
+        check(poll(lambda: self.x.focused_window() == box, 10),
+              f"the {what} box did not get the keyboard focus")
+        self.x.key("Return")
+        check(poll(lambda: box not in self.x.windows(f"^{WARNING_TITLE}$"), 10),
+              f"the {what} box did not close on Enter")
+        return box
+
+    def start_up_with_warnings(self, monitor):
+        self.start_game_on_x()
+        first_box = poll(lambda: self.x.windows(f"^{WARNING_TITLE}$"), 30)
+        check(first_box, "no warning box appeared")
+        main = self.main_window()
+        self.check_covers(main, monitor)
+        first = self.accept_warning("high-score", main, monitor, (None, None))
+        self.accept_warning("palette", main, monitor, (DEFAULT_SCORES, None), previous=first)
+        check(poll(lambda: self.files() == (DEFAULT_SCORES, DEFAULT_PALETTE), 10),
+              f"after the warnings the files are {self.files()!r}")
+        return main
+
+    def open_level_dialog(self, main, monitor):
+        """Enter on the title, with no click and no focus given by hand, opens the level
+        dialog on a board centred on the monitor."""
+        check(poll(lambda: self.x.focused_window() == main, 10),
+              "the game window did not get the keyboard focus back")
+        self.x.key("Return")
+        self.wait_screen(lambda s: is_level_dialog(s, monitor), 10, "the level dialog")
+        self.snapshot("level-dialog")
+
+    def escape(self, main):
+        self.x.key("Escape")
+        try:
+            code = self.game.wait(10)
+        except subprocess.TimeoutExpired:
+            raise Failure("the program did not end on Escape")
+        check(code == 0, f"exit status {code} after Escape")
+
+
+def under_openbox(case):
+    manager = os.environ.get("TINTMAZE_E2E_WM", "openbox").split()
+    need("Xvfb", "xdotool", "xwd", "xwininfo", "xprop", "import", manager[0])
+    screen = Monitor(0, 0, 1024, 768)
+    case.open_display(screen.width, screen.height)
+    case.processes.append(case.x.start_window_manager(*manager))
+    main = case.start_up_with_warnings(screen)
+    case.open_level_dialog(main, screen)
+    case.escape(main)
+
+
+def two_monitors(case):
+    need("Xvfb", "xdotool", "xwd", "xwininfo", "xprop", "import", "xrandr", "openbox")
+    left, primary = Monitor(0, 0, 1280, 1024), Monitor(1280, 0, 1024, 768)
+    case.open_display(left.width + primary.width, left.height)
+    case.x.run("xrandr", "--setmonitor", "left", "1280/338x1024/270+0+0", "screen")
+    case.x.run("xrandr", "--setmonitor", "*right", "1024/271x768/203+1280+0", "none")
+    case.say(case.x.run("xrandr", "--listmonitors").strip().replace("\n", "; "))
+    case.processes.append(case.x.start_window_manager("openbox"))
+    main = case.start_up_with_warnings(primary)
+    case.open_level_dialog(main, primary)
+    shot = case.x.grab()
+    check(shot.first_bright(left.x, left.y, 1, 1, left.height) is None,
+          "something bright on the left monitor's diagonal")
+    case.escape(main)
+
+
+def mode_change(case):
+    need("Xvfb", "xdotool", "xwd", "xwininfo", "xprop", "import", "xrandr")
+    large, small = Monitor(0, 0, 1280, 1024), Monitor(0, 0, 1024, 768)
+    case.open_display(large.width, large.height)
+    case.x.run("xrandr", "--newmode", "1024x768", "0", "1024", "0", "0", "0", "768", "0", "0", "0")
+    case.x.run("xrandr", "--addmode", "screen", "1024x768")
+    case.write("jx.hsd", DEFAULT_SCORES)
+    case.write("jx.iro", DEFAULT_PALETTE)
+    case.start_game_on_x()
+    main = case.main_window()
+    case.check_covers(main, large)
+    case.x.focus(main)
+    case.open_level_dialog(main, large)
+    case.x.key("Return")  # level 3
+    case.wait_screen(lambda s: is_playing(s, large), 10, "a game at 1280 x 1024")
+    playing = time.monotonic()
+    case.snapshot("playing-1280x1024")
+    case.x.run("xrandr", "--output", "screen", "--mode", "1024x768")
+    case.say("switched the screen to 1024 x 768")
+    case.check_covers(main, small)
+    case.wait_screen(lambda s: is_playing(s, small), 10, "the game centred at 1024 x 768")
+    case.snapshot("playing-1024x768")
+    left = GAME_SECONDS - (time.monotonic() - playing)
+    case.wait_screen(lambda s: is_game_over(s, small), left + 15, "game over at 1024 x 768")
+    case.say(f"game over {time.monotonic() - playing:.1f} s after the first board")
+    case.snapshot("game-over-1024x768")
+    case.escape(main)
+
+
+def under_weston(case):
+    need("weston")
+    output = Monitor(0, 0, 1024, 768)
+    socket = f"tintmaze-e2e-{os.getpid()}"
+    env = dict(os.environ, XDG_RUNTIME_DIR=case.runtime)
+    env.pop("DISPLAY", None)
+    weston = case.start(["weston", "--backend=headless-backend.so", "--use-pixman", "--debug",
+                         f"--socket={socket}", f"--width={output.width}",
+                         f"--height={output.height}", "--idle-time=0"], env, "weston.log")
+    if not poll(lambda: weston.poll() is not None or
+                os.path.exists(os.path.join(case.runtime, socket)), 20) or weston.poll() is not None:
+        raise Skip(f"weston does not run here (status {weston.poll()}); see its log")
+    env = dict(env, WAYLAND_DISPLAY=socket, QT_QPA_PLATFORM="wayland", WAYLAND_DEBUG="client")
+    case.game = case.start([case.game_path], env, "game.log")
+    log_path = os.path.join(case.out_dir, "game.log")
+
+    def protocol():
+        with open(log_path, encoding="utf-8", errors="replace") as f:
+            return f.read()
+
+    box = re.compile(r'-> xdg_toplevel@(\d+)\.set_title\("' + WARNING_TITLE + '"\)')
+    if not poll(lambda: box.search(protocol()) or case.game.poll() is not None, 30):
+        raise Failure("no warning box appeared")
+    text = protocol()
+    if case.game.poll() is not None and "wayland" in text and "Could not" in text:
+        raise Skip("Qt's Wayland platform plugin did not start: " + text[-300:])
+    check(box.search(text), "the game ended without a warning box")
+    main = re.search(r'-> xdg_toplevel@(\d+)\.set_title\("' + MAIN_TITLE + r'"\)', text)
+    check(main, "the game window has no toplevel")
+    game, dialog = main.group(1), box.search(text).group(1)
+    before_box = text[:box.search(text).start()]
+    check(f"xdg_toplevel@{game}.set_fullscreen" in before_box, "the game did not ask for full screen")
+    configured = re.findall(rf"xdg_toplevel@{game}\.configure\((\d+), (\d+)", before_box)
+    check((str(output.width), str(output.height)) in configured,
+          f"the game was not configured to the output's size before the box: {configured}")
+    check(f"-> xdg_toplevel@{dialog}.set_parent(xdg_toplevel@{game})" in text,
+          "the warning box is not the game window's child")
+    check(case.files() == (None, None), f"while the first box shows the files are {case.files()}")
+    case.say(f"game toplevel {game} full screen at {output.width} x {output.height}; "
+             f"warning box toplevel {dialog} is its child")
+    check(poll(lambda: f"xdg_toplevel@{dialog}.configure(" in protocol(), 10),
+          "weston did not configure the warning box")
+    if shutil.which("weston-screenshooter"):
+        # Once weston's fade-in is over, two pictures in a row are the same.
+        path = os.path.join(case.out_dir, "01-high-score-warning.png")
+        poll(lambda: weston_picture(case.out_dir, env, path), 10, interval=0.3)
+        case.say(f"screenshot {os.path.relpath(path, os.path.dirname(case.out_dir))}")
+
+
+def weston_picture(folder, env, path):
+    """Saves weston's output to `path`; True when it is the same as what `path` held before."""
+    subprocess.run(["weston-screenshooter"], cwd=folder, env=env, timeout=20, capture_output=True)
+    taken = [n for n in os.listdir(folder) if n.startswith("wayland-screenshot")]
+    if not taken:
+        return False
+    with open(os.path.join(folder, taken[0]), "rb") as f:
+        new = f.read()
+    same = False
+    if os.path.exists(path):
+        with open(path, "rb") as f:
+            same = f.read() == new
+    os.replace(os.path.join(folder, taken[0]), path)
+    return same
+
+
+CASES = {"openbox": under_openbox, "two-monitors": two_monitors, "mode-change": mode_change,
+         "wayland": under_weston}
+
+
+def main():
+    if len(sys.argv) != 4 or sys.argv[1] not in CASES:
+        print(__doc__, file=sys.stderr)
+        return 2
+
+    case = Case(sys.argv[1], os.path.abspath(sys.argv[2]), os.path.abspath(sys.argv[3]))
+    return run_test(case, lambda: CASES[case.name](case))
+
+
+if __name__ == "__main__":
+    sys.exit(main())
