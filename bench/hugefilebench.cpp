@@ -60,8 +60,10 @@ void benchHugeFiles(int runs) {
         {"store a best", storeBest},
         {"save the palette (OK)", savePaletteFromPanel},
     };
-    for (const auto& [label, step] : steps) {
-        printRow({QString::fromLatin1(label),
+    for (const auto& entry : steps) {
+        // A plain reference: clang before 16 lets no lambda capture a structured binding.
+        const auto& step = entry.second;
+        printRow({QString::fromLatin1(entry.first),
                   QString::number(medianMs(runs, [&] { step(*ordinary.form); }), 'f', 2),
                   QString::number(medianMs(runs, [&] { step(*huge.form); }), 'f', 2)});
     }
