@@ -14,8 +14,6 @@
 
 namespace {
 
-constexpr int kEnter = 13;
-
 // The median ms of `runs` runs of `step`.
 double medianMs(int runs, const std::function<void()>& step) {
     std::vector<double> times;
@@ -61,7 +59,7 @@ void benchHugeFiles(int runs) {
         {"save the palette (OK)", savePaletteFromPanel},
     };
     for (const auto& entry : steps) {
-        // A plain reference: clang before 16 lets no lambda capture a structured binding.
+        // Not a structured binding: clang 14 lets no lambda capture one.
         const auto& step = entry.second;
         printRow({QString::fromLatin1(entry.first),
                   QString::number(medianMs(runs, [&] { step(*ordinary.form); }), 'f', 2),

@@ -18,14 +18,15 @@
 namespace {
 
 enum Phase { kTitle, kCountDown, kMeasuring, kVerdict, kPhaseCount };
-constexpr std::array<int, kPhaseCount> kPeriodMs{20, 1000, 100, 300};
+constexpr std::array<int, kPhaseCount> kPeriodMs{kTitleTickMs, kCountDownTickMs, kMeasureTickMs,
+                                                 kVerdictTickMs};
 constexpr std::array<const char*, kPhaseCount> kPhaseName{"title logo", "count-down", "measuring",
                                                           "verdict"};
-constexpr int kUnitMs = 100;
-constexpr int kGameUnits = 300;
+constexpr int kUnitMs = kMeasureTickMs;
+constexpr int kGameUnits = kGameTimeUnits;
 constexpr double kMedianTargetMs = 1.0, kP99TargetMs = 2.0, kBudgetTargetMs = 5.0;
-constexpr int kBenchLevel = 9;
-constexpr double kLateListMs = 1.0;  // --late-ticks lists the ticks this far off their period
+constexpr int kBenchLevel = kMaxLevel;  // the largest board
+constexpr double kLateListMs = 1.0;     // --late-ticks lists the ticks this far off their period
 
 int phaseOf(const QString& mode) {
     if (mode == Mode::Load) return kTitle;

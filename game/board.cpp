@@ -8,22 +8,23 @@ int scaleDraw(double r, int count) {
     return scaled >= count ? count - 1 : static_cast<int>(scaled);
 }
 
-Board dealBoard(RandomSource& random, quint8 level, const std::array<QString, 7>& colourNames,
-                const std::array<qint32, 7>& colourValues) {
+Board dealBoard(RandomSource& random, quint8 level,
+                const std::array<QString, kColourCount>& colourNames,
+                const std::array<qint32, kColourCount>& colourValues) {
     const int side = qBound(kMinLevel, int(level), kMaxLevel) + 1;
     Board board;
     board.cellCount = side * side;
 
-    board.targetWord = scaleDraw(random.next(), kPaletteSize);
-    board.targetColour = colourValues[scaleDraw(random.next(), kPaletteSize)];
+    board.targetWord = scaleDraw(random.next(), kColourCount);
+    board.targetColour = colourValues[scaleDraw(random.next(), kColourCount)];
     board.answerIndex = static_cast<quint8>(scaleDraw(random.next(), board.cellCount));
     board.cellWord[board.answerIndex] = board.targetWord;
     board.cellColour[board.answerIndex] = board.targetColour;
 
     // Words are compared by their text, so equal names count as one word.
-    std::array<bool, kPaletteSize> wordIsTarget{};
+    std::array<bool, kColourCount> wordIsTarget{};
     bool canDiffer = false;
-    for (int k = 0; k < kPaletteSize; ++k) {
+    for (int k = 0; k < kColourCount; ++k) {
         wordIsTarget[k] = colourNames[k] == colourNames[board.targetWord];
         canDiffer = canDiffer || !wordIsTarget[k] || colourValues[k] != board.targetColour;
     }
@@ -31,8 +32,8 @@ Board dealBoard(RandomSource& random, quint8 level, const std::array<QString, 7>
     for (int i = 0; i < board.cellCount; ++i) {
         if (i == board.answerIndex) continue;
         do {
-            board.cellColour[i] = colourValues[scaleDraw(random.next(), kPaletteSize)];
-            board.cellWord[i] = scaleDraw(random.next(), kPaletteSize);
+            board.cellColour[i] = colourValues[scaleDraw(random.next(), kColourCount)];
+            board.cellWord[i] = scaleDraw(random.next(), kColourCount);
             // A palette of one word in one colour has no other pair to offer; stop rather than
             // spin.
         } while (canDiffer && wordIsTarget[board.cellWord[i]] &&

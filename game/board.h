@@ -6,9 +6,7 @@
 #include <array>
 
 #include "game/random.h"
-
-constexpr int kCellCount = 100, kPaletteSize = 7;
-constexpr int kMinLevel = 1, kMaxLevel = 9;
+#include "game/rules.h"
 
 // One dealt board: the target and every cell of the grid, as palette word indices and colour
 // values.
@@ -26,7 +24,8 @@ int scaleDraw(double r, int count);
 
 // Deals one board in the game's order of draws: target word, target colour, answer cell, then for
 // every other cell in ascending order colour then word, both drawn again (colour first) while the
-// cell equals the target in word text and colour value. Does not reseed. A level outside 1..9 is
-// taken as the nearest of them.
-Board dealBoard(RandomSource& random, quint8 level, const std::array<QString, 7>& colourNames,
-                const std::array<qint32, 7>& colourValues);
+// cell equals the target in word text and colour value. Does not reseed. A level outside
+// kMinLevel..kMaxLevel is taken as the nearest of them.
+Board dealBoard(RandomSource& random, quint8 level,
+                const std::array<QString, kColourCount>& colourNames,
+                const std::array<qint32, kColourCount>& colourValues);

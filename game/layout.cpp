@@ -1,6 +1,6 @@
 #include "game/layout.h"
 
-#include "game/board.h"
+#include "game/modes.h"
 
 #include <algorithm>
 #include <cmath>

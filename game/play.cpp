@@ -8,11 +8,6 @@
 
 namespace {
 
-constexpr int kMeasureTickMs = 100;
-constexpr int kVerdictTickMs = 300;
-constexpr int kVerdictUnits = 3;
-constexpr qint32 kWhite = 0xFFFFFF;
-
 QString scoreCaption(qint16 score) {
     return QStringLiteral("Score:") + QString::number(score);
 }
@@ -60,6 +55,9 @@ void Form1::slideTitleLogo() {
 }
 
 // "3", "2", "1" a second each; the tick that would show "0" starts play instead.
+// The count itself lives in the caption of Label2, as the game has always kept it: the level
+// dialog's "OK" writes "3" there (menu/level.cpp) and each tick reads it back, so what the player
+// sees and what is counted can never differ.
 void Form1::countDown() {
     const int shown = Label2->caption().toInt();
     Label2->setCaption(QString::number(shown - 1));

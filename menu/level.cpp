@@ -3,12 +3,6 @@
 #include "game/modes.h"
 #include "window/form1.h"
 
-namespace {
-
-constexpr int kCountDownTickMs = 1000;
-
-}  // namespace
-
 void Form1::HScroll1_Change() {
     Label4[2]->setCaption(QString::number(HScroll1->value()));
 }

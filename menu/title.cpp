@@ -3,13 +3,6 @@
 #include "game/modes.h"
 #include "window/form1.h"
 
-namespace {
-
-constexpr qint16 kEnter = 13;
-constexpr qint16 kEscape = 27;
-
-}  // namespace
-
 void Form1::Command1_Click(qint16 Index) {
     switch (Index) {
         case 0:  // "Game Start": the level dialog

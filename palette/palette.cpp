@@ -6,9 +6,6 @@
 
 namespace {
 
-constexpr int kComponentBytes = 2;
-constexpr int kColourRecordBytes = 3 * kComponentBytes;
-
 qint16 clampedComponent(const char* bytes) {
     return qint16(qBound(0, int(qFromLittleEndian<qint16>(bytes)), kComponentMax));
 }
@@ -32,15 +29,17 @@ const ColourRecord& ColourTable::operator[](int index) const {
 }
 
 ColourTable defaultPalette() {
-    return {{{
-        {0, 0, 0},        // black
-        {0, 0, 255},      // blue
-        {0, 255, 0},      // green
-        {255, 0, 0},      // red
-        {255, 0, 255},    // purple
-        {255, 255, 0},    // yellow
-        {192, 192, 192},  // grey
-    }}};
+    constexpr std::array kDefaults{
+        ColourRecord{0, 0, 0},        // black
+        ColourRecord{0, 0, 255},      // blue
+        ColourRecord{0, 255, 0},      // green
+        ColourRecord{255, 0, 0},      // red
+        ColourRecord{255, 0, 255},    // purple
+        ColourRecord{255, 255, 0},    // yellow
+        ColourRecord{192, 192, 192},  // grey
+    };
+    static_assert(kDefaults.size() == kColourCount, "a default colour for each colour word");
+    return {kDefaults};
 }
 
 ColourTable decodePalette(QByteArrayView file) {

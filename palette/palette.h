@@ -1,5 +1,8 @@
-// The seven-colour palette, its file jx.iro and the arithmetic of the colour panel's sliders.
+// The palette, one colour for each colour word (game/rules.h), its file jx.iro and the arithmetic
+// of the colour panel's sliders.
 #pragma once
+
+#include "game/rules.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -7,8 +10,11 @@
 
 #include <array>
 
-constexpr int kColourCount = 7, kPaletteFileBytes = 42;
 constexpr int kComponentMax = 255;
+// jx.iro: one record a colour, each of red, green and blue as a 16-bit component.
+constexpr int kComponentBytes = int(sizeof(qint16));
+constexpr int kColourRecordBytes = 3 * kComponentBytes;
+constexpr int kPaletteFileBytes = kColourRecordBytes * kColourCount;
 
 // One palette entry; the game keeps each component within 0..255.
 struct ColourRecord {
@@ -16,10 +22,11 @@ struct ColourRecord {
     bool operator==(const ColourRecord&) const = default;
 };
 
-// colourRGB: seven records indexed 1..7 as the game does (record k+1 is colour k).
+// colourRGB: kColourCount records indexed 1..kColourCount as the game does (record k+1 is colour
+// k).
 struct ColourTable {
     std::array<ColourRecord, kColourCount> records;
-    // index 1..7; anything else is a programming error.
+    // index 1..kColourCount; anything else is a programming error.
     ColourRecord& operator[](int index);
     const ColourRecord& operator[](int index) const;
     bool operator==(const ColourTable&) const = default;
@@ -39,6 +46,8 @@ QByteArray encodePalette(const ColourTable& table);
 constexpr qint32 packColour(int red, int green, int blue) {
     return red + 256 * green + 65536 * blue;
 }
+constexpr qint32 kBlack = packColour(0, 0, 0);
+constexpr qint32 kWhite = packColour(kComponentMax, kComponentMax, kComponentMax);
 
 // colourValues: entry k is the packed colour of record k+1.
 std::array<qint32, kColourCount> colourValuesOf(const ColourTable& table);
@@ -51,7 +60,7 @@ constexpr int sliderOfComponent(int component) {
     return kComponentMax - component;
 }
 
-// Preview colour of one colour's three slider values: 0xFFFFFF - (vr + 256*vg + 65536*vb).
+// Preview colour of one colour's three slider values: kWhite - (vr + 256*vg + 65536*vb).
 constexpr qint32 previewColour(int vr, int vg, int vb) {
-    return 0xFFFFFF - packColour(vr, vg, vb);
+    return kWhite - packColour(vr, vg, vb);
 }

@@ -8,8 +8,10 @@
 // A missing file is created with the defaults; one that is there but cannot be read is left as
 // it is for the player to rescue, and the game goes on with the defaults.
 void Form1::loadPalette() {
-    const DataFileRead file = loadOrCreate(kPaletteFileName, encodePalette(defaultPalette()),
-                                           kPaletteReadError, kPaletteWriteError);
+    const DataFileRead file = loadOrCreate(
+        seams_.dataFolder, kPaletteFileName, encodePalette(defaultPalette()), kPaletteReadError,
+        kPaletteWriteError,
+        [this](const QString& title, const QString& text) { seams_.warn(this, title, text); });
     colourRGB =
         file.state == DataFileRead::State::Read ? decodePalette(file.bytes) : defaultPalette();
 }

@@ -24,6 +24,9 @@ void Form1::Command2_Click() {
     }
 }
 
+// The colours are read back from the value labels under the sliders (Label12), not from the
+// sliders: those captions are the panel's state, as the game has always kept it, and each is
+// written only by VScroll1_Change and showPalette.
 void Form1::Command3_Click() {
     for (int k = 0; k < kColourCount; ++k)
         colourRGB[k + 1] = {static_cast<qint16>(Label12[3 * k]->caption().toInt()),

@@ -83,7 +83,7 @@ QByteArray encodeHighScores(const HighScoreTable& table) {
     bytes.reserve(kHighScoreFileBytes);
     for (int level = 1; level <= kLevelCount; ++level) {
         bytes += nameField(table[level].playerName);
-        char score[sizeof(qint16)];
+        char score[kScoreBytes];
         qToLittleEndian<qint16>(table[level].bestScore, score);
         bytes.append(score, sizeof score);
     }

@@ -1,6 +1,8 @@
 // The table of the best result of each level and its file jx.hsd.
 #pragma once
 
+#include "game/rules.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -10,8 +12,12 @@
 #include <array>
 #include <optional>
 
-constexpr int kLevelCount = 9, kNameChars = 54, kNameBytes = 54, kHighScoreRecordBytes = 56,
-              kHighScoreFileBytes = 504;
+// jx.hsd: one record a level, from level 1 up: the name's bytes, then the score as a 16-bit
+// little-endian number.
+constexpr int kNameChars = 54, kNameBytes = 54;
+constexpr int kScoreBytes = int(sizeof(qint16));
+constexpr int kHighScoreRecordBytes = kNameBytes + kScoreBytes;
+constexpr int kHighScoreFileBytes = kHighScoreRecordBytes * kLevelCount;
 constexpr int kEnteredNameMaxChars = 27;
 
 // One slot: the holder's name and the best score of its level.
@@ -21,11 +27,11 @@ struct HighScoreRecord {
     bool operator==(const HighScoreRecord&) const = default;
 };
 
-// The nine slots; slot n belongs to level n (1..9), as the game indexes them.
+// One slot a level; slot n belongs to level n (kMinLevel..kMaxLevel), as the game indexes them.
 struct HighScoreTable {
     // Not named "slots": Qt defines that word away as a macro.
     std::array<HighScoreRecord, kLevelCount> records;
-    // level 1..9; anything else is a programming error.
+    // level kMinLevel..kMaxLevel; anything else is a programming error.
     HighScoreRecord& operator[](int level);
     const HighScoreRecord& operator[](int level) const;
     bool operator==(const HighScoreTable&) const = default;

@@ -7,9 +7,10 @@
 // A missing file is created with the defaults; one that is there but cannot be read is left as
 // it is for the player to rescue, and the game goes on with the defaults.
 void Form1::loadHighScores() {
-    const DataFileRead file =
-        loadOrCreate(kHighScoreFileName, encodeHighScores(defaultHighScores()), kHighScoreReadError,
-                     kHighScoreWriteError);
+    const DataFileRead file = loadOrCreate(
+        seams_.dataFolder, kHighScoreFileName, encodeHighScores(defaultHighScores()),
+        kHighScoreReadError, kHighScoreWriteError,
+        [this](const QString& title, const QString& text) { seams_.warn(this, title, text); });
     highScores = file.state == DataFileRead::State::Read ? decodeHighScores(file.bytes)
                                                          : defaultHighScores();
 }

@@ -6,8 +6,8 @@
 #include "game/board.h"
 #include "game/random.h"
 
-using Names = std::array<QString, kPaletteSize>;
-using Values = std::array<qint32, kPaletteSize>;
+using Names = std::array<QString, kColourCount>;
+using Values = std::array<qint32, kColourCount>;
 Q_DECLARE_METATYPE(Names)
 Q_DECLARE_METATYPE(Values)
 
@@ -41,7 +41,7 @@ class ScriptedRandom final : public RandomSource {
 };
 
 // The draw that picks entry k of n.
-constexpr double pick(int k, int n = kPaletteSize) {
+constexpr double pick(int k, int n = kColourCount) {
     return (k + 0.5) / n;
 }
 
@@ -162,8 +162,8 @@ void TestBoard::drawOfOneStaysInRange() {
     ScriptedRandom random{1.0, 1.0, 1.0, pick(0), pick(0), pick(0), pick(0), pick(0), pick(0)};
     const Board b = dealBoard(random, 1, kNames, kDefaultValues);
     QVERIFY(!random.overrun);
-    QCOMPARE(b.targetWord, kPaletteSize - 1);
-    QCOMPARE(b.targetColour, kDefaultValues[kPaletteSize - 1]);
+    QCOMPARE(b.targetWord, kColourCount - 1);
+    QCOMPARE(b.targetColour, kDefaultValues[kColourCount - 1]);
     QCOMPARE(b.answerIndex, quint8(3));
 }
 

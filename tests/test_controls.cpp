@@ -1,11 +1,9 @@
 // The control kinds the window is built from: twips, colours, captions, clicks that stay with the
-// control that takes them, slider events, and the timer's restart on a change of period.
+// control that takes them, and slider events. (The timer's test is tests/test_timer.cpp.)
 
 #include "window/controls.h"
-#include "window/timer.h"
 #include "window/twips.h"
 
-#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -143,35 +141,6 @@ class ControlsTest : public QObject {
         QTest::keyClick(&slider, Qt::Key(key));
         QCOMPARE(slider.value(), value);
         QCOMPARE(changes, 1);
-    }
-
-    void timerTicksAtItsPeriodAndRestartsOnAChange() {
-        Timer timer;
-        QList<qint64> ticks;
-        QElapsedTimer clock;
-        timer.onTimer = [&] { ticks << clock.elapsed(); };
-        timer.setInterval(50);
-        QVERIFY(!timer.enabled());
-        clock.start();
-        timer.setEnabled(true);
-        QTRY_COMPARE_WITH_TIMEOUT(ticks.size(), 3, 2000);
-        QVERIFY(ticks[0] >= 49);
-        QVERIFY(ticks[2] >= 149);
-
-        // A new period counts from the change: nothing at the old 50 ms, a tick after 200 ms.
-        ticks.clear();
-        clock.restart();
-        timer.setInterval(200);
-        QTest::qWait(120);
-        QVERIFY(ticks.isEmpty());
-        QTRY_COMPARE_WITH_TIMEOUT(ticks.size(), 1, 2000);
-        QVERIFY(ticks[0] >= 199);
-
-        timer.setEnabled(false);
-        ticks.clear();
-        QTest::qWait(250);
-        QVERIFY(ticks.isEmpty());
-        QCOMPARE(timer.interval(), 200);
     }
 };
 

@@ -41,7 +41,7 @@ class MenuScoresTest : public QObject {
         form.Command1_Click(1);  // "High Score"
         QCOMPARE(form.mode, Mode::HighScores);
         QVERIFY(!form.Timer1.enabled());
-        for (int i = 0; i < 9; ++i)
+        for (int i = 0; i < kLevelCount; ++i)
             QVERIFY(form.Label7[i]->visible() && form.Label8[i]->visible() &&
                     form.Label9[i]->visible());
         for (auto* button : form.Command1) QVERIFY(!button->visible());
@@ -71,7 +71,7 @@ class MenuScoresTest : public QObject {
         QCOMPARE(form.mode, Mode::HighScores);
         way(form);
         QCOMPARE(form.mode, Mode::Load);
-        for (int i = 0; i < 9; ++i) QVERIFY(!form.Label8[i]->visible());
+        for (int i = 0; i < kLevelCount; ++i) QVERIFY(!form.Label8[i]->visible());
         QVERIFY(form.Timer1.enabled());
     }
 

@@ -12,7 +12,8 @@ namespace {
 // A saved palette that differs from the defaults in every colour.
 QByteArray customPaletteBytes() {
     ColourTable table;
-    for (int k = 1; k <= 7; ++k) table[k] = {qint16(10 * k), qint16(20 * k), qint16(30 * k)};
+    for (int k = 1; k <= kColourCount; ++k)
+        table[k] = {qint16(10 * k), qint16(20 * k), qint16(30 * k)};
     return encodePalette(table);
 }
 
@@ -147,7 +148,7 @@ class PanelTest : public QObject {
         QCOMPARE(palette[1], palette[2]);
         startGame(form, 9);
         for (int board = 0; board < 200; ++board) {
-            for (int i = 0; i < 100; ++i)
+            for (int i = 0; i < kCellCount; ++i)
                 QVERIFY(std::find(palette.begin(), palette.end(), form.Label1[i]->foreColor()) !=
                         palette.end());
             QCOMPARE(matches(form), 1);

@@ -17,7 +17,7 @@ const Road kToTableView = [](Form1& form) { form.Command1_Click(1); };
 // The cells that repeat the target in word and colour.
 QList<int> matchingCells(const Form1& form) {
     QList<int> matches;
-    for (int i = 0; i < 100; ++i)
+    for (int i = 0; i < kCellCount; ++i)
         if (form.Label1[i]->visible() && form.Label1[i]->caption() == form.Label2->caption() &&
             form.Label1[i]->foreColor() == form.Label2->foreColor())
             matches << i;
@@ -88,7 +88,7 @@ class PlayTest : public QObject {
         QCOMPARE(form.mode, Mode::GameStart);
         QCOMPARE(form.level, quint8(1));
         QVERIFY(form.Label2->visible());
-        QCOMPARE(form.Timer1.interval(), 1000);
+        QCOMPARE(form.Timer1.interval(), kCountDownTickMs);
         QVERIFY(form.Timer1.enabled());
 
         QStringList shown{form.Label2->caption()};
@@ -106,7 +106,7 @@ class PlayTest : public QObject {
         QCOMPARE(form.Label6->caption(), QStringLiteral("Score:0"));
         QVERIFY(form.Label6->visible());
         QVERIFY(form.Frame1->visible());
-        QCOMPARE(form.Timer1.interval(), 100);
+        QCOMPARE(form.Timer1.interval(), kMeasureTickMs);
         QCOMPARE(visibleCells(form), 4);
         QCOMPARE(matchingCells(form), QList<int>{form.answerIndex});
     }
@@ -144,7 +144,7 @@ class PlayTest : public QObject {
         QCOMPARE(form.Label6->caption(), QStringLiteral("Score:1"));
         QCOMPARE(form.Label3->caption(), QStringLiteral("OK"));
         QVERIFY(form.Label3->visible());
-        QCOMPARE(form.Timer1.interval(), 300);
+        QCOMPARE(form.Timer1.interval(), kVerdictTickMs);
         QCOMPARE(form.mode, Mode::ResultDisplay);
 
         const QString during = snapshot(form);
@@ -153,8 +153,8 @@ class PlayTest : public QObject {
 
         form.Timer1_Timer();
         QVERIFY(!form.Label3->visible());
-        QCOMPARE(form.timeLeft, qint16(297));
-        QCOMPARE(form.Timer1.interval(), 100);
+        QCOMPARE(form.timeLeft, qint16(kGameTimeUnits - kVerdictUnits));
+        QCOMPARE(form.Timer1.interval(), kMeasureTickMs);
         QCOMPARE(form.mode, Mode::Measuring);
 
         form.Label1_Click(wrongCell(form));
@@ -185,16 +185,16 @@ class PlayTest : public QObject {
         StartedForm f;
         Form1& form = *f.form;
         startGame(form, 1);
-        while (form.timeLeft > 5) form.Timer1_Timer();
+        while (form.timeLeft > kVerdictUnits + 2) form.Timer1_Timer();
         form.Label1_Click(0);
-        form.Timer1_Timer();  // the verdict's tick: 5 - 3
+        form.Timer1_Timer();  // the verdict's tick: kVerdictUnits go
         QCOMPARE(form.timeLeft, qint16(2));
         form.Label1_Click(0);
         form.Timer1_Timer();
-        QCOMPARE(form.timeLeft, qint16(-1));
+        QCOMPARE(form.timeLeft, qint16(2 - kVerdictUnits));
         QCOMPARE(form.mode, Mode::Measuring);
         form.Timer1_Timer();
-        QCOMPARE(form.timeLeft, qint16(-2));
+        QCOMPARE(form.timeLeft, qint16(1 - kVerdictUnits));
         QCOMPARE(form.mode, Mode::GameOver);
     }
 
@@ -207,8 +207,21 @@ class PlayTest : public QObject {
             form.Timer1_Timer();
             ++ticks;
         }
-        QCOMPARE(ticks, 300);
+        QCOMPARE(ticks, kGameTimeUnits);
         QCOMPARE(form.mode, Mode::GameOver);
+    }
+
+    // The mode table holds the described timing; the tests above take it from there.
+    void theModeTableHoldsTheDescribedTiming() {
+        QCOMPARE(Mode::periodMs(Mode::Load), 20);
+        QCOMPARE(Mode::periodMs(Mode::LevelChoice), 20);
+        QCOMPARE(Mode::periodMs(Mode::GameStart), 1000);
+        QCOMPARE(Mode::periodMs(Mode::Measuring), 100);
+        QCOMPARE(Mode::periodMs(Mode::ResultDisplay), 300);
+        for (const QString& still : {Mode::GameOver, Mode::NameEntry, Mode::HighScores})
+            QCOMPARE(Mode::periodMs(still), kTimerStopped);
+        QCOMPARE(kGameTimeUnits, 300);
+        QCOMPARE(kVerdictUnits, 3);
     }
 
     void ticksThatDoNothing_data() {
@@ -264,7 +277,7 @@ class PlayTest : public QObject {
         playToGameOver(form, 9);
         form.Picture3_Click();
         QCOMPARE(form.mode, Mode::Load);
-        QCOMPARE(form.timeLeft, qint16(300));
+        QCOMPARE(form.timeLeft, qint16(kGameTimeUnits));
         QCOMPARE(visibleCells(form), 0);
         QCOMPARE(form.Shape1->top(), 240);
         QCOMPARE(form.level, quint8(9));

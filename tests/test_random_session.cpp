@@ -170,7 +170,7 @@ class Session {
         name(form.Label4, "Label4");
         name(form.Label1, "Label1");
         names.insert(&form, QStringLiteral("the background"));
-        for (int i = 0; i < 100; ++i) cells.insert(form.Label1[i], i);
+        for (int i = 0; i < kCellCount; ++i) cells.insert(form.Label1[i], i);
     }
     QString nameOf(const QWidget* widget) const {
         return names.value(widget, QString::fromLatin1(widget->metaObject()->className()));
@@ -363,14 +363,15 @@ class Session {
         const bool measuring = form.mode == Mode::Measuring;
         if (!measuring && form.mode != Mode::ResultDisplay) return;
         const int count = (form.level + 1) * (form.level + 1);
-        if (form.level < 1 || form.level > 9) found << QStringLiteral("level %1").arg(form.level);
-        for (int i = 0; i < 100; ++i)
+        if (form.level < kMinLevel || form.level > kMaxLevel)
+            found << QStringLiteral("level %1").arg(form.level);
+        for (int i = 0; i < kCellCount; ++i)
             if (form.Label1[i]->visible() != (i < count))
                 found << QStringLiteral("cell %1 %2").arg(i).arg(i < count ? "hidden" : "shown");
         if (!form.Picture1->isVisible()) found << QStringLiteral("the board is hidden");
         if (form.answerIndex >= count) found << QStringLiteral("answer %1").arg(form.answerIndex);
         QList<int> matches;
-        for (int i = 0; i < 100; ++i)
+        for (int i = 0; i < kCellCount; ++i)
             if (form.Label1[i]->visible() && form.Label1[i]->caption() == form.Label2->caption() &&
                 form.Label1[i]->foreColor() == form.Label2->foreColor())
                 matches << i;
@@ -393,9 +394,8 @@ class Session {
         const bool still = mode == Mode::GameOver || mode == Mode::NameEntry ||
                            mode == Mode::HighScores || form.Frame2->visible();
         int period = 0;
-        if (mode == Mode::GameStart) period = 1000;
-        if (mode == Mode::Measuring) period = 100;
-        if (mode == Mode::ResultDisplay) period = 300;
+        if (mode == Mode::GameStart || mode == Mode::Measuring || mode == Mode::ResultDisplay)
+            period = Mode::periodMs(mode);
         if (still && form.Timer1.enabled()) found << "the timer runs in " + mode;
         if (period && (!form.Timer1.enabled() || form.Timer1.interval() != period))
             found

@@ -15,7 +15,6 @@
 
 namespace {
 
-constexpr int kEnter = 13;
 constexpr qint64 kHugeFileBytes = 30LL << 30;  // 30 GiB, all but its start a hole
 
 // A table the player has played: level n holds "player n" and 10 n points.

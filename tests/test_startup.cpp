@@ -28,14 +28,14 @@ class StartupTest : public QObject {
 
         Form1& form = *f.form;
         QCOMPARE(form.mode, Mode::Load);
-        QCOMPARE(form.timeLeft, qint16(300));
+        QCOMPARE(form.timeLeft, qint16(kGameTimeUnits));
         QVERIFY(form.Timer1.enabled());
-        QCOMPARE(form.Timer1.interval(), 20);
+        QCOMPARE(form.Timer1.interval(), kTitleTickMs);
         QCOMPARE(form.colourNames,
                  (std::array<QString, 7>{"黒", "青", "緑", "赤", "紫", "黄", "灰"}));
         QCOMPARE(form.colourValues, (std::array<qint32, 7>{0x000000, 0xFF0000, 0x00FF00, 0x0000FF,
                                                            0xFF00FF, 0x00FFFF, 0xC0C0C0}));
-        for (int i = 0; i < 9; ++i) {
+        for (int i = 0; i < kLevelCount; ++i) {
             QCOMPARE(form.Label8[i]->shownText(), QStringLiteral("No Name"));
             QCOMPARE(form.Label9[i]->caption(), QStringLiteral("0"));
         }

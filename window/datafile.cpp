@@ -5,6 +5,7 @@
 #include "window/datafile.h"
 
 #include "window/fileparts.h"
+#include "window/messages.h"
 
 #include <QFile>
 
@@ -154,4 +155,16 @@ DataFileRead createDataFile(const DataFolder& folder, const QString& name,
 
 void injectSaveFault(std::optional<SaveFault> fault) {
     injectedFault = std::move(fault);
+}
+
+DataFileRead loadOrCreate(const DataFolder& folder, const QString& name, const QByteArray& defaults,
+                          const QString& readError, const QString& writeError,
+                          const DataFileWarning& warn) {
+    DataFileRead file = readDataFile(folder, name, defaults.size());
+    if (file.state == DataFileRead::State::Read) return file;
+    warn(kReadErrorTitle, readError);
+    if (file.state == DataFileRead::State::Unreadable) return file;  // left for the player
+    file = createDataFile(folder, name, defaults);
+    if (file.state != DataFileRead::State::Read) warn(kWriteErrorTitle, writeError);
+    return file;
 }

@@ -70,6 +70,16 @@ bool saveOverStart(const DataFolder& folder, const QString& name, const QByteArr
 DataFileRead createDataFile(const DataFolder& folder, const QString& name,
                             const QByteArray& defaults);
 
+// A modal warning with a title and a text.
+using DataFileWarning = std::function<void(const QString& title, const QString& text)>;
+
+// Reads `name` in `folder` (its first defaults.size() bytes), or on failure warns with
+// `readError`; a missing file is created from `defaults`, or read if it appeared meanwhile, and
+// `writeError` says when neither worked. A file that is there but cannot be read is left as it is.
+DataFileRead loadOrCreate(const DataFolder& folder, const QString& name, const QByteArray& defaults,
+                          const QString& readError, const QString& writeError,
+                          const DataFileWarning& warn);
+
 // The names this game gives the new copy of `name` while saving it: `name`, this marker, and six
 // letters or digits. Only names of this form are ever removed as leftovers of a crashed save.
 inline const QString kSaveCopyMarker = QStringLiteral(".tintmaze-save-");

@@ -1,6 +1,11 @@
 // The window as it is described: every control with its container, caption, colours, font,
 // border, alignment, first visibility, stacking and design-time place. Start-up then lays the
 // moving parts out from the screen size.
+//
+// Beware: a place marked "laid out" below is the description's only. Form_Load lays the control
+// out from the screen (Form1::coverScreen, window/layout.cpp) before the window first shows, so
+// the player never sees it; changing it changes nothing. A place not so marked (the colour
+// panel's contents, Label5) is the one the player sees.
 
 #include "window/form1.h"
 #include "window/theme.h"
@@ -11,9 +16,6 @@
 #include <vector>
 
 namespace {
-
-constexpr qint32 kWhite = 0xFFFFFF;
-constexpr qint32 kBlack = 0x000000;
 
 struct LabelLook {
     QString caption;
@@ -49,23 +51,32 @@ CommandButton* makeButton(QWidget* container, const QString& caption, qint32 lef
 
 // The colour panel's seven columns: the Left of each colour's red, green and blue slider, and of
 // the value labels under them.
-constexpr std::array<std::array<qint32, 3>, 7> kSliderLefts{{{240, 630, 1020},
-                                                             {1770, 2160, 2550},
-                                                             {3285, 3675, 4065},
-                                                             {4860, 5250, 5640},
-                                                             {6360, 6750, 7140},
-                                                             {7890, 8280, 8670},
-                                                             {9360, 9750, 10140}}};
-constexpr std::array<std::array<qint32, 3>, 7> kValueLefts{{{240, 630, 1020},
-                                                            {1770, 2175, 2595},
-                                                            {3285, 3690, 4110},
-                                                            {4860, 5265, 5685},
-                                                            {6360, 6765, 7185},
-                                                            {7890, 8295, 8715},
-                                                            {9360, 9765, 10185}}};
-constexpr std::array<qint32, 7> kPreviewLefts{120, 1635, 3150, 4665, 6180, 7695, 9210};
-constexpr std::array<qint32, 7> kDefaultPreviewColours{0x000000, 0xFF0000, 0x00FF00, 0x0000FF,
-                                                       0xFF00FF, 0x00FFFF, 0xC0C0C0};
+constexpr std::array<std::array<qint32, 3>, kColourCount> kSliderLefts{{{240, 630, 1020},
+                                                                        {1770, 2160, 2550},
+                                                                        {3285, 3675, 4065},
+                                                                        {4860, 5250, 5640},
+                                                                        {6360, 6750, 7140},
+                                                                        {7890, 8280, 8670},
+                                                                        {9360, 9750, 10140}}};
+constexpr std::array<std::array<qint32, 3>, kColourCount> kValueLefts{{{240, 630, 1020},
+                                                                       {1770, 2175, 2595},
+                                                                       {3285, 3690, 4110},
+                                                                       {4860, 5265, 5685},
+                                                                       {6360, 6765, 7185},
+                                                                       {7890, 8295, 8715},
+                                                                       {9360, 9765, 10185}}};
+constexpr std::array kPreviewLefts{120, 1635, 3150, 4665, 6180, 7695, 9210};
+constexpr std::array kDefaultPreviewColours{0x000000, 0xFF0000, 0x00FF00, 0x0000FF,
+                                            0xFF00FF, 0x00FFFF, 0xC0C0C0};
+// Every column of the panel is described: a colour more or less needs a column more or less.
+static_assert(kPreviewLefts.size() == kColourCount &&
+              kDefaultPreviewColours.size() == kColourCount);
+constexpr bool everyColumnDescribed(const std::array<std::array<qint32, 3>, kColourCount>& lefts) {
+    for (const auto& column : lefts)
+        if (column[0] == 0) return false;
+    return true;
+}
+static_assert(everyColumnDescribed(kSliderLefts) && everyColumnDescribed(kValueLefts));
 // Windowed controls lie in front of the labels, the shape and the line of their container; within
 // each layer, a control described earlier lies in front of one described later.
 void stackFrontToBack(std::vector<QWidget*> order) {
@@ -76,10 +87,6 @@ void stackFrontToBack(std::vector<QWidget*> order) {
                           [&](QWidget* w) { return !drawnOnContainer(w); });
     for (auto it = order.rbegin(); it != order.rend(); ++it) (*it)->raise();
 }
-
-const std::array<QString, 7> kPreviewNames{
-    QStringLiteral("黒"), QStringLiteral("青"), QStringLiteral("緑"), QStringLiteral("赤"),
-    QStringLiteral("紫"), QStringLiteral("黄"), QStringLiteral("灰")};
 
 }  // namespace
 
@@ -113,45 +120,46 @@ void Form1::buildWindowControls() {
     setCursor(gamePointer(devicePixelRatioF(), hotSpotInPicturePixels()));
 
     Picture3 = new PictureBox(this);
-    Picture3->place(120, 15, 255, 780);
+    Picture3->place(120, 15, 255, 780);  // laid out
     Picture3->setBackColor(kWindowBackground);
     Picture3->setPicture(QStringLiteral(":/assets/gameover.jpg"));
 
     Frame2 = new Frame(this, QStringLiteral("Option"));
-    Frame2->place(1020, 120, 1020, 375);
+    Frame2->place(1020, 120, 1020, 375);  // laid out
     Frame2->setColours(kBlack, kWhite);
     Frame2->setFont(describedFont(kPGothic, 15.75));
     Frame2->setVisible(false);
 
     Text1 = new TextBox(this, QStringLiteral("No Name"), describedFont(kPGothic, 27.75));
-    Text1->place(-45, 1200, 1035, 645);
+    Text1->place(-45, 1200, 1035, 645);  // laid out
     Text1->setColours(kWindowBackground, kWindowText);
     Text1->setAlignment(Qt::AlignCenter);
 
     // The prompt is only read: it is disabled, so it takes neither focus nor typing.
     Text2 = new TextBox(this, QStringLiteral("You entered HighScore.Type your name."),
                         describedFont(kPGothic, 15.75));
-    Text2->place(-15, 810, 1065, 405);
+    Text2->place(-15, 810, 1065, 405);  // laid out
     Text2->setColours(kWindowBackground, kWindowText);
     Text2->setAlignment(Qt::AlignCenter);
     Text2->setEnabled(false);
 
     Picture2 = new PictureBox(this);
-    Picture2->place(1020, 510, 840, 435);
+    Picture2->place(1020, 510, 840, 435);  // laid out
     Picture2->setBackColor(kButtonFace);
     Picture2->setPicture(QStringLiteral(":/assets/logo.bmp"));
 
     Picture1 = new PictureBox(this);
-    Picture1->place(1920, 90, 1770, 3555);
+    Picture1->place(1920, 90, 1770, 3555);  // laid out
     Picture1->setBackColor(kButtonFace);
     Picture1->setPicture(QStringLiteral(":/assets/board.bmp"));
 
     Frame1 = new Frame(this, QStringLiteral("Time"));
-    Frame1->place(90, 120, 945, 615);
+    Frame1->place(90, 120, 945, 615);  // laid out
     Frame1->setColours(kBlack, kWhite);
     Frame1->setFont(defaultFont);
 
     const QFont gothic = describedFont(kPGothic, 15.75);
+    // Label6 and Label2 laid out; Label5 stays where it is described.
     Label6 = makeLabel(this, {QStringLiteral("label6"), 1410, 1515, 390, 375,
                               BackStyle::Transparent, kWindowBackground, kWhite, gothic});
     Label5 = makeLabel(this, {QStringLiteral("What's Level?"), 3390, 1215, 405, 360,
@@ -195,7 +203,7 @@ void Form1::buildPanelControls() {
     const QFont previewFont = describedFont(kPGothic, 72, true);
     for (int k = 0; k < kColourCount; ++k)
         Label10[k] =
-            makeLabel(Frame2, {kPreviewNames[k], kPreviewLefts[k], 495, 1500, 1500,
+            makeLabel(Frame2, {QString(QChar(kColourWords[k])), kPreviewLefts[k], 495, 1500, 1500,
                                BackStyle::Opaque, kWhite, kDefaultPreviewColours[k], previewFont});
     for (int i = 0; i < kSliderCount; ++i)
         Label12[i] = makeLabel(Frame2, {QStringLiteral("255"), kValueLefts[i / 3][i % 3], 6420, 390,
@@ -204,8 +212,8 @@ void Form1::buildPanelControls() {
 }
 
 void Form1::buildBoardControls() {
-    HScroll1 = new ScrollBar(Picture1, Qt::Horizontal, 1, 9, 3);
-    HScroll1->place(120, 2160, 1455, 375);
+    HScroll1 = new ScrollBar(Picture1, Qt::Horizontal, kMinLevel, kMaxLevel, 3);
+    HScroll1->place(120, 2160, 1455, 375);  // laid out
     HScroll1->setVisible(false);
 
     const QFont menuFont = describedFont(kComicSans, 27.75, true);
@@ -213,10 +221,11 @@ void Form1::buildBoardControls() {
                                       QStringLiteral("ColorOption"), QStringLiteral("End")};
     const std::array<std::array<qint32, 4>, 4> menuPlaces{
         {{720, 960, 225, 720}, {975, 960, 270, 720}, {1200, 960, 225, 720}, {1440, 960, 225, 720}}};
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < 4; ++i)  // laid out
         Command1[i] = makeButton(Picture1, menu[i], menuPlaces[i][0], menuPlaces[i][1],
                                  menuPlaces[i][2], menuPlaces[i][3], menuFont);
 
+    // The score rows: every place here is laid out.
     const QFont rowFont = describedFont(kPGothic, 18);
     const QFont nameFont = describedFont(kPGothic, 18, true);
     for (int i = 0; i < kLevelCount; ++i) {
@@ -243,30 +252,31 @@ void Form1::buildBoardControls() {
         {QStringLiteral("3"), 150, 3015, 660, 495, BackStyle::Transparent, kWindowBackground,
          kWindowText, dialogFont, Border::Single, Align::Centre, false},
     }};
-    for (int i = 0; i < 3; ++i) Label4[i] = makeLabel(Picture1, dialog[i]);
+    for (int i = 0; i < 3; ++i) Label4[i] = makeLabel(Picture1, dialog[i]);  // laid out
 
-    Label3 = makeLabel(
+    Label3 = makeLabel(  // laid out
         Picture1, {QStringLiteral("Bad"), 120, 720, 630, 885, BackStyle::Opaque, kWindowBackground,
                    kWindowText, describedFont(kPGothic, 48), Border::Single, Align::Centre, false});
 
+    // The cells: sized by the layout and placed by Haiti when a board is dealt; hidden until then.
     const QFont cellFont = describedFont(kPGothic, 21.75, true);
     for (int i = 0; i < kCellCount; ++i) {
         Label1[i] =
             makeLabel(Picture1, {QStringLiteral("赤"), 0, 0, 480, 480, BackStyle::Transparent,
-                                 kWindowBackground, i == 98 ? kBlack : kWindowText, cellFont,
-                                 Border::Single, Align::Centre});
+                                 kWindowBackground, i == kCellCount - 2 ? kBlack : kWindowText,
+                                 cellFont, Border::Single, Align::Centre});
     }
     Label1[0]->move(0, 90);
-    Label1[98]->move(60, 75);
-    Label1[99]->move(150, 240);
+    Label1[kCellCount - 2]->move(60, 75);
+    Label1[kCellCount - 1]->move(150, 240);
 }
 
 void Form1::buildGaugeControls() {
     Shape1 = new Shape(Frame1);
-    Shape1->place(300, 500, 400, 400);
+    Shape1->place(300, 500, 400, 400);  // laid out
     Shape1->setColours(kWhite, kWindowText);
     Line1 = new Line(Frame1);
-    Line1->setPoints(525, 255, 405, 5595);
+    Line1->setPoints(525, 255, 405, 5595);  // laid out
     Line1->setBorderColor(kWhite);
 }
 

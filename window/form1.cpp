@@ -4,8 +4,6 @@
 #include "window/form1.h"
 #include "window/taskbar.h"
 
-#include "window/messages.h"
-
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QKeyEvent>
@@ -15,8 +13,6 @@
 
 namespace {
 
-constexpr qint16 kEnter = 13;
-constexpr qint16 kEscape = 27;
 constexpr int kShowTimeoutMs = 2000;  // the longest start-up waits for the window to be mapped
 constexpr int kShowPollMs = 50;
 
@@ -73,17 +69,6 @@ Form1Seams Form1Seams::real() {
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, kShowPollMs);
     };
     return seams;
-}
-
-DataFileRead Form1::loadOrCreate(const QString& name, const QByteArray& defaults,
-                                 const QString& readError, const QString& writeError) {
-    DataFileRead file = readDataFile(seams_.dataFolder, name, defaults.size());
-    if (file.state == DataFileRead::State::Read) return file;
-    seams_.warn(this, kReadErrorTitle, readError);
-    if (file.state == DataFileRead::State::Unreadable) return file;  // left for the player
-    file = createDataFile(seams_.dataFolder, name, defaults);
-    if (file.state != DataFileRead::State::Read) seams_.warn(this, kWriteErrorTitle, writeError);
-    return file;
 }
 
 void Form1::wireEvents() {

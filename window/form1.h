@@ -25,6 +25,10 @@
 // The colour panel's sliders: red, green and blue of each colour.
 constexpr int kSliderCount = 3 * kColourCount;
 
+// The character codes of the two keys Form_KeyPress acts on.
+constexpr qint16 kEnter = 13;
+constexpr qint16 kEscape = 27;
+
 // The window's outside effects, each replaceable by a test.
 struct Form1Seams {
     // A modal warning box with one OK button, owned by the game's window: centred on it, above
@@ -72,7 +76,7 @@ class Form1 : public QWidget {
     Frame* Frame1;
     Label* Label6;
     Label* Label5;
-    Label* Label2;
+    Label* Label2;  // the target word; in the count-down its caption is the count (game state)
     // inside Frame2, the colour panel
     CommandButton* Command4;
     CommandButton* Command3;
@@ -80,6 +84,7 @@ class Form1 : public QWidget {
     std::array<ScrollBar*, kSliderCount> VScroll1;
     std::array<Label*, kSliderCount> Label11;
     std::array<Label*, kColourCount> Label10;
+    // The sliders' values; their captions are the panel's state, read by "OK" (Command3_Click).
     std::array<Label*, kSliderCount> Label12;
     // inside Picture1, the board
     ScrollBar* HScroll1;
@@ -99,7 +104,9 @@ class Form1 : public QWidget {
     void Reset(bool fullStart);
 
     // --- Boards, timing and judging (game/) ---
+    // "Iroduke" (colouring): deals a new board from the palette and shows it.
     void Iroduke();
+    // "Haiti" (placement): shows the level's grid of cells and puts each in its place.
     void Haiti();
     void Timer1_Timer();
     void GameOver();
@@ -121,6 +128,8 @@ class Form1 : public QWidget {
     void loadHighScores();
     bool storeBestScore();
     void showHighScores();
+    // "High" (after a game): resets to the title, then asks for a name if the score beats the
+    // level's best, and otherwise leaves the title showing.
     void High();
     void commitHighScore();
     void Label7_Click(qint16 Index);
@@ -151,11 +160,6 @@ class Form1 : public QWidget {
     void startPlay();
     void measureTick();
     void endVerdictDisplay();
-
-    // Reads `name`, or on failure warns with `readError`; a missing file is created from
-    // `defaults`, or read if it appeared meanwhile, and `writeError` says when neither worked.
-    DataFileRead loadOrCreate(const QString& name, const QByteArray& defaults,
-                              const QString& readError, const QString& writeError);
 
     void buildWindowControls();
     void buildPanelControls();

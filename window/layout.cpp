@@ -16,6 +16,8 @@ constexpr qint32 kPanelWidth = 10800, kPanelHeight = 7200;
 constexpr qint32 kGaugeOffset = 6000, kGaugeWidth = 720, kGaugeHeight = 5400;
 constexpr qint32 kGaugeMargin = 240, kMarkerSize = 400;
 constexpr qint32 kRowTop = 240, kRowPitch = 533;
+static_assert(kRowTop + kRowPitch * kScoreRows <= kBoardSize,
+              "the table view's rows, one a level, fit on the board: shorten kRowPitch");
 constexpr qint32 kRowColourStep = 0x101010;
 constexpr qint32 kScoreLabelWidth = 1400, kScoreLabelHeight = 375;
 constexpr qint32 kTitleLogoWidth = 9810;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "game/rules.h"
+
 #include <QString>
 #include <QtGlobal>
 
@@ -17,7 +19,7 @@ struct TwipLine {
     bool operator==(const TwipLine&) const = default;
 };
 
-constexpr int kScoreRows = 9;
+constexpr int kScoreRows = kLevelCount;  // one row of the table view a level
 
 // Where the full start puts every control that the game moves. Containers: the window for
 // picture1, text1, text2, picture3, label2, frame2, frame1, label6 and picture2; Picture1 for
@@ -31,9 +33,9 @@ struct WindowLayout {
     TwipRect label2, frame2, label3, frame1;
     TwipLine line1;
     // Label7(k) is row k from the top; Label8(i) and Label9(i) belong to level i + 1, which is
-    // row 8 - i.
+    // row kScoreRows - 1 - i.
     std::array<TwipRect, kScoreRows> label7, label8, label9;
-    // "Level9" for Label7(0) ... "Level1" for Label7(8).
+    // "Level9" for Label7(0) ... "Level1" for Label7(8) (with nine levels).
     std::array<QString, kScoreRows> label7Caption;
     // Text colour of Label7(k), k * 0x101010, and of Label8(i) and Label9(i), their row's.
     std::array<qint32, kScoreRows> rowColour, recordColour;

@@ -11,9 +11,6 @@
 
 namespace {
 
-constexpr int kTitleTickMs = 20;
-const QString kColourWordsInOrder = QStringLiteral("黒青緑赤紫黄灰");
-
 void placeAt(Placement* control, const TwipRect& r) {
     control->place(r.left, r.top, r.width, r.height);
 }
@@ -26,7 +23,7 @@ void Form1::Form_Load() {
 
 void Form1::Reset(bool fullStart) {
     if (fullStart) {
-        for (int i = 0; i < kColourCount; ++i) colourNames[i] = kColourWordsInOrder.mid(i, 1);
+        for (int i = 0; i < kColourCount; ++i) colourNames[i] = QString(QChar(kColourWords[i]));
         coverScreen();
     }
 
@@ -46,7 +43,7 @@ void Form1::Reset(bool fullStart) {
     Frame1->setVisible(false);
     for (auto* button : Command1) button->setVisible(true);
     Label2->setBackStyle(BackStyle::Transparent);
-    Label2->setForeColor(0xFFFFFF);
+    Label2->setForeColor(kWhite);
     Label2->setVisible(false);
     for (auto* cell : Label1) cell->setVisible(false);
     Label6->setVisible(false);

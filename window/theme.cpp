@@ -1,5 +1,7 @@
 #include "window/theme.h"
 
+#include "game/rules.h"
+
 #include <QApplication>
 #include <QFontInfo>
 #include <QFontMetrics>
@@ -70,7 +72,7 @@ QIcon gameIcon() {
 
 QStringList missingColourWordGlyphs() {
     registerFontStandIns();
-    const QString words = QStringLiteral("黒青緑赤紫黄灰");
+    const QString words = QString::fromUtf16(kColourWords, kColourCount);
     const QFont font = describedFont(kPGothic, 21.75, true);
     const QFontMetrics metrics(font);
     QString missing;

@@ -46,5 +46,5 @@ bool hotSpotInPicturePixels();
 QIcon gameIcon();
 
 // What is missing for drawing the colour words: one line for each described family whose font
-// lacks a glyph of "黒青緑赤紫黄灰"; empty when all is well.
+// lacks a glyph of a colour word (kColourWords); empty when all is well.
 QStringList missingColourWordGlyphs();

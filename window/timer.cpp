@@ -1,12 +1,32 @@
 #include "window/timer.h"
 
+// The kernel's timer where the system has one, unless the build forces the QTimer fallback
+// (CMake option TINTMAZE_TIMER_FALLBACK; the test test_timer_fallback always does).
+#if !defined(TINTMAZE_TIMER_FALLBACK) && __has_include(<sys/timerfd.h>)
+#define TINTMAZE_HAVE_TIMERFD 1
 #include <sys/timerfd.h>
 #include <unistd.h>
+#else
+#define TINTMAZE_HAVE_TIMERFD 0
+#endif
 
 #include <algorithm>
 #include <cstdint>
 
-Timer::Timer() : fd_(timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC)) {
+namespace {
+
+// A timerfd ticking on the monotonic clock, or -1 where there is none.
+int createKernelTimer() {
+#if TINTMAZE_HAVE_TIMERFD
+    return timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+#else
+    return -1;
+#endif
+}
+
+}  // namespace
+
+Timer::Timer() : fd_(createKernelTimer()) {
     if (fd_ >= 0) {
         notifier_ = std::make_unique<QSocketNotifier>(fd_, QSocketNotifier::Read);
         QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] { expired(); });
@@ -20,7 +40,9 @@ Timer::Timer() : fd_(timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC)
 
 Timer::~Timer() {
     notifier_.reset();
+#if TINTMAZE_HAVE_TIMERFD
     if (fd_ >= 0) close(fd_);
+#endif
 }
 
 void Timer::setInterval(int milliseconds) {
@@ -46,17 +68,21 @@ void Timer::arm() {
             fallback_.stop();
         return;
     }
+#if TINTMAZE_HAVE_TIMERFD
     itimerspec setting{};
     if (enabled_) {
         setting.it_value = {period / 1000, (period % 1000) * 1000000L};
         setting.it_interval = setting.it_value;
     }
     timerfd_settime(fd_, 0, &setting, nullptr);
+#endif
 }
 
 // One tick per wake-up, however many periods passed meanwhile: ticks never pile up.
 void Timer::expired() {
+#if TINTMAZE_HAVE_TIMERFD
     std::uint64_t expiries = 0;
     if (read(fd_, &expiries, sizeof expiries) != sizeof expiries || expiries == 0) return;
     if (enabled_ && onTimer) onTimer();
+#endif
 }

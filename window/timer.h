@@ -2,6 +2,8 @@
 // The window's one periodic timer. It ticks on the kernel's clock (a timerfd watched by the event
 // loop), so ticks keep to their period within a fraction of a millisecond and a change of period
 // starts the count again from that moment, without the event loop's rounding to milliseconds.
+// Where there is no timerfd (or with the CMake option TINTMAZE_TIMER_FALLBACK) a precise QTimer
+// ticks instead, with the same restart on a change of period.
 
 #include <QSocketNotifier>
 #include <QTimer>
@@ -22,6 +24,8 @@ class Timer {
     bool enabled() const { return enabled_; }
     void setEnabled(bool enabled);
     std::function<void()> onTimer;
+    // Whether it ticks on the kernel's clock (a timerfd) rather than the QTimer fallback.
+    bool onKernelClock() const { return fd_ >= 0; }
 
   private:
     void arm();

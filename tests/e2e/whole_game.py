@@ -39,11 +39,25 @@ CELL_CENTRES = [(GRID[0] + 16 + 32 * (i % 2), GRID[1] + 16 + 32 * (i // 2)) for 
 BOARD_EMPTY_SPOT = (BOARD_X + 64, BOARD_Y + 42)  # on the board, clear of cells and pictures
 SCORE_LABEL = (336, 560, 430, 585)  # Label6, under the board
 
-GAME_SECONDS = 30.0  # 300 units of 100 ms; verdicts and ticks never take less wall time
+
+
+def game_timing(name):
+    """A period of the game's mode table (game/modes.h), in seconds."""
+    path = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "game", "modes.h")
+    with open(path, encoding="utf-8") as header:
+        for line in header:
+            words = line.replace(";", " ").split()
+            if words[:4] == ["constexpr", "int", name, "="] and len(words) > 4 and words[4].isdigit():
+                return int(words[4]) / 1000
+    raise SystemExit(f"whole_game.py: no {name} in {path}")
+
+
+# The timing as the mode table has it (30 s of 100 ms ticks, a 300 ms verdict, as described).
+GAME_SECONDS = game_timing("kGameTimeMs")  # verdicts and ticks never take less wall time
 STOP_CLICKING_AFTER = GAME_SECONDS - 2.0  # so that no cell click can meet the game-over screen
-# One click every 450 ms: the 300 ms verdict, then the board stays long enough for a measuring
-# tick, so the gauge runs down while the game is played.
-CLICK_PERIOD = 0.45
+# One click every verdict and one and a half measuring ticks (450 ms): the verdict, then the
+# board stays long enough for a measuring tick, so the gauge runs down while the game is played.
+CLICK_PERIOD = game_timing("kVerdictTickMs") + 1.5 * game_timing("kMeasureTickMs")
 VERDICT_BORDER = (444, 356, 478, 420)  # left edge of Label3 ("OK"/"Bad"), left of the grid
 MARKER_COLUMN = 752  # 8 px left of the gauge's track, through the marker disc
 
