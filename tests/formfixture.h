@@ -5,6 +5,7 @@
 #include "game/modes.h"
 #include "game/random.h"
 #include "window/form1.h"
+#include "window/messages.h"
 
 #include <QFile>
 #include <QStringList>
@@ -13,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 
 // The files a fresh start writes.
 inline QByteArray defaultHighScoreBytes() {
@@ -28,6 +30,12 @@ inline QByteArray defaultPaletteBytes() {
         "ff00ff000000"
         "c000c000c000");
 }
+
+// The warnings as FormFixture records them.
+inline const QString kHighScoreRead = kReadErrorTitle + '|' + kHighScoreReadError;
+inline const QString kPaletteRead = kReadErrorTitle + '|' + kPaletteReadError;
+inline const QString kHighScoreWrite = kWriteErrorTitle + '|' + kHighScoreWriteError;
+inline const QString kPaletteWrite = kWriteErrorTitle + '|' + kPaletteWriteError;
 
 struct FormFixture {
     QTemporaryDir folder;
@@ -79,3 +87,30 @@ struct FormFixture {
         form->Form_Load();
     }
 };
+
+// A fixture whose window has started (Form_Load has run); the warnings it gave are in `warnings`.
+struct StartedForm : FormFixture {
+    template <typename... Arguments>
+    explicit StartedForm(Arguments&&... arguments)
+        : FormFixture(std::forward<Arguments>(arguments)...) {
+        form->Form_Load();
+    }
+};
+
+// From the title, starts a game at `level` and counts down to its first board.
+inline void startGame(Form1& form, int level) {
+    form.Command1_Click(0);  // "Game Start"
+    form.HScroll1->setValue(level);
+    form.Label4_Click(1);  // the level dialog's "OK"
+    for (int tick = 0; tick < 3; ++tick) form.Timer1_Timer();
+}
+
+// From the title, plays a game at `level` that scores `points` and ends on the game-over screen.
+inline void playToGameOver(Form1& form, int level, int points = 0) {
+    startGame(form, level);
+    for (int point = 0; point < points; ++point) {
+        form.Label1_Click(form.answerIndex);
+        form.Timer1_Timer();
+    }
+    while (form.mode == Mode::Measuring) form.Timer1_Timer();
+}

@@ -41,7 +41,6 @@ class TestDataFile : public QObject {
     void savesOverTheStart_data();
     void savesOverTheStart();
     void keepsPermissions();
-    void refusesFolderNamedLikeTheFile();
     void followsLinkAndKeepsIt();
     void refusesDanglingLink_data() { byWhom(); }
     void refusesDanglingLink();
@@ -165,18 +164,6 @@ void TestDataFile::keepsPermissions() {
     QVERIFY(saveFileAt(file(), kRecords));
     const auto ownerGroupOther = QFileDevice::Permissions::fromInt(0x7077);
     QCOMPARE(QFileInfo(file()).permissions() & ownerGroupOther, permissions);
-}
-
-void TestDataFile::refusesFolderNamedLikeTheFile() {
-    QVERIFY(QDir(folder->path()).mkpath("jx.hsd"));
-    writeFile(pathOf("jx.hsd/inside"), kOld);
-    QString why;
-    QVERIFY(!saveFileAt(file(), kRecords, &why));
-    QVERIFY(!why.isEmpty());
-    QVERIFY(QFileInfo(file()).isDir());
-    QCOMPARE(QDir(file()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
-             QStringList{"inside"});
-    QCOMPARE(contentOf(pathOf("jx.hsd/inside")), kOld);
 }
 
 void TestDataFile::followsLinkAndKeepsIt() {

@@ -31,13 +31,7 @@ QByteArray startingFile() {
 // Plays a game at `level` that scores one point and leaves it by a click on the game-over
 // picture, which opens the name entry.
 void playToNameEntry(Form1& form, int level) {
-    form.Command1_Click(0);
-    form.HScroll1->setValue(level);
-    form.Label4_Click(1);
-    for (int tick = 0; tick < 3; ++tick) form.Timer1_Timer();
-    form.Label1_Click(form.answerIndex);
-    form.Timer1_Timer();
-    while (form.mode == Mode::Measuring) form.Timer1_Timer();
+    playToGameOver(form, level, 1);
     QTest::mouseClick(form.Picture3, Qt::LeftButton);
 }
 

@@ -29,7 +29,6 @@ class TestLayout : public QObject {
     void gridCorners();
     void titleLogoThreshold_data();
     void titleLogoThreshold();
-    void titleLogoSlidesIn();
     void titleLogoRestTop_data();
     void titleLogoRestTop();
     void titleLogoTopAfterMove_data();
@@ -105,19 +104,6 @@ void TestLayout::titleLogoThreshold() {
     QCOMPARE(::titleLogoThreshold(picture1Top), threshold);
 }
 
-void TestLayout::titleLogoSlidesIn() {
-    // Each tick moves the logo first and then stops the timer once it is past the threshold.
-    const qint32 threshold = ::titleLogoThreshold(3120);
-    qint32 top = kTitleLogoStartTop;
-    int ticks = 0;
-    do {
-        top += kTitleLogoStep;
-        ++ticks;
-    } while (top <= threshold && ticks < 1000);
-    QCOMPARE(ticks, 73);
-    QCOMPARE(top, 945);
-}
-
 void TestLayout::titleLogoRestTop_data() {
     QTest::addColumn<double>("picture1Top");
     QTest::addColumn<qint32>("rest");
@@ -131,8 +117,7 @@ void TestLayout::titleLogoRestTop() {
     QFETCH(double, picture1Top);
     QFETCH(qint32, rest);
     QCOMPARE(::titleLogoRestTop(picture1Top), rest);
-    // The rest is where the slide of titleLogoSlidesIn stops: past the threshold, a step earlier
-    // not.
+    // The rest is where the title's slide stops: past the threshold, a step earlier not.
     QVERIFY(rest > ::titleLogoThreshold(picture1Top));
     QVERIFY(rest - kTitleLogoStep <= ::titleLogoThreshold(picture1Top) ||
             rest - kTitleLogoStep == kTitleLogoStartTop);

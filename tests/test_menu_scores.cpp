@@ -8,20 +8,12 @@
 #include <QApplication>
 #include <QTest>
 
+#include <functional>
+
 namespace {
 
-// Plays a game at `level` that scores `points` and ends on the game-over screen.
-void playToGameOver(Form1& form, int level, int points) {
-    form.Command1_Click(0);
-    form.HScroll1->setValue(level);
-    form.Label4_Click(1);
-    for (int tick = 0; tick < 3; ++tick) form.Timer1_Timer();
-    for (int point = 0; point < points; ++point) {
-        form.Label1_Click(form.answerIndex);
-        form.Timer1_Timer();
-    }
-    while (form.mode == Mode::Measuring) form.Timer1_Timer();
-}
+// One way of leaving a screen.
+using Way = std::function<void(Form1&)>;
 
 QByteArray slot(const QByteArray& file, int level) {
     return file.mid(56 * (level - 1), 56);
@@ -34,8 +26,7 @@ class MenuScoresTest : public QObject {
 
   private slots:
     void menuButtons() {
-        FormFixture f;
-        f.form->Form_Load();
+        StartedForm f;
         Form1& form = *f.form;
 
         form.Command1_Click(2);  // "ColorOption"
@@ -62,89 +53,52 @@ class MenuScoresTest : public QObject {
     }
 
     void tableViewIsLeftByRowsBackgroundBoardAndEnter_data() {
-        QTest::addColumn<int>("way");
-        QTest::newRow("level row") << 0;
-        QTest::newRow("name row") << 1;
-        QTest::newRow("score row") << 2;
-        QTest::newRow("background") << 3;
-        QTest::newRow("board") << 4;
-        QTest::newRow("Enter") << 5;
+        QTest::addColumn<Way>("way");
+        QTest::newRow("level row") << Way([](Form1& form) { form.Label7_Click(3); });
+        QTest::newRow("name row") << Way([](Form1& form) { form.Label8_Click(8); });
+        QTest::newRow("score row") << Way([](Form1& form) { form.Label9_Click(0); });
+        QTest::newRow("background") << Way(&Form1::Form_Click);
+        QTest::newRow("board") << Way(&Form1::Picture1_Click);
+        QTest::newRow("Enter") << Way([](Form1& form) { form.Form_KeyPress(13); });
     }
     void tableViewIsLeftByRowsBackgroundBoardAndEnter() {
-        QFETCH(int, way);
-        FormFixture f;
-        f.form->Form_Load();
+        QFETCH(Way, way);
+        StartedForm f;
         Form1& form = *f.form;
         form.Command1_Click(1);
         form.Picture2_Click();  // the logo is hidden here and does nothing
         form.Frame1_Click();
         QCOMPARE(form.mode, Mode::HighScores);
-        switch (way) {
-            case 0:
-                form.Label7_Click(3);
-                break;
-            case 1:
-                form.Label8_Click(8);
-                break;
-            case 2:
-                form.Label9_Click(0);
-                break;
-            case 3:
-                form.Form_Click();
-                break;
-            case 4:
-                form.Picture1_Click();
-                break;
-            default:
-                form.Form_KeyPress(13);
-                break;
-        }
+        way(form);
         QCOMPARE(form.mode, Mode::Load);
         for (int i = 0; i < kLevelCount; ++i) QVERIFY(!form.Label8[i]->visible());
         QVERIFY(form.Timer1.enabled());
     }
 
     void gameOverIsLeftByAnyOfItsAreas_data() {
-        QTest::addColumn<int>("area");
-        for (int area = 0; area < 6; ++area)
-            QTest::newRow(qPrintable(QString::number(area))) << area;
+        QTest::addColumn<Way>("way");
+        QTest::newRow("background") << Way(&Form1::Form_Click);
+        QTest::newRow("board") << Way(&Form1::Picture1_Click);
+        QTest::newRow("logo") << Way(&Form1::Picture2_Click);
+        QTest::newRow("game-over picture") << Way(&Form1::Picture3_Click);
+        QTest::newRow("gauge") << Way(&Form1::Frame1_Click);
+        QTest::newRow("a cell") << Way([](Form1& form) { form.Label1_Click(5); });
     }
     void gameOverIsLeftByAnyOfItsAreas() {
-        QFETCH(int, area);
-        FormFixture f;
-        f.form->Form_Load();
+        QFETCH(Way, way);
+        StartedForm f;
         Form1& form = *f.form;
-        playToGameOver(form, 2, 0);
+        playToGameOver(form, 2);
         form.Form_KeyPress(13);  // Enter does nothing here
         QCOMPARE(form.mode, Mode::GameOver);
-        switch (area) {
-            case 0:
-                form.Form_Click();
-                break;
-            case 1:
-                form.Picture1_Click();
-                break;
-            case 2:
-                form.Picture2_Click();
-                break;
-            case 3:
-                form.Picture3_Click();
-                break;
-            case 4:
-                form.Frame1_Click();
-                break;
-            default:
-                form.Label1_Click(5);
-                break;
-        }
+        way(form);
         QCOMPARE(form.mode, Mode::Load);  // no points: no name asked
         QVERIFY(!form.Picture3->visible());
         QCOMPARE(form.score, qint16(0));
     }
 
     void aBestScoreIsStoredWithTheTypedName() {
-        FormFixture f;
-        f.form->Form_Load();
+        StartedForm f;
         Form1& form = *f.form;
         playToGameOver(form, 1, 3);
         form.Label1_Click(0);
@@ -211,8 +165,7 @@ class MenuScoresTest : public QObject {
         QFETCH(QString, typed);
         QFETCH(QByteArray, field);
         QCOMPARE(field.size(), 54);
-        FormFixture f;
-        f.form->Form_Load();
+        StartedForm f;
         playToGameOver(*f.form, 7, 2);
         f.form->High();
         f.form->Text1->setText(typed);
@@ -248,8 +201,7 @@ class MenuScoresTest : public QObject {
     // Enter and Escape reach the window's key handler whichever control has the focus; the name
     // box keeps every other key as typed text.
     void keysReachTheWindowFirst() {
-        FormFixture f;
-        f.form->Form_Load();
+        StartedForm f;
         Form1& form = *f.form;
         form.show();
         QVERIFY(QTest::qWaitForWindowActive(&form));
@@ -270,8 +222,7 @@ class MenuScoresTest : public QObject {
     }
 
     void escapeEndsTheProgramInEveryMode() {
-        FormFixture f;
-        f.form->Form_Load();
+        StartedForm f;
         Form1& form = *f.form;
         const QByteArray files = f.read("jx.hsd") + f.read("jx.iro");
         QStringList seen;

@@ -12,7 +12,8 @@ namespace {
 // A saved palette that differs from the defaults in every colour.
 QByteArray customPaletteBytes() {
     ColourTable table;
-    for (int k = 1; k <= 7; ++k) table[k] = {qint16(10 * k), qint16(20 * k), qint16(30 * k)};
+    for (int k = 1; k <= kColourCount; ++k)
+        table[k] = {qint16(10 * k), qint16(20 * k), qint16(30 * k)};
     return encodePalette(table);
 }
 
@@ -35,8 +36,7 @@ class PanelTest : public QObject {
 
   private slots:
     void openingThePanel() {
-        FormFixture f;
-        f.form->Form_Load();
+        StartedForm f;
         Form1& form = *f.form;
         form.Command1_Click(2);
         QVERIFY(form.Frame2->visible());
@@ -64,8 +64,7 @@ class PanelTest : public QObject {
         QFETCH(int, value);
         QFETCH(QString, shown);
         QFETCH(qint32, preview);
-        FormFixture f;
-        f.form->Form_Load();
+        StartedForm f;
         Form1& form = *f.form;
         form.Command1_Click(2);
         const std::array<qint32, 7> before = form.colourValues;
@@ -76,8 +75,7 @@ class PanelTest : public QObject {
     }
 
     void draggingUpdatesWhileTheThumbMoves() {
-        FormFixture f;
-        f.form->Form_Load();
+        StartedForm f;
         Form1& form = *f.form;
         ScrollBar* slider = form.VScroll1[9];  // red of red
         slider->setSliderDown(true);
@@ -148,12 +146,9 @@ class PanelTest : public QObject {
         form.Command3_Click();
         const std::array<qint32, 7> palette = form.colourValues;
         QCOMPARE(palette[1], palette[2]);
-        form.Command1_Click(0);
-        form.HScroll1->setValue(9);
-        form.Label4_Click(1);
-        for (int tick = 0; tick < 3; ++tick) form.Timer1_Timer();
+        startGame(form, 9);
         for (int board = 0; board < 200; ++board) {
-            for (int i = 0; i < 100; ++i)
+            for (int i = 0; i < kCellCount; ++i)
                 QVERIFY(std::find(palette.begin(), palette.end(), form.Label1[i]->foreColor()) !=
                         palette.end());
             QCOMPARE(matches(form), 1);
@@ -163,8 +158,7 @@ class PanelTest : public QObject {
     }
 
     void keysWhileThePanelIsOpen() {
-        FormFixture f;
-        f.form->Form_Load();
+        StartedForm f;
         Form1& form = *f.form;
         form.show();
         QVERIFY(QTest::qWaitForWindowActive(&form));

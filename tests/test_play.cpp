@@ -5,15 +5,14 @@
 
 #include <QTest>
 
+#include <functional>
+
 namespace {
 
-// Starts a game at `level` from the title and counts down to the first board.
-void playFromTitle(Form1& form, int level) {
-    form.Command1_Click(0);
-    form.HScroll1->setValue(level);
-    form.Label4_Click(1);
-    for (int tick = 0; tick < 3; ++tick) form.Timer1_Timer();
-}
+// How a started window is brought to one of its screens.
+using Road = std::function<void(Form1&)>;
+const Road kToLevelDialog = [](Form1& form) { form.Command1_Click(0); };
+const Road kToTableView = [](Form1& form) { form.Command1_Click(1); };
 
 // The cells that repeat the target in word and colour.
 QList<int> matchingCells(const Form1& form) {
@@ -61,8 +60,7 @@ class PlayTest : public QObject {
     // In the level dialog the arrow keys go the way the player reads the slider: Right and Up
     // raise the level, Left and Down lower it, and Enter confirms what the dialog shows.
     void arrowKeysChooseTheLevel() {
-        FormFixture f;
-        f.form->Form_Load();
+        StartedForm f;
         Form1& form = *f.form;
         form.Form_KeyPress(13);
         QStringList shown;
@@ -78,8 +76,7 @@ class PlayTest : public QObject {
     }
 
     void countDownLeadsToTheFirstBoard() {
-        FormFixture f;
-        f.form->Form_Load();
+        StartedForm f;
         Form1& form = *f.form;
         form.Form_KeyPress(13);
         QCOMPARE(form.mode, Mode::LevelChoice);
@@ -124,10 +121,9 @@ class PlayTest : public QObject {
     void boardsAreCentredGridsWithOneAnswer() {
         QFETCH(int, level);
         QFETCH(int, firstPlace);
-        FormFixture f;
-        f.form->Form_Load();
+        StartedForm f;
         Form1& form = *f.form;
-        playFromTitle(form, level);
+        startGame(form, level);
         const int side = level + 1;
         for (int board = 0; board < 20; ++board) {
             QCOMPARE(visibleCells(form), side * side);
@@ -140,10 +136,9 @@ class PlayTest : public QObject {
     }
 
     void clicksAreJudged() {
-        FormFixture f;
-        f.form->Form_Load();
+        StartedForm f;
         Form1& form = *f.form;
-        playFromTitle(form, 3);
+        startGame(form, 3);
         form.Label1_Click(form.answerIndex);
         QCOMPARE(form.score, qint16(1));
         QCOMPARE(form.Label6->caption(), QStringLiteral("Score:1"));
@@ -169,10 +164,9 @@ class PlayTest : public QObject {
     }
 
     void theGaugeRunsDownAndTheGameEnds() {
-        FormFixture f;
-        f.form->Form_Load();
+        StartedForm f;
         Form1& form = *f.form;
-        playFromTitle(form, 2);
+        startGame(form, 2);
         QCOMPARE(form.Shape1->top(), 240);
         form.Timer1_Timer();
         QCOMPARE(form.Shape1->top(), 255);
@@ -188,10 +182,9 @@ class PlayTest : public QObject {
     }
 
     void aVerdictCanTakeTheTimeBelowZero() {
-        FormFixture f;
-        f.form->Form_Load();
+        StartedForm f;
         Form1& form = *f.form;
-        playFromTitle(form, 1);
+        startGame(form, 1);
         while (form.timeLeft > kVerdictUnits + 2) form.Timer1_Timer();
         form.Label1_Click(0);
         form.Timer1_Timer();  // the verdict's tick: kVerdictUnits go
@@ -206,10 +199,9 @@ class PlayTest : public QObject {
     }
 
     void aWholeGameMeasuresThreeHundredUnits() {
-        FormFixture f;
-        f.form->Form_Load();
+        StartedForm f;
         Form1& form = *f.form;
-        playFromTitle(form, 4);
+        startGame(form, 4);
         int ticks = 0;
         while (form.mode == Mode::Measuring) {
             form.Timer1_Timer();
@@ -233,26 +225,23 @@ class PlayTest : public QObject {
     }
 
     void ticksThatDoNothing_data() {
+        QTest::addColumn<Road>("road");
         QTest::addColumn<QString>("mode");
-        QTest::newRow("level dialog") << Mode::LevelChoice;
-        QTest::newRow("game over") << Mode::GameOver;
-        QTest::newRow("table view") << Mode::HighScores;
-        QTest::newRow("name entry") << Mode::NameEntry;
+        QTest::newRow("level dialog") << kToLevelDialog << Mode::LevelChoice;
+        QTest::newRow("game over")
+            << Road([](Form1& form) { playToGameOver(form, 1, 1); }) << Mode::GameOver;
+        QTest::newRow("table view") << kToTableView << Mode::HighScores;
+        QTest::newRow("name entry") << Road([](Form1& form) {
+            playToGameOver(form, 1, 1);
+            form.Form_Click();
+        }) << Mode::NameEntry;
     }
     void ticksThatDoNothing() {
+        QFETCH(Road, road);
         QFETCH(QString, mode);
-        FormFixture f;
-        f.form->Form_Load();
+        StartedForm f;
         Form1& form = *f.form;
-        if (mode == Mode::LevelChoice) form.Command1_Click(0);
-        if (mode == Mode::HighScores) form.Command1_Click(1);
-        if (mode == Mode::GameOver || mode == Mode::NameEntry) {
-            playFromTitle(form, 1);
-            form.Label1_Click(form.answerIndex);
-            form.Timer1_Timer();
-            while (form.mode == Mode::Measuring) form.Timer1_Timer();
-            if (mode == Mode::NameEntry) form.Form_Click();
-        }
+        road(form);
         QCOMPARE(form.mode, mode);
         const QString before = snapshot(form);
         for (int tick = 0; tick < 5; ++tick) form.Timer1_Timer();
@@ -260,20 +249,22 @@ class PlayTest : public QObject {
     }
 
     void cellClicksThatDoNothing_data() {
+        QTest::addColumn<Road>("road");
         QTest::addColumn<QString>("mode");
-        QTest::newRow("title") << Mode::Load;
-        QTest::newRow("level dialog") << Mode::LevelChoice;
-        QTest::newRow("count-down") << Mode::GameStart;
-        QTest::newRow("table view") << Mode::HighScores;
+        QTest::newRow("title") << Road([](Form1&) {}) << Mode::Load;
+        QTest::newRow("level dialog") << kToLevelDialog << Mode::LevelChoice;
+        QTest::newRow("count-down") << Road([](Form1& form) {
+            form.Command1_Click(0);
+            form.Label4_Click(1);
+        }) << Mode::GameStart;
+        QTest::newRow("table view") << kToTableView << Mode::HighScores;
     }
     void cellClicksThatDoNothing() {
+        QFETCH(Road, road);
         QFETCH(QString, mode);
-        FormFixture f;
-        f.form->Form_Load();
+        StartedForm f;
         Form1& form = *f.form;
-        if (mode == Mode::LevelChoice || mode == Mode::GameStart) form.Command1_Click(0);
-        if (mode == Mode::GameStart) form.Label4_Click(1);
-        if (mode == Mode::HighScores) form.Command1_Click(1);
+        road(form);
         QCOMPARE(form.mode, mode);
         const QString before = snapshot(form);
         for (qint16 cell : {0, 3, 99}) form.Label1_Click(cell);
@@ -281,14 +272,12 @@ class PlayTest : public QObject {
     }
 
     void aNewGameStartsFromAFullBudget() {
-        FormFixture f;
-        f.form->Form_Load();
+        StartedForm f;
         Form1& form = *f.form;
-        playFromTitle(form, 9);
-        while (form.mode == Mode::Measuring) form.Timer1_Timer();
+        playToGameOver(form, 9);
         form.Picture3_Click();
         QCOMPARE(form.mode, Mode::Load);
-        QCOMPARE(form.timeLeft, qint16(300));
+        QCOMPARE(form.timeLeft, qint16(kGameTimeUnits));
         QCOMPARE(visibleCells(form), 0);
         QCOMPARE(form.Shape1->top(), 240);
         QCOMPARE(form.level, quint8(9));

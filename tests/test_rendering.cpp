@@ -144,8 +144,7 @@ class RenderingTest : public QObject {
     }
 
     void titleScreenAsDrawn() {
-        FormFixture f;
-        f.form->Form_Load();
+        StartedForm f;
         for (int tick = 0; tick < 73; ++tick) f.form->Timer1_Timer();
         const QImage shot = f.form->grab().toImage();
         QCOMPARE(shot.size(), QSize(1024, 768));
@@ -165,8 +164,7 @@ class RenderingTest : public QObject {
     }
 
     void colourPanelShowsEveryPreview() {
-        FormFixture f;
-        f.form->Form_Load();
+        StartedForm f;
         f.form->Command1_Click(2);
         const QImage shot = f.form->grab().toImage();
         // Each preview word is drawn in its colour on white; the black one too.

@@ -21,10 +21,7 @@ void tick(Form1& form, int times) {
 }
 
 void intoPlay(Form1& form) {
-    form.Command1_Click(0);
-    form.HScroll1->setValue(4);
-    form.Label4_Click(1);
-    tick(form, 3);  // "2", "1", then the first board
+    startGame(form, 4);
     tick(form, 20);
 }
 
@@ -134,16 +131,14 @@ class ResizeTest : public QObject {
         QFETCH(Road, road);
         QFETCH(QSize, from);
         QFETCH(QSize, to);
-        FormFixture resized(twipsOf(from));
-        resized.form->Form_Load();
+        StartedForm resized(twipsOf(from));
         resized.form->show();
         road(*resized.form);
         const QStringList before = gameAsShown(*resized.form);
         resized.form->resize(to);
         QTRY_COMPARE(resized.form->size(), to);
 
-        FormFixture fresh(twipsOf(to));
-        fresh.form->Form_Load();
+        StartedForm fresh(twipsOf(to));
         fresh.form->show();
         road(*fresh.form);
         QCOMPARE(gameAsShown(*resized.form), before);
@@ -170,11 +165,8 @@ class ResizeTest : public QObject {
         QFETCH(int, ticksBefore);
         QFETCH(QSize, from);
         QFETCH(QSize, to);
-        FormFixture resized(twipsOf(from)), fresh(twipsOf(to));
-        for (FormFixture* f : {&resized, &fresh}) {
-            f->form->Form_Load();
-            f->form->show();
-        }
+        StartedForm resized(twipsOf(from)), fresh(twipsOf(to));
+        for (FormFixture* f : {&resized, &fresh}) f->form->show();
         for (int i = 0; i < ticksBefore && resized.form->Timer1.enabled(); ++i)
             resized.form->Timer1_Timer();
         resized.form->resize(to);
@@ -197,8 +189,7 @@ class ResizeTest : public QObject {
     void theWindowCoversItsScreen() {
         QFETCH(QPoint, origin);
         QFETCH(QSize, size);
-        FormFixture f(twipsOf(size), 1, std::nullopt, origin);
-        f.form->Form_Load();
+        StartedForm f(twipsOf(size), 1, std::nullopt, origin);
         QCOMPARE(f.form->geometry(), QRect(origin, size));
         const TwipRect board =
             layoutWindow(pixelsToTwips(size.width()), pixelsToTwips(size.height())).picture1;

@@ -1,6 +1,6 @@
 // Saves interrupted at every byte and at the commit, crashes in the middle of a save, a full
-// disk, and odd things named like a data file: the old file always survives whole, a failure is
-// always reported, and nothing ever holds up the game.
+// disk, and odd things named like a data file (tested here and nowhere else): the old file always
+// survives whole, a failure is always reported, and nothing ever holds up the game.
 #include "formfixture.h"
 #include "testfiles.h"
 #include "window/datafile.h"
@@ -125,8 +125,8 @@ class TestSaveFaults : public QObject {
     void fullDiskKeepsOldFile();
     void oddThingsNamedLikeTheFile_data();
     void oddThingsNamedLikeTheFile();
-    void startsWithPipeNamedLikeTheFile_data() { bothFiles(); }
-    void startsWithPipeNamedLikeTheFile();
+    void startsWithSomethingNamedLikeTheFile_data();
+    void startsWithSomethingNamedLikeTheFile();
 
   private:
     void bothFiles();
@@ -319,6 +319,7 @@ void TestSaveFaults::oddThingsNamedLikeTheFile_data() {
     QTest::addColumn<bool>("saved");
     QTest::addColumn<QString>("after");  // what jx.hsd and elsewhere/target are then
     QTest::newRow("pipe") << false << "pipe, missing";
+    QTest::newRow("folder") << false << "folder, missing";
     QTest::newRow("link to a pipe in another folder") << false << "link, pipe";
     QTest::newRow("link to a folder") << false << "link, folder";
     QTest::newRow("dangling link into a missing folder") << false << "link, missing";
@@ -334,6 +335,10 @@ void TestSaveFaults::oddThingsNamedLikeTheFile() {
     QTemporaryDir folder;
     const QString path = folder.filePath("jx.hsd"), target = folder.filePath("elsewhere/target");
     if (thing == "pipe") QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0644), 0);
+    if (thing == "folder") {
+        QVERIFY(QDir().mkdir(path));
+        writeFile(folder.filePath("jx.hsd/inside"), "kept");
+    }
     if (thing == "link to itself") QVERIFY(QFile::link("jx.hsd", path));
     if (thing.startsWith("link to a") || thing.startsWith("dangling"))
         QVERIFY(QFile::link("elsewhere/target", path));
@@ -360,26 +365,51 @@ void TestSaveFaults::oddThingsNamedLikeTheFile() {
     QCOMPARE(bool(result & kReasonGiven), !saved);
     QCOMPARE(kindOf(path) + ", " + kindOf(target), after);
     if (saved) QCOMPARE(contentOf(path), highScoreRecords(false));
+    if (thing == "folder") {
+        QCOMPARE(QDir(path).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), {"inside"});
+        QCOMPARE(contentOf(path + "/inside"), QByteArray("kept"));
+    }
 }
 
-// A pipe named like a data file holds up neither start-up nor saving: the game warns that it
-// cannot read it, then that it cannot save over it, runs with the defaults and leaves it alone.
-void TestSaveFaults::startsWithPipeNamedLikeTheFile() {
+void TestSaveFaults::startsWithSomethingNamedLikeTheFile_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QStringList>("warnings");
+    QTest::addColumn<QString>("thing");
+    const QStringList scores{kHighScoreRead, kHighScoreWrite}, palette{kPaletteRead, kPaletteWrite};
+    QTest::newRow("pipe as jx.hsd") << "jx.hsd" << scores << "pipe";
+    QTest::newRow("pipe as jx.iro") << "jx.iro" << palette << "pipe";
+    QTest::newRow("folder as jx.hsd") << "jx.hsd" << scores << "folder";
+    QTest::newRow("folder as jx.iro") << "jx.iro" << palette << "folder";
+    QTest::newRow("dangling link as jx.hsd") << "jx.hsd" << scores << "dangling link";
+    QTest::newRow("dangling link as jx.iro") << "jx.iro" << palette << "dangling link";
+    QTest::newRow("link to itself as jx.hsd") << "jx.hsd" << scores << "link to itself";
+    QTest::newRow("link to itself as jx.iro") << "jx.iro" << palette << "link to itself";
+}
+
+// A pipe, a folder or a link leading nowhere (to itself included) named like a data file holds up
+// neither start-up nor saving: the game warns that it cannot read it, then that it cannot save over
+// it, runs with the defaults, leaves it as it is and creates nothing where a link points.
+void TestSaveFaults::startsWithSomethingNamedLikeTheFile() {
     QFETCH(QString, name);
-    QFETCH(QString, warning);
+    QFETCH(QStringList, warnings);
+    QFETCH(QString, thing);
     FormFixture fixture;
     const bool scores = name == QLatin1String("jx.hsd");
     const QByteArray other = scores ? paletteRecords(true) : highScoreRecords(true);
     const QString otherName = scores ? "jx.iro" : "jx.hsd";
     fixture.write(otherName, other);
-    QCOMPARE(mkfifo(QFile::encodeName(fixture.path(name)).constData(), 0644), 0);
-    const QStringList expected = {"読み込みエラー|" + QString(scores ? "ハイスコア" : "色") +
-                                      "データが開けなかったので、新規に作成します。",
-                                  "書き込みエラー|" + warning};
+    const QString path = fixture.path(name);
+    if (thing == "pipe") QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0644), 0);
+    if (thing == "folder") QVERIFY(QDir().mkdir(path));
+    if (thing == "dangling link") {
+        QVERIFY(QDir().mkdir(fixture.path("elsewhere")));
+        QVERIFY(QFile::link("elsewhere/x", path));
+    }
+    if (thing == "link to itself") QVERIFY(QFile::link(name, path));
 
     const int result = inChild([&] {
         fixture.form->Form_Load();
-        if (fixture.warnings != expected) {
+        if (fixture.warnings != warnings) {
             qWarning("warnings: %s", qPrintable(fixture.warnings.join(" / ")));
             return 1;
         }
@@ -390,8 +420,9 @@ void TestSaveFaults::startsWithPipeNamedLikeTheFile() {
     });
     QVERIFY2(result != -SIGALRM, "start-up blocked");
     QCOMPARE(result, 0);
-    QCOMPARE(kindOf(fixture.path(name)), QString("pipe"));
+    QCOMPARE(kindOf(path), thing.contains("link") ? QString("link") : thing);
     QCOMPARE(fixture.read(otherName), other);
+    QVERIFY(!QFileInfo::exists(fixture.path("elsewhere/x")));
 }
 
 QTEST_MAIN(TestSaveFaults)

@@ -1,6 +1,6 @@
 // The player's files when something else touches them too: a copy put in while a warning is up,
 // a file the player cannot read, a second copy of the game storing bests, a folder whose name is
-// not UTF-8 or that is renamed, huge files, a link that leads nowhere and a pipe swapped in.
+// not UTF-8 or that is renamed, huge files and a pipe swapped in.
 #include "formfixture.h"
 #include "testfiles.h"
 #include "window/messages.h"
@@ -16,11 +16,6 @@
 namespace {
 
 constexpr qint64 kHugeFileBytes = 30LL << 30;  // 30 GiB, all but its start a hole
-
-const QString kHighScoreRead = kReadErrorTitle + '|' + kHighScoreReadError;
-const QString kPaletteRead = kReadErrorTitle + '|' + kPaletteReadError;
-const QString kHighScoreWrite = kWriteErrorTitle + '|' + kHighScoreWriteError;
-const QString kPaletteWrite = kWriteErrorTitle + '|' + kPaletteWriteError;
 
 // A table the player has played: level n holds "player n" and 10 n points.
 QByteArray playedHighScores() {
@@ -79,7 +74,6 @@ class TestSharedFiles : public QObject {
     void twoCopiesStoreAtOnce();
     void folderNamedInCodePage932();
     void hugeFiles();
-    void danglingLinkAtStart();
     void pipeSwappedIn();
 };
 
@@ -173,8 +167,7 @@ void TestSharedFiles::twoCopiesStoreBests() {
     // Plays to the name entry, tells it is there, waits for the word, stores the name.
     const auto copyOfTheGame = [&](int level, int score, const QString& name, bool waits) {
         return [&folder, level, score, name, waits, ready, go] {
-            FormFixture fixture(QSize(15360, 11520), 1, DataFolder(folder.path()));
-            fixture.form->Form_Load();
+            StartedForm fixture(QSize(15360, 11520), 1, DataFolder(folder.path()));
             finishGame(*fixture.form, level, qint16(score));
             if (fixture.form->mode != Mode::NameEntry) return 1;
             char byte = 'x';
@@ -213,8 +206,7 @@ void TestSharedFiles::twoCopiesStoreAtOnce() {
     writeFile(folder.filePath("jx.iro"), tunedPalette());
     const auto storeBests = [&folder](int level) {
         return [&folder, level] {
-            FormFixture fixture(QSize(15360, 11520), 1, DataFolder(folder.path()));
-            fixture.form->Form_Load();
+            StartedForm fixture(QSize(15360, 11520), 1, DataFolder(folder.path()));
             for (int score = 1; score <= kBests; ++score) {
                 finishGame(*fixture.form, level, qint16(score));
                 enterName(*fixture.form, QStringLiteral("level %1").arg(level));
@@ -291,20 +283,6 @@ void TestSharedFiles::hugeFiles() {
     }
     QCOMPARE(fixture.form->highScores[9].bestScore, qint16(1000));
     QCOMPARE(fixture.form->colourRGB, defaultPalette());
-}
-
-// A link to a file not there yet counts as a file that cannot be created: the game warns twice,
-// plays with the defaults and creates nothing where the link points.
-void TestSharedFiles::danglingLinkAtStart() {
-    FormFixture fixture;
-    fixture.write("jx.hsd", playedHighScores());
-    QVERIFY(QDir(fixture.folder.path()).mkdir("elsewhere"));
-    QVERIFY(QFile::link("elsewhere/x", fixture.path("jx.iro")));
-    fixture.form->Form_Load();
-    QCOMPARE(fixture.warnings, (QStringList{kPaletteRead, kPaletteWrite}));
-    QCOMPARE(fixture.form->colourRGB, defaultPalette());
-    QVERIFY(QFileInfo(fixture.path("jx.iro")).isSymLink());
-    QVERIFY(!QFileInfo::exists(fixture.path("elsewhere/x")));
 }
 
 // Another program swaps a pipe and the file in and out of jx.hsd all the while: returns to the
