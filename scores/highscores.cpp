@@ -28,6 +28,15 @@ QByteArray nameField(QStringView name) {
     return field;
 }
 
+// The kHighScoreRecordBytes bytes of one slot: its name field, then its score little-endian.
+QByteArray encodeRecord(const HighScoreRecord& record) {
+    QByteArray bytes = nameField(record.playerName);
+    char score[kScoreBytes];
+    qToLittleEndian<qint16>(record.bestScore, score);
+    bytes.append(score, sizeof score);
+    return bytes;
+}
+
 }  // namespace
 
 HighScoreRecord& HighScoreTable::operator[](int level) {
@@ -81,12 +90,7 @@ HighScoreTable decodeHighScores(QByteArrayView file) {
 QByteArray encodeHighScores(const HighScoreTable& table) {
     QByteArray bytes;
     bytes.reserve(kHighScoreFileBytes);
-    for (int level = 1; level <= kLevelCount; ++level) {
-        bytes += nameField(table[level].playerName);
-        char score[kScoreBytes];
-        qToLittleEndian<qint16>(table[level].bestScore, score);
-        bytes.append(score, sizeof score);
-    }
+    for (int level = 1; level <= kLevelCount; ++level) bytes += encodeRecord(table[level]);
     return bytes;
 }
 
@@ -94,12 +98,10 @@ std::optional<QByteArray> withBestScore(QByteArrayView file, int level,
                                         const HighScoreRecord& record) {
     QByteArray bytes = file.first(qMin<qsizetype>(file.size(), kHighScoreFileBytes)).toByteArray();
     bytes.append(kHighScoreFileBytes - bytes.size(), '\0');
-    if (record.bestScore <= decodeHighScores(bytes)[level].bestScore) return std::nullopt;
-    HighScoreTable single;
-    single[level] = record;
     const qsizetype at = kHighScoreRecordBytes * (level - 1);
-    bytes.replace(at, kHighScoreRecordBytes,
-                  encodeHighScores(single).mid(at, kHighScoreRecordBytes));
+    if (record.bestScore <= qFromLittleEndian<qint16>(bytes.constData() + at + kNameBytes))
+        return std::nullopt;
+    bytes.replace(at, kHighScoreRecordBytes, encodeRecord(record));
     return bytes;
 }
 

@@ -27,22 +27,13 @@ const SaveFault* faultAt(SaveFault::Point point) {
     return injectedFault && injectedFault->point == point ? &*injectedFault : nullptr;
 }
 
-bool fail(QString* why, const QString& reason) {
-    if (why) *why = reason;
-    return false;
-}
-
 SaveOutcome failed(QString* why, const QString& reason) {
     fail(why, reason);
     return SaveOutcome::Failed;
 }
 
-std::shared_ptr<const int> openFolder(const QByteArray& path) {
-    const int fd = ::open(path.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    return std::shared_ptr<const int>(new int(fd), [](const int* held) {
-        if (*held >= 0) ::close(*held);
-        delete held;
-    });
+std::shared_ptr<const Fd> openFolder(const QByteArray& path) {
+    return std::make_shared<const Fd>(::open(path.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
 }
 
 // Fills the new copy in `folder`: `records`, then what the old file holds past them (holes stay
@@ -88,6 +79,10 @@ bool replaceWithCopy(int folder, const QByteArray& name, const OldFile& old,
 DataFolder::DataFolder() : DataFolder(QByteArray(".")) {}
 
 DataFolder::DataFolder(const QByteArray& path) : fd_(openFolder(path)) {}
+
+int DataFolder::fd() const {
+    return fd_ ? fd_->get() : -1;
+}
 
 DataFolder::DataFolder(const QString& path) : DataFolder(QFile::encodeName(path)) {}
 

@@ -9,6 +9,10 @@
 #include <memory>
 #include <optional>
 
+namespace fileparts {
+class Fd;
+}
+
 // The folder that holds the data files, held open from the moment it is named: nothing ever
 // names it again, so any bytes in its path work and a folder renamed while the game runs stays
 // the game's folder.
@@ -21,10 +25,10 @@ class DataFolder {
     // The folder at `path`, encoded as the system's file names are.
     explicit DataFolder(const QString& path);
     // The open folder, or -1 when it could not be opened (every read and save then fails).
-    int fd() const { return fd_ ? *fd_ : -1; }
+    int fd() const;
 
   private:
-    std::shared_ptr<const int> fd_;  // closed with its last copy
+    std::shared_ptr<const fileparts::Fd> fd_;  // closed with its last copy
 };
 
 // What looking for a data file found: at most the bytes asked for from its start, or that there

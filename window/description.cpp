@@ -66,11 +66,8 @@ constexpr std::array<std::array<qint32, 3>, kColourCount> kValueLefts{{{240, 630
                                                                        {7890, 8295, 8715},
                                                                        {9360, 9765, 10185}}};
 constexpr std::array kPreviewLefts{120, 1635, 3150, 4665, 6180, 7695, 9210};
-constexpr std::array kDefaultPreviewColours{0x000000, 0xFF0000, 0x00FF00, 0x0000FF,
-                                            0xFF00FF, 0x00FFFF, 0xC0C0C0};
 // Every column of the panel is described: a colour more or less needs a column more or less.
-static_assert(kPreviewLefts.size() == kColourCount &&
-              kDefaultPreviewColours.size() == kColourCount);
+static_assert(kPreviewLefts.size() == kColourCount);
 constexpr bool everyColumnDescribed(const std::array<std::array<qint32, 3>, kColourCount>& lefts) {
     for (const auto& column : lefts)
         if (column[0] == 0) return false;
@@ -201,10 +198,11 @@ void Form1::buildPanelControls() {
                                    kWhite, letter.colour, letterFont, Border::None, Align::Centre});
     }
     const QFont previewFont = describedFont(kPGothic, 72, true);
+    const std::array<qint32, kColourCount> defaultColours = colourValuesOf(defaultPalette());
     for (int k = 0; k < kColourCount; ++k)
         Label10[k] =
             makeLabel(Frame2, {QString(QChar(kColourWords[k])), kPreviewLefts[k], 495, 1500, 1500,
-                               BackStyle::Opaque, kWhite, kDefaultPreviewColours[k], previewFont});
+                               BackStyle::Opaque, kWhite, defaultColours[k], previewFont});
     for (int i = 0; i < kSliderCount; ++i)
         Label12[i] = makeLabel(Frame2, {QStringLiteral("255"), kValueLefts[i / 3][i % 3], 6420, 390,
                                         225, BackStyle::Transparent, kWindowBackground, kWhite,

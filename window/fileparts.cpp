@@ -30,11 +30,6 @@ constexpr auto kLockRetry = std::chrono::milliseconds(10);
 constexpr int kCopyNameAttempts = 100;
 const char kCopyNameLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 
-bool fail(QString* why, const QString& reason) {
-    if (why) *why = reason;
-    return false;
-}
-
 bool isCopyNameLetter(char c) {
     return c != '\0' && std::strchr(kCopyNameLetters, c) != nullptr;
 }
@@ -86,6 +81,11 @@ Fd& Fd::operator=(Fd&& other) noexcept {
 
 Fd::~Fd() {
     if (fd_ >= 0) ::close(fd_);
+}
+
+bool fail(QString* why, const QString& reason) {
+    if (why) *why = reason;
+    return false;
 }
 
 QString systemError() {

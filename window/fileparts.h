@@ -26,6 +26,9 @@ class Fd {
     int fd_;
 };
 
+// Puts `reason` into `why` (if given) and returns false: how every step here reports a failure.
+bool fail(QString* why, const QString& reason);
+
 // The text of the last system error.
 QString systemError();
 
