@@ -1,9 +1,9 @@
 // The palette: reading and writing jx.iro, showing it on the colour panel, and the colours
 // boards are dealt from.
 
-#include "window/datafile.h"
+#include "files/datafile.h"
+#include "files/messages.h"
 #include "window/form1.h"
-#include "window/messages.h"
 
 // A missing file is created with the defaults; one that is there but cannot be read is left as
 // it is for the player to rescue, and the game goes on with the defaults.
@@ -18,7 +18,12 @@ void Form1::loadPalette() {
 // The colours the player confirmed win over whatever the file holds; the lock only keeps two
 // saves from interleaving.
 bool Form1::savePalette() {
-    if (saveOverStart(seams_.dataFolder, kPaletteFileName, encodePalette(colourRGB))) return true;
+    const auto confirmed = [this](const DataFileRead&) {
+        return std::optional(encodePalette(colourRGB));
+    };
+    if (saveDataFile(seams_.dataFolder, kPaletteFileName, kPaletteFileBytes, confirmed).outcome ==
+        SaveResult::Outcome::Saved)
+        return true;
     seams_.warn(this, kWriteErrorTitle, kPaletteWriteError);
     return false;
 }

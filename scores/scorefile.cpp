@@ -1,8 +1,8 @@
 // The best results: reading and writing jx.hsd, and showing them in the table's rows.
 
-#include "window/datafile.h"
+#include "files/datafile.h"
+#include "files/messages.h"
 #include "window/form1.h"
-#include "window/messages.h"
 
 // A missing file is created with the defaults; one that is there but cannot be read is left as
 // it is for the player to rescue, and the game goes on with the defaults.
@@ -22,8 +22,8 @@ bool Form1::storeBestScore() {
         if (now.state == DataFileRead::State::Missing) return encodeHighScores(highScores);
         return withBestScore(now.bytes, level, highScores[level]);
     };
-    if (saveDataFile(seams_.dataFolder, kHighScoreFileName, kHighScoreFileBytes, merge) !=
-        SaveOutcome::Failed)
+    if (saveDataFile(seams_.dataFolder, kHighScoreFileName, kHighScoreFileBytes, merge).outcome !=
+        SaveResult::Outcome::Failed)
         return true;
     seams_.warn(this, kWriteErrorTitle, kHighScoreWriteError);
     return false;

@@ -1,15 +1,18 @@
 // The player's files when something else touches them too: a copy put in while a warning is up,
-// a file the player cannot read, a second copy of the game storing bests, a folder whose name is
-// not UTF-8 or that is renamed, huge files and a pipe swapped in.
+// a file the player cannot read, a second copy of the game storing bests, another user holding a
+// lock, a folder whose name is not UTF-8 or that is renamed, a FUSE folder, huge files, a pipe
+// swapped in and odd things named like a data file.
+#include "files/messages.h"
 #include "formfixture.h"
 #include "testfiles.h"
-#include "window/messages.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QTest>
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -32,13 +35,11 @@ QByteArray tunedPalette() {
     return encodePalette(table);
 }
 
-// The window's game state after a game at `level` that scored `score`: the click that leaves the
-// game-over picture, and the name entry if it is a best.
-void finishGame(Form1& form, int level, qint16 score) {
-    form.level = quint8(level);
-    form.score = score;
-    form.mode = Mode::GameOver;
-    form.High();
+// A game at `level` that scores `points`, left by a click on the game-over picture: the name
+// entry if it is a best.
+void finishGame(Form1& form, int level, int points) {
+    playToGameOver(form, level, points);
+    form.Picture3_Click();
 }
 
 // Types `name` and presses Enter in the name entry.
@@ -49,6 +50,10 @@ void enterName(Form1& form, const QString& name) {
 
 QByteArray systemPath(const QString& path) {
     return QFile::encodeName(path);
+}
+
+void chmodAt(const QString& path, mode_t mode) {
+    QCOMPARE(chmod(systemPath(path).constData(), mode), 0);
 }
 
 // The bytes of the file at `path`, bytes that need not be UTF-8, or "<missing>".
@@ -75,6 +80,11 @@ class TestSharedFiles : public QObject {
     void folderNamedInCodePage932();
     void hugeFiles();
     void pipeSwappedIn();
+    void lockHeldByAnotherUser();
+    void firstStartInFuseFolders_data();
+    void firstStartInFuseFolders();
+    void startsWithSomethingNamedLikeTheFile_data();
+    void startsWithSomethingNamedLikeTheFile();
 };
 
 void TestSharedFiles::lateCopyIsRead_data() {
@@ -168,7 +178,7 @@ void TestSharedFiles::twoCopiesStoreBests() {
     const auto copyOfTheGame = [&](int level, int score, const QString& name, bool waits) {
         return [&folder, level, score, name, waits, ready, go] {
             StartedForm fixture(QSize(15360, 11520), 1, DataFolder(folder.path()));
-            finishGame(*fixture.form, level, qint16(score));
+            finishGame(*fixture.form, level, score);
             if (fixture.form->mode != Mode::NameEntry) return 1;
             char byte = 'x';
             if (waits && (write(ready[1], &byte, 1) != 1 || read(go[0], &byte, 1) != 1)) return 2;
@@ -208,7 +218,7 @@ void TestSharedFiles::twoCopiesStoreAtOnce() {
         return [&folder, level] {
             StartedForm fixture(QSize(15360, 11520), 1, DataFolder(folder.path()));
             for (int score = 1; score <= kBests; ++score) {
-                finishGame(*fixture.form, level, qint16(score));
+                finishGame(*fixture.form, level, score);
                 enterName(*fixture.form, QStringLiteral("level %1").arg(level));
             }
             return fixture.warnings.isEmpty() ? 0 : 1;
@@ -269,7 +279,7 @@ void TestSharedFiles::hugeFiles() {
     QCOMPARE(fixture.form->highScores, decodeHighScores(playedHighScores()));
     QCOMPARE(fixture.form->colourRGB, decodePalette(tunedPalette()));
 
-    finishGame(*fixture.form, 9, 1000);
+    finishGame(*fixture.form, 9, 95);
     enterName(*fixture.form, "huge");
     fixture.form->Command1_Click(2);  // "ColorOption"
     fixture.form->Command2_Click();   // "Default"
@@ -281,7 +291,7 @@ void TestSharedFiles::hugeFiles() {
         QCOMPARE(qint64(status.st_size), kHugeFileBytes);
         QVERIFY2(status.st_blocks * 512 < (1 << 20), qPrintable(name));
     }
-    QCOMPARE(fixture.form->highScores[9].bestScore, qint16(1000));
+    QCOMPARE(fixture.form->highScores[9].bestScore, qint16(95));
     QCOMPARE(fixture.form->colourRGB, defaultPalette());
 }
 
@@ -313,6 +323,121 @@ void TestSharedFiles::pipeSwappedIn() {
     QVERIFY2(result != -SIGALRM, "a return to the title waited on the pipe");
     QCOMPARE(result, 0);
     QCOMPARE(fixture.read("file"), playedHighScores());
+}
+
+// Any user who may read jx.iro can lock it: a return to the title reads it after a moment, the
+// colour panel's OK gives up after a few seconds with the box and writes nothing, and the
+// window paints all the while.
+void TestSharedFiles::lockHeldByAnotherUser() {
+    FormFixture fixture;
+    fixture.write("jx.hsd", playedHighScores());
+    fixture.write("jx.iro", tunedPalette());
+    chmodAt(fixture.folder.path(), 0755);
+    chmodAt(fixture.path("jx.iro"), 0644);
+    int locked[2];
+    QCOMPARE(pipe(locked), 0);
+    const passwd* other = otherUser();
+    const pid_t holder = fork();
+    if (holder == 0) {
+        const int fd = open(systemPath(fixture.path("jx.iro")).constData(), O_RDONLY);
+        if ((other && !becomeUser(*other)) || ::flock(fd, LOCK_EX) != 0) _exit(1);
+        _exit(write(locked[1], "x", 1) == 1 ? (pause(), 0) : 1);
+    }
+    char byte = 0;
+    QCOMPARE(read(locked[0], &byte, 1), ssize_t(1));
+    Form1& form = *fixture.form;
+    form.Form_Load();
+    QCOMPARE(fixture.warnings, QStringList{});
+    QCOMPARE(form.colourRGB, decodePalette(tunedPalette()));
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+
+    struct PaintCount : QObject {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* event) override {
+            paints += event->type() == QEvent::Paint;
+            return false;
+        }
+    } count;
+    form.installEventFilter(&count);
+    form.Command1_Click(2);  // "ColorOption"
+    form.Command2_Click();   // "Default"
+    form.update();
+    QElapsedTimer waited;
+    waited.start();
+    form.Command3_Click();  // "OK"
+    kill(holder, SIGKILL);
+    waitpid(holder, nullptr, 0);
+    QVERIFY(waited.elapsed() < 10000);
+    QVERIFY(count.paints > 0);
+    QCOMPARE(fixture.warnings, QStringList{kPaletteWrite});
+    QCOMPARE(fixture.read("jx.iro"), tunedPalette());
+}
+
+void TestSharedFiles::firstStartInFuseFolders_data() {
+    QTest::addColumn<QStringList>("server");
+    QTest::newRow("no hard links, no rename flags") << plainFuseFolder();
+    QTest::newRow("no chmod, no chown")
+        << QStringList{"bindfs", "-f", "--chmod-deny", "--chown-deny"};
+}
+
+// A folder on a FUSE file system (a phone, an exFAT stick, a network share): the first start
+// creates both files after its two warnings, and a later best is stored there.
+void TestSharedFiles::firstStartInFuseFolders() {
+    QFETCH(QStringList, server);
+    QTemporaryDir top;
+    QVERIFY(QDir().mkdir(top.filePath("real")) && QDir().mkdir(top.filePath("mounted")));
+    FuseFolder fuse(server, top.filePath("real"), top.filePath("mounted"));
+    if (!fuse.skipped.isEmpty()) QSKIP(qPrintable(fuse.skipped));
+    StartedForm fixture(QSize(15360, 11520), 1, DataFolder(fuse.mountPoint));
+    QCOMPARE(fixture.warnings, (QStringList{kHighScoreRead, kPaletteRead}));
+    QCOMPARE(contentOf(top.filePath("real/jx.hsd")), defaultHighScoreBytes());
+    QCOMPARE(contentOf(top.filePath("real/jx.iro")), defaultPaletteBytes());
+    finishGame(*fixture.form, 3, 2);
+    enterName(*fixture.form, "on the stick");
+    QCOMPARE(fixture.warnings.size(), 2);
+    QCOMPARE(decodeHighScores(contentOf(top.filePath("real/jx.hsd")))[3].bestScore, qint16(2));
+}
+
+void TestSharedFiles::startsWithSomethingNamedLikeTheFile_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("thing");
+    for (const char* name : {"jx.hsd", "jx.iro"})
+        for (const char* thing : {"pipe", "folder", "dangling link", "link to itself"})
+            QTest::addRow("%s as %s", thing, name) << name << thing;
+}
+
+// A pipe, a folder or a link leading nowhere named like a data file holds up neither start-up
+// nor saving: the game warns that it cannot read it, then that it cannot create it, runs with the
+// defaults, leaves it as it is and creates nothing where a link points.
+void TestSharedFiles::startsWithSomethingNamedLikeTheFile() {
+    QFETCH(QString, name);
+    QFETCH(QString, thing);
+    FormFixture fixture;
+    const bool scores = name == QLatin1String("jx.hsd");
+    const QString otherName = scores ? "jx.iro" : "jx.hsd";
+    const QByteArray other = scores ? tunedPalette() : playedHighScores();
+    fixture.write(otherName, other);
+    const QString path = fixture.path(name);
+    if (thing == "pipe") QCOMPARE(mkfifo(systemPath(path).constData(), 0644), 0);
+    if (thing == "folder") QVERIFY(QDir().mkdir(path));
+    if (thing == "dangling link") QVERIFY(QFile::link("elsewhere/x", path));
+    if (thing == "link to itself") QVERIFY(QFile::link(name, path));
+
+    const int result = inChild([&] {
+        fixture.form->Form_Load();
+        const QStringList warned = scores ? QStringList{kHighScoreRead, kHighScoreWrite}
+                                          : QStringList{kPaletteRead, kPaletteWrite};
+        if (fixture.warnings != warned || !fixture.notOverTheGame.isEmpty()) return 1;
+        return (scores ? fixture.form->highScores == defaultHighScores()
+                       : fixture.form->colourRGB == defaultPalette())
+                   ? 0
+                   : 2;
+    });
+    QCOMPARE(result, 0);
+    QCOMPARE(kindOf(path), thing.contains("link") ? QString("link") : thing);
+    QCOMPARE(fixture.read(otherName), other);
+    QVERIFY(!QFileInfo::exists(fixture.path("elsewhere")));
 }
 
 QTEST_MAIN(TestSharedFiles)

@@ -1,15 +1,26 @@
 #pragma once
-// Writing and reading whole files in tests, the data files' calls on paths, and forked children
-// that may run as another user.
+// Writing and reading whole files in tests, the data files' calls on paths, forked children that
+// may run as another user or with mounts of their own, and FUSE folders.
+
+#include "files/datafile.h"
 
 #include <QByteArray>
+#include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 #include <QString>
 #include <QTest>
 
 #include <grp.h>
 #include <pwd.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/vfs.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <functional>
@@ -26,19 +37,61 @@ inline QByteArray contentOf(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
 }
 
+// Every entry of a folder, hidden ones too.
+inline QStringList entriesOf(const QString& folder) {
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
+                                  QDir::NoDotAndDotDot);
+}
+
+// What lies at `path` itself, a link not followed: "file", "link", "pipe", "folder", "missing".
+inline QString kindOf(const QString& path) {
+    struct stat status {};
+    if (lstat(QFile::encodeName(path).constData(), &status) != 0) return "missing";
+    if (S_ISLNK(status.st_mode)) return "link";
+    if (S_ISFIFO(status.st_mode)) return "pipe";
+    if (S_ISDIR(status.st_mode)) return "folder";
+    return S_ISREG(status.st_mode) ? "file" : "other";
+}
+
 // The data files' calls on a file named by its path, as tests name their files.
-#include "window/datafile.h"
-
-#include <QFileInfo>
-
 inline DataFileRead readFileAt(const QString& path, qsizetype bytes = 1 << 16) {
     const QFileInfo file(path);
     return readDataFile(DataFolder(file.path()), file.fileName(), bytes);
 }
 
-inline bool saveFileAt(const QString& path, const QByteArray& records, QString* why = nullptr) {
+// Writes `records` over the start of the file at `path`, whatever it holds.
+inline SaveResult saveFileAt(const QString& path, const QByteArray& records) {
     const QFileInfo file(path);
-    return saveOverStart(DataFolder(file.path()), file.fileName(), records, why);
+    const auto always = [&records](const DataFileRead&) { return std::optional(records); };
+    return saveDataFile(DataFolder(file.path()), file.fileName(), records.size(), always);
+}
+
+inline bool saved(const SaveResult& result) {
+    return result.outcome == SaveResult::Outcome::Saved;
+}
+
+// What makes a file the file it is: its inode, links, owner, mode and extended attributes (an
+// access control list among them), a link followed.
+inline QString identityOf(const QString& path) {
+    const QByteArray name = QFile::encodeName(path);
+    struct stat status {};
+    if (stat(name.constData(), &status) != 0) return QStringLiteral("<missing>");
+    QByteArray attributes(4096, '\0');
+    const ssize_t listed = listxattr(name.constData(), attributes.data(), attributes.size());
+    attributes.truncate(qMax<ssize_t>(listed, 0));
+    for (const QByteArray& attribute : attributes.split('\0')) {
+        if (attribute.isEmpty()) continue;
+        QByteArray value(4096, '\0');
+        const ssize_t size = getxattr(name.constData(), attribute.constData(), value.data(), 4096);
+        attributes += '=' + value.left(qMax<ssize_t>(size, 0)).toHex();
+    }
+    return QStringLiteral("inode %1, %2 links, owner %3:%4, mode %5, attributes %6")
+        .arg(status.st_ino)
+        .arg(status.st_nlink)
+        .arg(status.st_uid)
+        .arg(status.st_gid)
+        .arg(status.st_mode, 0, 8)
+        .arg(QString::fromLatin1(attributes.toHex()));
 }
 
 // Runs `work` in a forked child, which gets `patienceSeconds` to finish; returns its result, or
@@ -63,4 +116,56 @@ inline const passwd* otherUser() {
 // In a forked child: becomes `user` for good; false when the system refuses.
 inline bool becomeUser(const passwd& user) {
     return setgroups(0, nullptr) == 0 && setgid(user.pw_gid) == 0 && setuid(user.pw_uid) == 0;
+}
+
+// In a forked child: gives it mounts of its own (as root directly, otherwise in a user namespace
+// of its own where it is root); false when the kernel refuses.
+inline bool ownMounts() {
+    if (geteuid() != 0) {
+        const QByteArray uid = QByteArray::number(geteuid()), gid = QByteArray::number(getegid());
+        if (unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) return false;
+        const auto put = [](const char* path, const QByteArray& text) {
+            QFile file(QString::fromLatin1(path));
+            return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
+        };
+        if (!put("/proc/self/setgroups", "deny") || !put("/proc/self/uid_map", "0 " + uid + " 1") ||
+            !put("/proc/self/gid_map", "0 " + gid + " 1"))
+            return false;
+    } else if (unshare(CLONE_NEWNS) != 0) {
+        return false;
+    }
+    return mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+}
+
+// `source` mirrored at `mountPoint` by a FUSE file system, `command` followed by both folders,
+// until it goes; `skipped` says why there is none.
+struct FuseFolder {
+    QProcess server;
+    QString mountPoint, skipped;
+
+    FuseFolder(const QStringList& command, const QString& source, const QString& at)
+        : mountPoint(at) {
+        if (geteuid() != 0 || access("/dev/fuse", R_OK | W_OK) != 0) {
+            skipped = QStringLiteral("FUSE folders need root and /dev/fuse");
+            return;
+        }
+        server.start(command.first(), command.mid(1) + QStringList{source, at});
+        constexpr long kFuseMagic = 0x65735546;
+        struct statfs mounted {};
+        for (QDeadlineTimer deadline(5000); !deadline.hasExpired(); QTest::qWait(20))
+            if (statfs(QFile::encodeName(at).constData(), &mounted) == 0 &&
+                mounted.f_type == kFuseMagic)
+                return;
+        skipped = QStringLiteral("%1 did not mount: %2")
+                      .arg(command.first(), QString::fromLocal8Bit(server.readAllStandardError()));
+    }
+    ~FuseFolder() {
+        if (skipped.isEmpty()) umount2(QFile::encodeName(mountPoint).constData(), MNT_DETACH);
+        server.waitForFinished(5000);
+    }
+};
+
+// A FUSE folder with no hard links, no rename flags and no files without a name.
+inline QStringList plainFuseFolder() {
+    return {QStringLiteral(TINTMAZE_TESTS_DIR "/fuse_folder.py")};
 }

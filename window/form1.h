@@ -10,7 +10,7 @@
 #include "palette/palette.h"
 #include "scores/highscores.h"
 #include "window/controls.h"
-#include "window/datafile.h"
+#include "files/datafile.h"
 #include "window/layout.h"
 #include "window/timer.h"
 #include "window/twips.h"
