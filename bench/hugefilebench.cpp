@@ -1,7 +1,6 @@
 // Huge data files: a return to the title, a stored best and a saved palette, each with the
 // ordinary 504- and 42-byte files and with both files kHugeFileBytes long (all but their start a
-// hole). The game reads only the bytes it uses and copies a longer file's end hole by hole, so
-// the two columns should match.
+// hole). The game reads and writes only the bytes it uses, so the two columns should match.
 
 #include "bench.h"
 

@@ -75,6 +75,8 @@ class TestSaveFaults : public QObject {
     void creatorReaderAndSaverAtOnce_data();
     void creatorReaderAndSaverAtOnce();
     void readersSeeWholeRecords();
+    void readerWaitsForWholeRecords_data();
+    void readerWaitsForWholeRecords();
 };
 
 void TestSaveFaults::failuresKeepTheOldBytes_data() {
@@ -206,7 +208,7 @@ void TestSaveFaults::readersSeeWholeRecords() {
         for (int save = 0;; ++save) saveFileAt(file, save % 2 ? kFirst : kSecond);
     const DataFolder data(folder.path());
     int reads = 0, mixed = 0;
-    for (QDeadlineTimer deadline(2000); !deadline.hasExpired(); ++reads) {
+    for (QDeadlineTimer deadline(1000); !deadline.hasExpired(); ++reads) {
         const QByteArray now = readDataFile(data, "jx.hsd", kFirst.size()).bytes;
         mixed += now != kFirst && now != kSecond;
     }
@@ -214,6 +216,41 @@ void TestSaveFaults::readersSeeWholeRecords() {
     waitpid(saver, nullptr, 0);
     qInfo("%d reads during saves", reads);
     QCOMPARE(mixed, 0);
+}
+
+void TestSaveFaults::readerWaitsForWholeRecords_data() {
+    QTest::addColumn<QByteArray>("before");  // what the file holds when the reader comes
+    QTest::addColumn<bool>("locked");        // by the writer, who finishes while the reader waits
+    QTest::addColumn<QByteArray>("finished");
+    QTest::addColumn<QByteArray>("read");
+    QTest::newRow("a save half written")
+        << kSecond.left(200) + kFirst.mid(200) << true << kSecond << kSecond;
+    QTest::newRow("a file being created, still empty")
+        << QByteArray() << false << kDefaults << kDefaults;
+    QTest::newRow("a lock never given back") << kFirst << true << QByteArray() << kFirst;
+}
+
+// A reader waits for whoever writes the file, and reads it anyway after a moment.
+void TestSaveFaults::readerWaitsForWholeRecords() {
+    QFETCH(QByteArray, before);
+    QFETCH(bool, locked);
+    QFETCH(QByteArray, finished);
+    QFETCH(QByteArray, read);
+    QTemporaryDir folder;
+    const QString file = folder.filePath("jx.hsd");
+    writeFile(file, before);
+    int writer = open(QFile::encodeName(file).constData(), O_WRONLY | O_CLOEXEC);
+    QVERIFY(!locked || flock(writer, LOCK_EX) == 0);
+    DataFolder data(folder.path());
+    data.whileWaiting = [&] {
+        if (writer < 0 || finished.isNull()) return;
+        QCOMPARE(pwrite(writer, finished.constData(), finished.size(), 0), finished.size());
+        close(writer);
+        writer = -1;
+    };
+    QCOMPARE(readDataFile(data, "jx.hsd", kFirst.size()).bytes, read);
+    QCOMPARE(writer, finished.isNull() ? writer : -1);
+    if (writer >= 0) close(writer);
 }
 
 QTEST_GUILESS_MAIN(TestSaveFaults)
