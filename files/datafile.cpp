@@ -71,7 +71,7 @@ SaveResult failed(const QByteArray& name, const QString& reason) {
 // kernel checks the player's permission as for a new open.
 Fd reopen(int fd, int access) {
     const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
-    return Fd(::open(self.constData(), access | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    return Fd(::open(self.constData(), access | O_CLOEXEC | O_NOCTTY));
 }
 
 // A plain file opened by name, or what is there instead.
@@ -96,12 +96,12 @@ Opened openPlainFile(int folder, const QByteArray& name, int access) {
         opened.reason = !isLink ? QStringLiteral("does not exist")
                         : error == ENOENT
                             ? QStringLiteral("is a link to a file that does not exist")
-                            : QStringLiteral("is a link that leads nowhere");
+                            : QStringLiteral("is a link that leads to no file");
         return opened;
     }
     if (!path || ::fstat(path.get(), &opened.status) != 0) {
         opened.state = State::Unreadable;
-        opened.reason = QStringLiteral("cannot be opened: ") + systemError(error);
+        opened.reason = QStringLiteral("cannot be opened: ") + systemError(path ? errno : error);
         return opened;
     }
     if (!S_ISREG(opened.status.st_mode)) {
@@ -239,6 +239,7 @@ std::optional<SaveResult> createNamedLast(int folder, const QByteArray& name,
     if (::linkat(AT_FDCWD, self.constData(), folder, name.constData(), AT_SYMLINK_FOLLOW) == 0)
         return created(folder);
     if (errno == EEXIST) return SaveResult{Outcome::LeftAlone, {}};
+    if (errno == EPERM || errno == EOPNOTSUPP) return std::nullopt;  // such a file, but no links
     return failed(name, cannotCreate());
 }
 
@@ -325,7 +326,7 @@ SaveResult saveDataFile(const DataFolder& folder, const QString& name, qsizetype
         if (opened.state == State::Missing && !created) {
             const std::optional<QByteArray> records = decide({State::Missing, {}, opened.reason});
             if (!records) return {Outcome::LeftAlone, {}};
-            const SaveResult made = createFile(folder, fileName, *records, deadline);
+            SaveResult made = createFile(folder, fileName, *records, deadline);
             if (made.outcome != Outcome::LeftAlone) return made;
             created = true;  // something of that name appeared: it is saved over or refused
             continue;

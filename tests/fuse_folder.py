@@ -1,10 +1,7 @@
 #!/usr/bin/python3
 """A folder as some FUSE file systems give it (exFAT, a phone over MTP, some network shares):
-no hard links, no rename flags, no files without a name. Mirrors SOURCE at MOUNTPOINT until
-unmounted; the locks are the kernel's own.
-
-    fuse_folder.py SOURCE MOUNTPOINT
-"""
+no hard links, no rename flags, no files without a name; the locks are the kernel's own.
+Mirrors SOURCE at MOUNTPOINT until unmounted:  fuse_folder.py SOURCE MOUNTPOINT"""
 import errno
 import os
 import sys
@@ -26,33 +23,22 @@ class Folder(Operations):
         except OSError as error:
             raise FuseOSError(error.errno) from error
 
-    def real(self, path):
-        return self.root + path
-
     def getattr(self, path, fh=None):
-        st = os.lstat(self.real(path))
-        names = ('st_mode', 'st_nlink', 'st_uid', 'st_gid', 'st_size', 'st_atime_ns',
-                 'st_mtime_ns', 'st_ctime_ns')
-        attrs = {name.replace('_ns', ''): getattr(st, name) for name in names}
-        return attrs
+        st = os.lstat(self.root + path)
+        return {name.replace('_ns', ''): getattr(st, name) for name in (
+            'st_mode', 'st_nlink', 'st_uid', 'st_gid', 'st_size', 'st_mtime_ns', 'st_ctime_ns')}
 
     def readdir(self, path, fh):
-        return ['.', '..'] + os.listdir(self.real(path))
-
-    def readlink(self, path):
-        return os.readlink(self.real(path))
+        return ['.', '..'] + os.listdir(self.root + path)
 
     def link(self, target, source):
         raise FuseOSError(errno.EPERM)
 
-    def rename(self, old, new):
-        os.rename(self.real(old), self.real(new))
-
     def create(self, path, mode, fi=None):
-        return os.open(self.real(path), os.O_RDWR | os.O_CREAT | os.O_EXCL, mode)
+        return os.open(self.root + path, os.O_RDWR | os.O_CREAT | os.O_EXCL, mode)
 
     def open(self, path, flags):
-        return os.open(self.real(path), flags)
+        return os.open(self.root + path, flags)
 
     def read(self, path, size, offset, fh):
         return os.pread(fh, size, offset)
@@ -61,7 +47,7 @@ class Folder(Operations):
         return os.pwrite(fh, data, offset)
 
     def truncate(self, path, length, fh=None):
-        os.truncate(self.real(path), length)
+        os.truncate(self.root + path, length)
 
     def fsync(self, path, datasync, fh):
         os.fsync(fh)
@@ -69,34 +55,11 @@ class Folder(Operations):
     def release(self, path, fh):
         os.close(fh)
 
-    def statfs(self, path):
-        st = os.statvfs(self.real(path))
-        return {name: getattr(st, name) for name in dir(st) if name.startswith('f_')}
-
-    def utimens(self, path, times=None):
-        os.utime(self.real(path), ns=times)
-
-    def chmod(self, path, mode):
-        os.chmod(self.real(path), mode)
-
-    def chown(self, path, uid, gid):
-        os.chown(self.real(path), uid, gid)
-
-    def access(self, path, amode):
-        if not os.access(self.real(path), amode):
-            raise FuseOSError(errno.EACCES)
-
     def unlink(self, path):
-        os.unlink(self.real(path))
+        os.unlink(self.root + path)
 
-    def symlink(self, target, source):
-        os.symlink(source, self.real(target))
-
-    def mkdir(self, path, mode):
-        os.mkdir(self.real(path), mode)
-
-    def rmdir(self, path):
-        os.rmdir(self.real(path))
+    def rename(self, old, new):
+        os.rename(self.root + old, self.root + new)
 
 
 if __name__ == '__main__':

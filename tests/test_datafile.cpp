@@ -15,22 +15,18 @@ const QByteArray kRecords = QByteArray("new").repeated(14);     // 42 bytes, as 
 const QByteArray kDefaults = QByteArray("def").repeated(14);
 const QByteArray kSaved = kRecords + kOld.mid(kRecords.size());
 
-void chmodAt(const QString& path, mode_t mode) {
-    QCOMPARE(chmod(QFile::encodeName(path).constData(), mode), 0);
-}
-
-// Restores a kernel setting when it goes.
+// A kernel setting, put back when it goes.
 struct KernelSetting {
     QString path;
     QByteArray old;
     bool set = false;
     KernelSetting(const QString& at, const QByteArray& value) : path(at), old(contentOf(at)) {
-        QFile file(path);
-        set = file.open(QIODevice::WriteOnly) && file.write(value) == value.size();
+        set = put(value);
     }
-    ~KernelSetting() {
+    ~KernelSetting() { set&& put(old); }
+    bool put(const QByteArray& value) const {
         QFile file(path);
-        if (set && file.open(QIODevice::WriteOnly)) file.write(old);
+        return file.open(QIODevice::WriteOnly) && file.write(value) == value.size();
     }
 };
 

@@ -53,6 +53,10 @@ inline QString kindOf(const QString& path) {
     return S_ISREG(status.st_mode) ? "file" : "other";
 }
 
+inline void chmodAt(const QString& path, mode_t mode) {
+    QCOMPARE(chmod(QFile::encodeName(path).constData(), mode), 0);
+}
+
 // The data files' calls on a file named by its path, as tests name their files.
 inline DataFileRead readFileAt(const QString& path, qsizetype bytes = 1 << 16) {
     const QFileInfo file(path);
