@@ -2,7 +2,6 @@
 
 #include "window/twips.h"
 
-#include <QApplication>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
@@ -61,18 +60,6 @@ void Placement::place(qint32 left, qint32 top, qint32 width, qint32 height) {
     height_ = height;
     widget_->setGeometry(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width),
                          twipsToPixels(height));
-}
-
-// A control that is hidden takes no keys: when it, or a control inside it, has the focus, the
-// focus goes back to the window.
-void Placement::setVisible(bool visible) {
-    visible_ = visible;
-    QWidget* focus = QApplication::focusWidget();
-    const bool losesFocus = !visible && focus && (focus == widget_ || widget_->isAncestorOf(focus));
-    widget_->setVisible(visible);
-    if (losesFocus && QApplication::focusWidget() != nullptr &&
-        !QApplication::focusWidget()->isVisible())
-        widget_->window()->setFocus();
 }
 
 void Clickable::pressed(QMouseEvent* event) {

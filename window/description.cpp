@@ -264,9 +264,9 @@ void Form1::buildBoardControls() {
                                  kWindowBackground, i == kCellCount - 2 ? kBlack : kWindowText,
                                  cellFont, Border::Single, Align::Centre});
     }
-    Label1[0]->move(0, 90);
-    Label1[kCellCount - 2]->move(60, 75);
-    Label1[kCellCount - 1]->move(150, 240);
+    Label1[0]->place(0, 90);
+    Label1[kCellCount - 2]->place(60, 75);
+    Label1[kCellCount - 1]->place(150, 240);
 }
 
 void Form1::buildGaugeControls() {
