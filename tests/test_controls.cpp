@@ -81,7 +81,7 @@ class ControlsTest : public QObject {
     void clicksStayWithTheControl() {
         QWidget window;
         window.resize(200, 200);
-        PictureBox board(&window);
+        PictureBox board(&window, QString(), 0xFFFFFF);
         board.place(0, 0, 3000, 3000);
         Label cell(&board, 0xFFFFFF, 0);
         cell.place(150, 150, 480, 480);

@@ -16,6 +16,9 @@
 QColor colourFromValue(qint32 value);
 qint32 valueFromColour(const QColor& colour);
 
+// The background and text colours of the window or of a control the game draws.
+void setBackAndForeColours(QWidget* widget, qint32 back, qint32 fore);
+
 enum class BackStyle { Transparent, Opaque };
 enum class Border { None, Single };
 enum class Align { Left, Right, Centre };
@@ -97,11 +100,9 @@ class Label : public ClickableControl {
 // Picture box: a container showing its picture unscaled from the top-left corner, clipped.
 class PictureBox : public ClickableControl {
   public:
-    explicit PictureBox(QWidget* container);
-    // The picture in the file or resource at `path`, read when it is first needed.
-    void setPicture(const QString& path);
+    // Shows the picture in the file or resource at `path`, read when it is first needed.
+    PictureBox(QWidget* container, const QString& path, qint32 backColor);
     const QPixmap& picture() const;
-    void setBackColor(qint32 colour);
 
   protected:
     void paintEvent(QPaintEvent*) override;
@@ -125,9 +126,8 @@ class CommandButton : public QPushButton, public Placement {
 // Frame: a titled container.
 class Frame : public ClickableControl {
   public:
-    Frame(QWidget* container, const QString& caption);
+    Frame(QWidget* container, const QString& caption, qint32 back, qint32 fore);
     QString caption() const { return caption_; }
-    void setColours(qint32 back, qint32 fore);
 
   protected:
     void paintEvent(QPaintEvent*) override;
