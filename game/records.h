@@ -9,7 +9,8 @@
 #include <array>
 #include <cstddef>
 
-// Count records, record n at index n from 1 (a level's best result, colour k's record k + 1).
+// Count records indexed from 1, as the game counts them: slot n holds level n's best result,
+// record k + 1 colour k.
 template <class Record, int Count>
 struct RecordTable {
     // Not named "slots": Qt defines that word away as a macro.

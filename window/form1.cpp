@@ -126,6 +126,7 @@ void Form1::mouseReleaseEvent(QMouseEvent* event) {
 // Every typed character reaches Form_KeyPress before the control that has the focus; Enter and
 // Escape stop there, every other key goes on to the control. While the colour panel is open,
 // Enter presses its "OK" instead of starting a game behind it; Escape still ends the program.
+// Every control of the window that is hidden, by any call, passes here too (keepKeysOffHidden).
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
     auto* widget = qobject_cast<QWidget*>(watched);
