@@ -27,14 +27,6 @@ inline QByteArrayView bytesOf(const uint8_t* data, size_t size) {
     return QByteArrayView(reinterpret_cast<const char*>(data), qsizetype(size));
 }
 
-// The first `length` bytes of `input`, zero bytes standing for what a short input lacks: what a
-// decoder sees of a file.
-inline QByteArray paddedStart(QByteArrayView input, qsizetype length) {
-    QByteArray bytes = input.first(qMin(input.size(), length)).toByteArray();
-    bytes.append(length - bytes.size(), '\0');
-    return bytes;
-}
-
 // The text with every U+FFFD (what decoding makes of bytes that are no character) turned into
 // "?", what encoding makes of it.
 inline QString replacementsAsQuestionMarks(QString text) {

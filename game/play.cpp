@@ -32,7 +32,7 @@ void Form1::Haiti() {
     for (int k = 0; k < side * side; ++k) Label1[k]->setVisible(true);
     for (int k = 0; k < side * side; ++k) {
         const QPoint place = cellPosition(level, k);
-        Label1[k]->move(place.x(), place.y());
+        Label1[k]->place(place.x(), place.y());
     }
 }
 
@@ -83,7 +83,7 @@ void Form1::measureTick() {
         GameOver();
         return;
     }
-    Shape1->setTop(markerTop(Line1->y1(), Line1->y2(), Shape1->height(), timeLeft));
+    Shape1->setTop(markerTop(Line1->y1(), Line1->y2(), Shape1->twipsHeight(), timeLeft));
 }
 
 // The verdict has been shown for its tick: a new board, and the tick is charged to the time.

@@ -2,8 +2,6 @@
 
 #include <QtEndian>
 
-#include <cstring>
-
 namespace {
 
 qint16 clampedComponent(const char* bytes) {
@@ -17,16 +15,6 @@ void appendComponent(QByteArray& bytes, qint16 component) {
 }
 
 }  // namespace
-
-ColourRecord& ColourTable::operator[](int index) {
-    Q_ASSERT(index >= 1 && index <= kColourCount);
-    return records[size_t(index - 1)];
-}
-
-const ColourRecord& ColourTable::operator[](int index) const {
-    Q_ASSERT(index >= 1 && index <= kColourCount);
-    return records[size_t(index - 1)];
-}
 
 ColourTable defaultPalette() {
     constexpr std::array kDefaults{
@@ -43,11 +31,7 @@ ColourTable defaultPalette() {
 }
 
 ColourTable decodePalette(QByteArrayView file) {
-    // What a short file does not cover stays zero.
-    QByteArray bytes(kPaletteFileBytes, '\0');
-    if (!file.isEmpty()) {
-        std::memcpy(bytes.data(), file.data(), size_t(qMin<qsizetype>(file.size(), bytes.size())));
-    }
+    const QByteArray bytes = paddedStart(file, kPaletteFileBytes);
     ColourTable table;
     for (int index = 1; index <= kColourCount; ++index) {
         const char* record = bytes.constData() + kColourRecordBytes * (index - 1);

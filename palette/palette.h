@@ -2,6 +2,7 @@
 // of the colour panel's sliders.
 #pragma once
 
+#include "game/records.h"
 #include "game/rules.h"
 
 #include <QByteArray>
@@ -22,15 +23,8 @@ struct ColourRecord {
     bool operator==(const ColourRecord&) const = default;
 };
 
-// colourRGB: kColourCount records indexed 1..kColourCount as the game does (record k+1 is colour
-// k).
-struct ColourTable {
-    std::array<ColourRecord, kColourCount> records;
-    // index 1..kColourCount; anything else is a programming error.
-    ColourRecord& operator[](int index);
-    const ColourRecord& operator[](int index) const;
-    bool operator==(const ColourTable&) const = default;
-};
+// colourRGB: record k + 1 is colour k.
+using ColourTable = RecordTable<ColourRecord, kColourCount>;
 
 // Black, blue, green, red, purple, yellow and grey 192.
 ColourTable defaultPalette();

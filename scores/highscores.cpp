@@ -4,8 +4,6 @@
 
 #include <QtEndian>
 
-#include <cstring>
-
 namespace {
 
 const QString kDefaultPlayerName = QStringLiteral("No Name");
@@ -39,16 +37,6 @@ QByteArray encodeRecord(const HighScoreRecord& record) {
 
 }  // namespace
 
-HighScoreRecord& HighScoreTable::operator[](int level) {
-    Q_ASSERT(level >= 1 && level <= kLevelCount);
-    return records[size_t(level - 1)];
-}
-
-const HighScoreRecord& HighScoreTable::operator[](int level) const {
-    Q_ASSERT(level >= 1 && level <= kLevelCount);
-    return records[size_t(level - 1)];
-}
-
 QString fixedLengthName(QStringView text) {
     QString name = text.left(kNameChars).toString();
     name.append(QString(kNameChars - name.size(), QLatin1Char(' ')));
@@ -72,11 +60,8 @@ HighScoreTable clearedHighScores() {
 }
 
 HighScoreTable decodeHighScores(QByteArrayView file) {
-    // What the file does not cover stays zero bytes, which decode to the cleared state.
-    QByteArray bytes(kHighScoreFileBytes, '\0');
-    if (!file.isEmpty()) {
-        std::memcpy(bytes.data(), file.data(), size_t(qMin<qsizetype>(file.size(), bytes.size())));
-    }
+    // What the file does not cover reads as zero bytes, which decode to the cleared state.
+    const QByteArray bytes = paddedStart(file, kHighScoreFileBytes);
     HighScoreTable table;
     for (int level = 1; level <= kLevelCount; ++level) {
         const char* record = bytes.constData() + kHighScoreRecordBytes * (level - 1);
@@ -96,8 +81,7 @@ QByteArray encodeHighScores(const HighScoreTable& table) {
 
 std::optional<QByteArray> withBestScore(QByteArrayView file, int level,
                                         const HighScoreRecord& record) {
-    QByteArray bytes = file.first(qMin<qsizetype>(file.size(), kHighScoreFileBytes)).toByteArray();
-    bytes.append(kHighScoreFileBytes - bytes.size(), '\0');
+    QByteArray bytes = paddedStart(file, kHighScoreFileBytes);
     const qsizetype at = kHighScoreRecordBytes * (level - 1);
     if (record.bestScore <= qFromLittleEndian<qint16>(bytes.constData() + at + kNameBytes))
         return std::nullopt;

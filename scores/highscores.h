@@ -1,6 +1,7 @@
 // The table of the best result of each level and its file jx.hsd.
 #pragma once
 
+#include "game/records.h"
 #include "game/rules.h"
 
 #include <QByteArray>
@@ -9,7 +10,6 @@
 #include <QStringView>
 #include <QtGlobal>
 
-#include <array>
 #include <optional>
 
 // jx.hsd: one record a level, from level 1 up: the name's bytes, then the score as a 16-bit
@@ -27,15 +27,8 @@ struct HighScoreRecord {
     bool operator==(const HighScoreRecord&) const = default;
 };
 
-// One slot a level; slot n belongs to level n (kMinLevel..kMaxLevel), as the game indexes them.
-struct HighScoreTable {
-    // Not named "slots": Qt defines that word away as a macro.
-    std::array<HighScoreRecord, kLevelCount> records;
-    // level kMinLevel..kMaxLevel; anything else is a programming error.
-    HighScoreRecord& operator[](int level);
-    const HighScoreRecord& operator[](int level) const;
-    bool operator==(const HighScoreTable&) const = default;
-};
+// One slot a level; slot n belongs to level n.
+using HighScoreTable = RecordTable<HighScoreRecord, kLevelCount>;
 
 // The text padded with spaces, or cut, to exactly kNameChars characters.
 QString fixedLengthName(QStringView text);

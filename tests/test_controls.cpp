@@ -32,13 +32,24 @@ class ControlsTest : public QObject {
         label.place(4972, -1245, 5415, 1800);
         QCOMPARE(label.left(), 4972);
         QCOMPARE(label.top(), -1245);
-        QCOMPARE(label.width(), 5415);
+        QCOMPARE(label.twipsWidth(), 5415);
         QCOMPARE(label.geometry(), QRect(331, -83, 361, 120));
         label.setTop(label.top() + 30);
         QCOMPARE(label.top(), -1215);
+    }
+
+    // A control has one visibility: hidden or shown by Qt (through a QWidget*, show()) or by the
+    // game's own call, it reads the same both ways.
+    void qtAndTheGameShareOneVisibility() {
+        QWidget window;
+        Label label(&window, 0xFFFFFF, 0);
+        QWidget* widget = &label;
+        widget->setVisible(false);
+        QVERIFY(!label.visible());
+        label.show();
         QVERIFY(label.visible());
         label.setVisible(false);
-        QVERIFY(!label.visible());
+        QVERIFY(widget->isHidden());
     }
 
     void colourValuesAreRedGreenBlueFromTheLowByte() {
@@ -70,7 +81,7 @@ class ControlsTest : public QObject {
     void clicksStayWithTheControl() {
         QWidget window;
         window.resize(200, 200);
-        PictureBox board(&window);
+        PictureBox board(&window, QString(), 0xFFFFFF);
         board.place(0, 0, 3000, 3000);
         Label cell(&board, 0xFFFFFF, 0);
         cell.place(150, 150, 480, 480);

@@ -18,7 +18,7 @@ QByteArray customPaletteBytes() {
 }
 
 QRect twipRect(const Placement* p) {
-    return QRect(p->left(), p->top(), p->width(), p->height());
+    return QRect(p->left(), p->top(), p->twipsWidth(), p->twipsHeight());
 }
 
 int matches(const Form1& form) {

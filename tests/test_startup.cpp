@@ -57,8 +57,8 @@ class StartupTest : public QObject {
     void titleScreenAfterStart() {
         StartedForm f;
         Form1& form = *f.form;
-        QCOMPARE(QRect(form.Picture1->left(), form.Picture1->top(), form.Picture1->width(),
-                       form.Picture1->height()),
+        QCOMPARE(QRect(form.Picture1->left(), form.Picture1->top(), form.Picture1->twipsWidth(),
+                       form.Picture1->twipsHeight()),
                  QRect(5040, 3120, 5280, 5280));
         QCOMPARE(form.Picture1->geometry(), QRect(336, 208, 352, 352));
         QCOMPARE(form.Picture2->top(), -1245);

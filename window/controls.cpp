@@ -2,7 +2,6 @@
 
 #include "window/twips.h"
 
-#include <QApplication>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
@@ -29,9 +28,11 @@ Qt::Alignment qtAlignment(Align align) {
     return Qt::AlignLeft;
 }
 
-void setPaletteColour(QWidget* widget, QPalette::ColorRole role, qint32 value) {
+// Sets colours of the widget's palette, each role to a packed colour value.
+void setPaletteColours(QWidget* widget,
+                       std::initializer_list<std::pair<QPalette::ColorRole, qint32>> colours) {
     QPalette palette = widget->palette();
-    palette.setColor(role, colourFromValue(value));
+    for (const auto& [role, value] : colours) palette.setColor(role, colourFromValue(value));
     widget->setPalette(palette);
 }
 
@@ -52,6 +53,10 @@ QFont fittedFont(const QFont& font, const QString& text, const QRect& area) {
 
 }  // namespace
 
+void setBackAndForeColours(QWidget* widget, qint32 back, qint32 fore) {
+    setPaletteColours(widget, {{QPalette::Window, back}, {QPalette::WindowText, fore}});
+}
+
 // --- Placement and clicks -------------------------------------------------------------------
 
 void Placement::place(qint32 left, qint32 top, qint32 width, qint32 height) {
@@ -61,18 +66,6 @@ void Placement::place(qint32 left, qint32 top, qint32 width, qint32 height) {
     height_ = height;
     widget_->setGeometry(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width),
                          twipsToPixels(height));
-}
-
-// A control that is hidden takes no keys: when it, or a control inside it, has the focus, the
-// focus goes back to the window.
-void Placement::setVisible(bool visible) {
-    visible_ = visible;
-    QWidget* focus = QApplication::focusWidget();
-    const bool losesFocus = !visible && focus && (focus == widget_ || widget_->isAncestorOf(focus));
-    widget_->setVisible(visible);
-    if (losesFocus && QApplication::focusWidget() != nullptr &&
-        !QApplication::focusWidget()->isVisible())
-        widget_->window()->setFocus();
 }
 
 void Clickable::pressed(QMouseEvent* event) {
@@ -92,10 +85,7 @@ void Clickable::released(QWidget* self, QMouseEvent* event) {
 
 Label::Label(QWidget* container, qint32 backColor, qint32 foreColor)
     : ClickableControl(container), foreColor_(foreColor), backColor_(backColor) {
-    QPalette palette = this->palette();
-    palette.setColor(QPalette::WindowText, colourFromValue(foreColor_));
-    palette.setColor(QPalette::Window, colourFromValue(backColor_));
-    setPalette(palette);
+    setBackAndForeColours(this, backColor, foreColor);
 }
 
 void Label::setCaption(const QString& caption) {
@@ -107,13 +97,13 @@ void Label::setCaption(const QString& caption) {
 void Label::setForeColor(qint32 colour) {
     if (colour == foreColor_) return;
     foreColor_ = colour;
-    setPaletteColour(this, QPalette::WindowText, colour);
+    setPaletteColours(this, {{QPalette::WindowText, colour}});
 }
 
 void Label::setBackColor(qint32 colour) {
     if (colour == backColor_) return;
     backColor_ = colour;
-    setPaletteColour(this, QPalette::Window, colour);
+    setPaletteColours(this, {{QPalette::Window, colour}});
 }
 
 void Label::setBackStyle(BackStyle style) {
@@ -154,23 +144,15 @@ void Label::paintEvent(QPaintEvent*) {
 
 // --- Picture box ----------------------------------------------------------------------------
 
-PictureBox::PictureBox(QWidget* container) : ClickableControl(container) {
+PictureBox::PictureBox(QWidget* container, const QString& path, qint32 backColor)
+    : ClickableControl(container), path_(path) {
     setAutoFillBackground(true);
-}
-
-void PictureBox::setPicture(const QString& path) {
-    path_ = path;
-    picture_ = QPixmap();
-    update();
+    setPaletteColours(this, {{QPalette::Window, backColor}});
 }
 
 const QPixmap& PictureBox::picture() const {
     if (picture_.isNull() && !path_.isEmpty()) picture_.load(path_);
     return picture_;
-}
-
-void PictureBox::setBackColor(qint32 colour) {
-    setPaletteColour(this, QPalette::Window, colour);
 }
 
 void PictureBox::paintEvent(QPaintEvent*) {
@@ -191,7 +173,7 @@ CommandButton::CommandButton(QWidget* container, const QString& caption)
 }
 
 void CommandButton::setBackColor(qint32 colour) {
-    setPaletteColour(this, QPalette::Button, colour);
+    setPaletteColours(this, {{QPalette::Button, colour}});
 }
 
 void CommandButton::paintEvent(QPaintEvent*) {
@@ -220,16 +202,10 @@ void CommandButton::paintEvent(QPaintEvent*) {
 
 // --- Frame ----------------------------------------------------------------------------------
 
-Frame::Frame(QWidget* container, const QString& caption)
+Frame::Frame(QWidget* container, const QString& caption, qint32 back, qint32 fore)
     : ClickableControl(container), caption_(caption) {
     setAutoFillBackground(true);
-}
-
-void Frame::setColours(qint32 back, qint32 fore) {
-    QPalette palette = this->palette();
-    palette.setColor(QPalette::Window, colourFromValue(back));
-    palette.setColor(QPalette::WindowText, colourFromValue(fore));
-    setPalette(palette);
+    setBackAndForeColours(this, back, fore);
 }
 
 void Frame::paintEvent(QPaintEvent*) {
@@ -259,10 +235,7 @@ TextBox::TextBox(QWidget* container, const QString& text, const QFont& font)
 }
 
 void TextBox::setColours(qint32 back, qint32 fore) {
-    QPalette palette = this->palette();
-    palette.setColor(QPalette::Base, colourFromValue(back));
-    palette.setColor(QPalette::Text, colourFromValue(fore));
-    setPalette(palette);
+    setPaletteColours(this, {{QPalette::Base, back}, {QPalette::Text, fore}});
 }
 
 // --- Scroll bar -----------------------------------------------------------------------------

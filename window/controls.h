@@ -16,46 +16,33 @@
 QColor colourFromValue(qint32 value);
 qint32 valueFromColour(const QColor& colour);
 
+// The background and text colours of the window or of a control the game draws.
+void setBackAndForeColours(QWidget* widget, qint32 back, qint32 fore);
+
 enum class BackStyle { Transparent, Opaque };
 enum class Border { None, Single };
 enum class Align { Left, Right, Centre };
 
 // The geometry in twips every control keeps; reading a property back gives exactly what was set.
+// Width and height say their unit, since QWidget's own width() and height() are in pixels.
 class Placement {
   public:
     explicit Placement(QWidget* widget) : widget_(widget) {}
     qint32 left() const { return left_; }
     qint32 top() const { return top_; }
-    qint32 width() const { return width_; }
-    qint32 height() const { return height_; }
-    void setLeft(qint32 left) { place(left, top_, width_, height_); }
+    qint32 twipsWidth() const { return width_; }
+    qint32 twipsHeight() const { return height_; }
     void setTop(qint32 top) { place(left_, top, width_, height_); }
-    void setWidth(qint32 width) { place(left_, top_, width, height_); }
-    void setHeight(qint32 height) { place(left_, top_, width_, height); }
-    void move(qint32 left, qint32 top) { place(left, top, width_, height_); }
+    void place(qint32 left, qint32 top) { place(left, top, width_, height_); }  // keeps the size
     void place(qint32 left, qint32 top, qint32 width, qint32 height);
-    // The control's own visibility, whatever its container shows.
-    bool visible() const { return visible_; }
-    void setVisible(bool visible);
+    // The control's own visibility, whatever its container shows: Qt's one flag, which
+    // setVisible(), show() and hide() change, called on the control or through a QWidget*.
+    bool visible() const { return !widget_->isHidden(); }
 
   private:
     QWidget* widget_;
     qint32 left_ = 0, top_ = 0, width_ = 0, height_ = 0;
-    bool visible_ = true;
 };
-
-// Makes the twips geometry and own visibility of Placement the control's, over QWidget's pixels.
-// Beware: inside a control kind that uses it, left(), top(), width(), height(), move() and
-// setVisible() are Placement's twips versions and hide QWidget's pixel ones of the same names;
-// write QWidget::width() for pixels. (A using-declaration takes no parentheses.)
-// NOLINTNEXTLINE(bugprone-macro-parentheses)
-#define TINTMAZE_PLACED_CONTROL \
-    using Placement::left;      \
-    using Placement::top;       \
-    using Placement::width;     \
-    using Placement::height;    \
-    using Placement::move;      \
-    using Placement::setVisible
 
 // Mouse handling shared by the kinds that take clicks: a press and release inside the control
 // is one click; the control keeps the click even without a handler.
@@ -74,7 +61,6 @@ class Clickable {
 // A control the game draws itself that takes clicks.
 class ClickableControl : public QWidget, public Placement, public Clickable {
   public:
-    TINTMAZE_PLACED_CONTROL;
     explicit ClickableControl(QWidget* container) : QWidget(container), Placement(this) {}
 
   protected:
@@ -114,11 +100,9 @@ class Label : public ClickableControl {
 // Picture box: a container showing its picture unscaled from the top-left corner, clipped.
 class PictureBox : public ClickableControl {
   public:
-    explicit PictureBox(QWidget* container);
-    // The picture in the file or resource at `path`, read when it is first needed.
-    void setPicture(const QString& path);
+    // Shows the picture in the file or resource at `path`, read when it is first needed.
+    PictureBox(QWidget* container, const QString& path, qint32 backColor);
     const QPixmap& picture() const;
-    void setBackColor(qint32 colour);
 
   protected:
     void paintEvent(QPaintEvent*) override;
@@ -131,7 +115,6 @@ class PictureBox : public ClickableControl {
 // Push button; a "coloured" one is drawn filled with its background colour.
 class CommandButton : public QPushButton, public Placement {
   public:
-    TINTMAZE_PLACED_CONTROL;
     CommandButton(QWidget* container, const QString& caption);
     std::function<void()> onClick;
     void setBackColor(qint32 colour);
@@ -143,9 +126,8 @@ class CommandButton : public QPushButton, public Placement {
 // Frame: a titled container.
 class Frame : public ClickableControl {
   public:
-    Frame(QWidget* container, const QString& caption);
+    Frame(QWidget* container, const QString& caption, qint32 back, qint32 fore);
     QString caption() const { return caption_; }
-    void setColours(qint32 back, qint32 fore);
 
   protected:
     void paintEvent(QPaintEvent*) override;
@@ -157,7 +139,6 @@ class Frame : public ClickableControl {
 // Single-line text box.
 class TextBox : public QLineEdit, public Placement {
   public:
-    TINTMAZE_PLACED_CONTROL;
     TextBox(QWidget* container, const QString& text, const QFont& font);
     void setColours(qint32 back, qint32 fore);
 };
@@ -167,7 +148,6 @@ class TextBox : public QLineEdit, public Placement {
 // Setting the value it already has fires nothing.
 class ScrollBar : public QScrollBar, public Placement {
   public:
-    TINTMAZE_PLACED_CONTROL;
     ScrollBar(QWidget* container, Qt::Orientation orientation, int min, int max, int value);
     std::function<void()> onChange;
     std::function<void()> onScroll;
@@ -198,7 +178,6 @@ class Line : public QWidget {
 // Circle shape filled with one colour and outlined with another; takes no clicks.
 class Shape : public QWidget, public Placement {
   public:
-    TINTMAZE_PLACED_CONTROL;
     explicit Shape(QWidget* container);
     void setColours(qint32 fill, qint32 outline);
 

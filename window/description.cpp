@@ -90,10 +90,7 @@ void stackFrontToBack(std::vector<QWidget*> order) {
 Form1::Form1(Form1Seams seams) : QWidget(nullptr), seams_(std::move(seams)) {
     registerFontStandIns();
     setWindowTitle(QStringLiteral("Tintmaze"));
-    QPalette palette = this->palette();
-    palette.setColor(QPalette::Window, colourFromValue(kBlack));
-    palette.setColor(QPalette::WindowText, colourFromValue(kBlack));
-    setPalette(palette);
+    setBackAndForeColours(this, kBlack, kBlack);
     setAutoFillBackground(true);
     resize(twipsToPixels(3795), twipsToPixels(3750));
 
@@ -116,14 +113,11 @@ void Form1::buildWindowControls() {
     setWindowIcon(gameIcon());
     setCursor(gamePointer(devicePixelRatioF(), hotSpotInPicturePixels()));
 
-    Picture3 = new PictureBox(this);
+    Picture3 = new PictureBox(this, QStringLiteral(":/assets/gameover.jpg"), kWindowBackground);
     Picture3->place(120, 15, 255, 780);  // laid out
-    Picture3->setBackColor(kWindowBackground);
-    Picture3->setPicture(QStringLiteral(":/assets/gameover.jpg"));
 
-    Frame2 = new Frame(this, QStringLiteral("Option"));
+    Frame2 = new Frame(this, QStringLiteral("Option"), kBlack, kWhite);
     Frame2->place(1020, 120, 1020, 375);  // laid out
-    Frame2->setColours(kBlack, kWhite);
     Frame2->setFont(describedFont(kPGothic, 15.75));
     Frame2->setVisible(false);
 
@@ -140,19 +134,14 @@ void Form1::buildWindowControls() {
     Text2->setAlignment(Qt::AlignCenter);
     Text2->setEnabled(false);
 
-    Picture2 = new PictureBox(this);
+    Picture2 = new PictureBox(this, QStringLiteral(":/assets/logo.bmp"), kButtonFace);
     Picture2->place(1020, 510, 840, 435);  // laid out
-    Picture2->setBackColor(kButtonFace);
-    Picture2->setPicture(QStringLiteral(":/assets/logo.bmp"));
 
-    Picture1 = new PictureBox(this);
+    Picture1 = new PictureBox(this, QStringLiteral(":/assets/board.bmp"), kButtonFace);
     Picture1->place(1920, 90, 1770, 3555);  // laid out
-    Picture1->setBackColor(kButtonFace);
-    Picture1->setPicture(QStringLiteral(":/assets/board.bmp"));
 
-    Frame1 = new Frame(this, QStringLiteral("Time"));
+    Frame1 = new Frame(this, QStringLiteral("Time"), kBlack, kWhite);
     Frame1->place(90, 120, 945, 615);  // laid out
-    Frame1->setColours(kBlack, kWhite);
     Frame1->setFont(defaultFont);
 
     const QFont gothic = describedFont(kPGothic, 15.75);
@@ -264,9 +253,9 @@ void Form1::buildBoardControls() {
                                  kWindowBackground, i == kCellCount - 2 ? kBlack : kWindowText,
                                  cellFont, Border::Single, Align::Centre});
     }
-    Label1[0]->move(0, 90);
-    Label1[kCellCount - 2]->move(60, 75);
-    Label1[kCellCount - 1]->move(150, 240);
+    Label1[0]->place(0, 90);
+    Label1[kCellCount - 2]->place(60, 75);
+    Label1[kCellCount - 1]->place(150, 240);
 }
 
 void Form1::buildGaugeControls() {

@@ -50,6 +50,14 @@ class WarningBox : public QMessageBox {
     }
 };
 
+// A control that is hidden, by the game or by Qt, takes no keys: when the focus stays on it or on
+// a control inside it, the focus goes back to the window.
+void keepKeysOffHidden(QWidget* hidden) {
+    QWidget* focus = QApplication::focusWidget();
+    if (focus && !focus->isVisible() && (focus == hidden || hidden->isAncestorOf(focus)))
+        hidden->window()->setFocus();
+}
+
 }  // namespace
 
 Form1Seams Form1Seams::real() {
@@ -123,10 +131,17 @@ void Form1::mouseReleaseEvent(QMouseEvent* event) {
 // Every typed character reaches Form_KeyPress before the control that has the focus; Enter and
 // Escape stop there, every other key goes on to the control. While the colour panel is open,
 // Enter presses its "OK" instead of starting a game behind it; Escape still ends the program.
+// Every control of the window that is hidden, by any call, passes here too (keepKeysOffHidden).
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() != QEvent::KeyPress || !watched->isWidgetType() ||
-        static_cast<QWidget*>(watched)->window() != this)
+    const QEvent::Type type = event->type();
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if ((type != QEvent::KeyPress && type != QEvent::HideToParent) || !widget ||
+        widget->window() != this)
         return false;
+    if (type == QEvent::HideToParent) {
+        if (widget != this) keepKeysOffHidden(widget);
+        return false;
+    }
     const qint16 code = characterCode(static_cast<QKeyEvent*>(event));
     if (code == kEnter && Frame2->visible()) {
         // The colour panel's "OK" is the window's default button while the panel is open.

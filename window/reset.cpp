@@ -119,6 +119,6 @@ void Form1::resizeEvent(QResizeEvent* event) {
     const qint32 oldBoardTop = Picture1->top();
     const WindowLayout layout = currentLayout();
     placeControls(layout);
-    Picture2->move(layout.picture2.left,
-                   titleLogoTopAfterMove(Picture2->top(), oldBoardTop, layout.picture1.top));
+    Picture2->place(layout.picture2.left,
+                    titleLogoTopAfterMove(Picture2->top(), oldBoardTop, layout.picture1.top));
 }
