@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QHash>
 #include <QKeySequence>
 #include <QTest>
 
@@ -393,9 +394,9 @@ class Session {
         const auto& mode = form.mode;
         const bool still = mode == Mode::GameOver || mode == Mode::NameEntry ||
                            mode == Mode::HighScores || form.Frame2->visible();
-        int period = 0;
-        if (mode == Mode::GameStart || mode == Mode::Measuring || mode == Mode::ResultDisplay)
-            period = Mode::periodMs(mode);
+        static const QHash<QString, int> paces{
+            {Mode::GameStart, 1000}, {Mode::Measuring, 100}, {Mode::ResultDisplay, 300}};
+        const int period = paces.value(mode);
         if (still && form.Timer1.enabled()) found << "the timer runs in " + mode;
         if (period && (!form.Timer1.enabled() || form.Timer1.interval() != period))
             found
