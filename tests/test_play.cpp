@@ -5,24 +5,10 @@
 
 #include <QTest>
 
-#include <functional>
-
 namespace {
 
-// How a started window is brought to one of its screens.
-using Road = std::function<void(Form1&)>;
 const Road kToLevelDialog = [](Form1& form) { form.Command1_Click(0); };
 const Road kToTableView = [](Form1& form) { form.Command1_Click(1); };
-
-// The cells that repeat the target in word and colour.
-QList<int> matchingCells(const Form1& form) {
-    QList<int> matches;
-    for (int i = 0; i < kCellCount; ++i)
-        if (form.Label1[i]->visible() && form.Label1[i]->caption() == form.Label2->caption() &&
-            form.Label1[i]->foreColor() == form.Label2->foreColor())
-            matches << i;
-    return matches;
-}
 
 int visibleCells(const Form1& form) {
     int count = 0;

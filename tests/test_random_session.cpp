@@ -371,11 +371,7 @@ class Session {
                 found << QStringLiteral("cell %1 %2").arg(i).arg(i < count ? "hidden" : "shown");
         if (!form.Picture1->isVisible()) found << QStringLiteral("the board is hidden");
         if (form.answerIndex >= count) found << QStringLiteral("answer %1").arg(form.answerIndex);
-        QList<int> matches;
-        for (int i = 0; i < kCellCount; ++i)
-            if (form.Label1[i]->visible() && form.Label1[i]->caption() == form.Label2->caption() &&
-                form.Label1[i]->foreColor() == form.Label2->foreColor())
-                matches << i;
+        const QList<int> matches = matchingCells(form);
         if (matches != QList<int>{form.answerIndex}) {
             QStringList shown;
             for (int i : matches) shown << QString::number(i);
