@@ -16,6 +16,7 @@ class Timer : public QTimer {
     }
 
     bool enabled() const { return isActive(); }
+    // Starts or stops it; a timer that already runs keeps its count.
     void setEnabled(bool enabled) {
         if (enabled && !isActive()) start();
         if (!enabled) stop();
