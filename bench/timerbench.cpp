@@ -197,7 +197,7 @@ void TimedGame::report() const {
 }  // namespace
 
 void benchTimer(int clickEvery, bool listLateTicks) {
-    const QString source = QStringLiteral("the window's Timer (timerfd)");
+    const QString source = QStringLiteral("the window's Timer (a precise QTimer)");
     printHeading(
         clickEvery > 0
             ? QStringLiteral("%1: level-9 game, the right cell clicked after every "

@@ -1,8 +1,8 @@
 #pragma once
 // The mode machine in one place: what the screen is showing (Form1::mode, named by the short
 // texts the game has always used, compared as text), the one timer's period in each mode, the
-// game's time budget and what a verdict costs, and where each mode goes. The handlers take their
-// periods from here, and so do the tests and the benchmark.
+// game's time budget and what a verdict costs, and where each mode goes. Form1::enterMode sets
+// the mode and the timer from the table below.
 
 #include <QString>
 
@@ -13,7 +13,9 @@ constexpr int kTitleTickMs = 20;        // the title logo slides down one step
 constexpr int kCountDownTickMs = 1000;  // "3", "2", "1"
 constexpr int kMeasureTickMs = 100;     // one unit of the game's time budget goes
 constexpr int kVerdictTickMs = 300;     // how long "OK" or "Bad" shows
-constexpr int kTimerStopped = 0;        // in the table below: the timer does not run
+// In the table below instead of a period: the timer stops, or goes on as it runs.
+constexpr int kTimerStopped = 0;
+constexpr int kTimerKept = -1;
 
 // A game lasts kGameTimeMs of measuring ticks, counted in units of one measuring tick; each
 // verdict's display is charged to it in the same units.
@@ -44,8 +46,8 @@ inline const QString HighScores = QStringLiteral("hs");     // the table view
 //                                                               (the colour panel stops the timer
 //                                                               and keeps Load; its OK/Cansel
 //                                                               reset to Load)
-//  LevelChoice    20 ms (kept  nothing                          GameStart: "OK" or Enter
-//                 from Load)
+//  LevelChoice    as Load      nothing                          GameStart: "OK" or Enter
+//                 left it
 //  GameStart      1000 ms      "3", "2", "1"; the next tick     Measuring
 //                              starts play
 //  Measuring      100 ms       one unit of time goes; none      ResultDisplay: a click on a cell
@@ -59,11 +61,11 @@ inline const QString HighScores = QStringLiteral("hs");     // the table view
 // Escape ends the program in every mode.
 struct Timing {
     const QString& mode;
-    int periodMs;  // what the timer runs at in this mode, or kTimerStopped
+    int periodMs;  // counted afresh from entering the mode; or kTimerStopped, or kTimerKept
 };
 inline const std::array<Timing, 8> kTable{{
     {Load, kTitleTickMs},
-    {LevelChoice, kTitleTickMs},
+    {LevelChoice, kTimerKept},
     {GameStart, kCountDownTickMs},
     {Measuring, kMeasureTickMs},
     {ResultDisplay, kVerdictTickMs},
@@ -71,11 +73,4 @@ inline const std::array<Timing, 8> kTable{{
     {NameEntry, kTimerStopped},
     {HighScores, kTimerStopped},
 }};
-
-// The period of `mode` in the table; kTimerStopped for a text that is no mode.
-inline int periodMs(const QString& mode) {
-    for (const Timing& row : kTable)
-        if (row.mode == mode) return row.periodMs;
-    return kTimerStopped;
-}
 }  // namespace Mode

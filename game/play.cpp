@@ -36,6 +36,15 @@ void Form1::Haiti() {
     }
 }
 
+void Form1::enterMode(const QString& next) {
+    mode = next;
+    for (const Mode::Timing& row : Mode::kTable) {
+        if (row.mode != next || row.periodMs == kTimerKept) continue;
+        if (row.periodMs != kTimerStopped) Timer1.setInterval(row.periodMs);  // a count from now
+        Timer1.setEnabled(row.periodMs != kTimerStopped);
+    }
+}
+
 void Form1::Timer1_Timer() {
     if (mode == Mode::Load)
         slideTitleLogo();
@@ -70,10 +79,9 @@ void Form1::startPlay() {
     Label2->setBackStyle(BackStyle::Opaque);
     Label6->setVisible(true);
     Label6->setCaption(scoreCaption(score));
-    Timer1.setInterval(kMeasureTickMs);
+    enterMode(Mode::Measuring);  // the 100 ms count starts before the first board is dealt
     Frame1->setVisible(true);
     Iroduke();
-    mode = Mode::Measuring;
 }
 
 // One unit of time gone; the game ends on the measuring tick that uses up the budget.
@@ -91,14 +99,12 @@ void Form1::endVerdictDisplay() {
     Label3->setVisible(false);
     Iroduke();
     timeLeft = addSaturating(timeLeft, -kVerdictUnits);
-    Timer1.setInterval(kMeasureTickMs);
-    mode = Mode::Measuring;
+    enterMode(Mode::Measuring);
 }
 
 void Form1::GameOver() {
-    Timer1.setEnabled(false);
+    enterMode(Mode::GameOver);
     Picture3->setVisible(true);
-    mode = Mode::GameOver;
 }
 
 void Form1::Label1_Click(qint16 Index) {
@@ -111,8 +117,7 @@ void Form1::Label1_Click(qint16 Index) {
             Label3->setCaption(QStringLiteral("Bad"));
         }
         Label3->setVisible(true);
-        Timer1.setInterval(kVerdictTickMs);
-        mode = Mode::ResultDisplay;
+        enterMode(Mode::ResultDisplay);
     } else if (mode == Mode::GameOver) {
         High();
     }

@@ -18,8 +18,5 @@ void Form1::Label4_Click(qint16 Index) {
     HScroll1->setVisible(false);
     Label2->setCaption(QStringLiteral("3"));
     Label2->setVisible(true);
-    Timer1.setEnabled(false);
-    Timer1.setInterval(kCountDownTickMs);
-    mode = Mode::GameStart;
-    Timer1.setEnabled(true);
+    enterMode(Mode::GameStart);
 }

@@ -12,10 +12,10 @@ void Form1::Command1_Click(qint16 Index) {
             HScroll1->setVisible(true);
             for (auto* label : Label4) label->setVisible(true);
             HScroll1->setFocus();  // the arrow keys choose the level, as on any slider
-            mode = Mode::LevelChoice;
+            enterMode(Mode::LevelChoice);
             break;
         case 1:  // "High Score": the table view
-            Timer1.setEnabled(false);
+            enterMode(Mode::HighScores);
             Picture2->setVisible(false);
             for (auto* button : Command1) button->setVisible(false);
             for (int i = 0; i < kLevelCount; ++i) {
@@ -23,7 +23,6 @@ void Form1::Command1_Click(qint16 Index) {
                 Label8[i]->setVisible(true);
                 Label9[i]->setVisible(true);
             }
-            mode = Mode::HighScores;
             break;
         case 2:  // "ColorOption": the colour panel over the title
             Frame2->setVisible(true);

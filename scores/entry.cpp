@@ -6,8 +6,7 @@
 void Form1::High() {
     Reset(false);
     if (score > highScores[level].bestScore) {
-        mode = Mode::NameEntry;
-        Timer1.setEnabled(false);
+        enterMode(Mode::NameEntry);
         Picture2->setVisible(false);
         Picture1->setVisible(false);
         Text1->setVisible(true);
@@ -22,7 +21,7 @@ void Form1::commitHighScore() {
     highScores[level].playerName = fixedLengthName(enteredName(Text1->text()));
     highScores[level].bestScore = score;
     storeBestScore();
-    mode = Mode::Load;
+    enterMode(Mode::Load);
     Picture2->setVisible(true);
     Picture1->setVisible(true);
     Text1->setVisible(false);

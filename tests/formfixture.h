@@ -8,6 +8,7 @@
 #include "window/form1.h"
 
 #include <QFile>
+#include <QList>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -15,6 +16,19 @@
 #include <memory>
 #include <optional>
 #include <utility>
+
+// A way of bringing a started window to one of its screens, or of acting on one.
+using Road = std::function<void(Form1&)>;
+
+// The visible cells that repeat the target in word and colour.
+inline QList<int> matchingCells(const Form1& form) {
+    QList<int> matches;
+    for (int i = 0; i < kCellCount; ++i)
+        if (form.Label1[i]->visible() && form.Label1[i]->caption() == form.Label2->caption() &&
+            form.Label1[i]->foreColor() == form.Label2->foreColor())
+            matches << i;
+    return matches;
+}
 
 // The files a fresh start writes.
 inline QByteArray defaultHighScoreBytes() {

@@ -8,12 +8,7 @@
 #include <QApplication>
 #include <QTest>
 
-#include <functional>
-
 namespace {
-
-// One way of leaving a screen.
-using Way = std::function<void(Form1&)>;
 
 QByteArray slot(const QByteArray& file, int level) {
     return file.mid(56 * (level - 1), 56);
@@ -40,7 +35,6 @@ class MenuScoresTest : public QObject {
 
         form.Command1_Click(1);  // "High Score"
         QCOMPARE(form.mode, Mode::HighScores);
-        QVERIFY(!form.Timer1.enabled());
         for (int i = 0; i < kLevelCount; ++i)
             QVERIFY(form.Label7[i]->visible() && form.Label8[i]->visible() &&
                     form.Label9[i]->visible());
@@ -53,16 +47,16 @@ class MenuScoresTest : public QObject {
     }
 
     void tableViewIsLeftByRowsBackgroundBoardAndEnter_data() {
-        QTest::addColumn<Way>("way");
-        QTest::newRow("level row") << Way([](Form1& form) { form.Label7_Click(3); });
-        QTest::newRow("name row") << Way([](Form1& form) { form.Label8_Click(8); });
-        QTest::newRow("score row") << Way([](Form1& form) { form.Label9_Click(0); });
-        QTest::newRow("background") << Way(&Form1::Form_Click);
-        QTest::newRow("board") << Way(&Form1::Picture1_Click);
-        QTest::newRow("Enter") << Way([](Form1& form) { form.Form_KeyPress(13); });
+        QTest::addColumn<Road>("way");
+        QTest::newRow("level row") << Road([](Form1& form) { form.Label7_Click(3); });
+        QTest::newRow("name row") << Road([](Form1& form) { form.Label8_Click(8); });
+        QTest::newRow("score row") << Road([](Form1& form) { form.Label9_Click(0); });
+        QTest::newRow("background") << Road(&Form1::Form_Click);
+        QTest::newRow("board") << Road(&Form1::Picture1_Click);
+        QTest::newRow("Enter") << Road([](Form1& form) { form.Form_KeyPress(13); });
     }
     void tableViewIsLeftByRowsBackgroundBoardAndEnter() {
-        QFETCH(Way, way);
+        QFETCH(Road, way);
         StartedForm f;
         Form1& form = *f.form;
         form.Command1_Click(1);
@@ -72,20 +66,19 @@ class MenuScoresTest : public QObject {
         way(form);
         QCOMPARE(form.mode, Mode::Load);
         for (int i = 0; i < kLevelCount; ++i) QVERIFY(!form.Label8[i]->visible());
-        QVERIFY(form.Timer1.enabled());
     }
 
     void gameOverIsLeftByAnyOfItsAreas_data() {
-        QTest::addColumn<Way>("way");
-        QTest::newRow("background") << Way(&Form1::Form_Click);
-        QTest::newRow("board") << Way(&Form1::Picture1_Click);
-        QTest::newRow("logo") << Way(&Form1::Picture2_Click);
-        QTest::newRow("game-over picture") << Way(&Form1::Picture3_Click);
-        QTest::newRow("gauge") << Way(&Form1::Frame1_Click);
-        QTest::newRow("a cell") << Way([](Form1& form) { form.Label1_Click(5); });
+        QTest::addColumn<Road>("way");
+        QTest::newRow("background") << Road(&Form1::Form_Click);
+        QTest::newRow("board") << Road(&Form1::Picture1_Click);
+        QTest::newRow("logo") << Road(&Form1::Picture2_Click);
+        QTest::newRow("game-over picture") << Road(&Form1::Picture3_Click);
+        QTest::newRow("gauge") << Road(&Form1::Frame1_Click);
+        QTest::newRow("a cell") << Road([](Form1& form) { form.Label1_Click(5); });
     }
     void gameOverIsLeftByAnyOfItsAreas() {
-        QFETCH(Way, way);
+        QFETCH(Road, way);
         StartedForm f;
         Form1& form = *f.form;
         playToGameOver(form, 2);
@@ -105,7 +98,6 @@ class MenuScoresTest : public QObject {
         QCOMPARE(form.mode, Mode::NameEntry);
         QVERIFY(form.Text1->visible() && form.Text2->visible());
         QVERIFY(!form.Picture1->visible() && !form.Picture2->visible());
-        QVERIFY(!form.Timer1.enabled());
         QCOMPARE(form.Text1->text(), QStringLiteral("No Name"));
         form.Text1->setText(QStringLiteral("赤青"));
         form.Form_KeyPress(13);

@@ -21,14 +21,6 @@ QRect twipRect(const Placement* p) {
     return QRect(p->left(), p->top(), p->twipsWidth(), p->twipsHeight());
 }
 
-int matches(const Form1& form) {
-    int count = 0;
-    for (auto* cell : form.Label1)
-        count += cell->visible() && cell->caption() == form.Label2->caption() &&
-                 cell->foreColor() == form.Label2->foreColor();
-    return count;
-}
-
 }  // namespace
 
 class PanelTest : public QObject {
@@ -151,7 +143,7 @@ class PanelTest : public QObject {
             for (int i = 0; i < kCellCount; ++i)
                 QVERIFY(std::find(palette.begin(), palette.end(), form.Label1[i]->foreColor()) !=
                         palette.end());
-            QCOMPARE(matches(form), 1);
+            QCOMPARE(matchingCells(form), QList<int>{form.answerIndex});
             form.Label1_Click(form.answerIndex);
             form.Timer1_Timer();
         }

@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QHash>
 #include <QKeySequence>
 #include <QTest>
 
@@ -370,11 +371,7 @@ class Session {
                 found << QStringLiteral("cell %1 %2").arg(i).arg(i < count ? "hidden" : "shown");
         if (!form.Picture1->isVisible()) found << QStringLiteral("the board is hidden");
         if (form.answerIndex >= count) found << QStringLiteral("answer %1").arg(form.answerIndex);
-        QList<int> matches;
-        for (int i = 0; i < kCellCount; ++i)
-            if (form.Label1[i]->visible() && form.Label1[i]->caption() == form.Label2->caption() &&
-                form.Label1[i]->foreColor() == form.Label2->foreColor())
-                matches << i;
+        const QList<int> matches = matchingCells(form);
         if (matches != QList<int>{form.answerIndex}) {
             QStringList shown;
             for (int i : matches) shown << QString::number(i);
@@ -393,9 +390,9 @@ class Session {
         const auto& mode = form.mode;
         const bool still = mode == Mode::GameOver || mode == Mode::NameEntry ||
                            mode == Mode::HighScores || form.Frame2->visible();
-        int period = 0;
-        if (mode == Mode::GameStart || mode == Mode::Measuring || mode == Mode::ResultDisplay)
-            period = Mode::periodMs(mode);
+        static const QHash<QString, int> paces{
+            {Mode::GameStart, 1000}, {Mode::Measuring, 100}, {Mode::ResultDisplay, 300}};
+        const int period = paces.value(mode);
         if (still && form.Timer1.enabled()) found << "the timer runs in " + mode;
         if (period && (!form.Timer1.enabled() || form.Timer1.interval() != period))
             found

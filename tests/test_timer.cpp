@@ -1,7 +1,5 @@
 // The window's one timer: it ticks at its period, a change of period starts the count again, and
-// a stopped timer ticks no more. Built twice: against the timer as the game has it, and as
-// test_timer_fallback with the timer's QTimer fallback forced (TINTMAZE_TIMER_FALLBACK), as it is
-// built where there is no timerfd.
+// a stopped timer ticks no more.
 
 #include "window/timer.h"
 
@@ -14,9 +12,6 @@ class TimerTest : public QObject {
   private slots:
     void timerTicksAtItsPeriodAndRestartsOnAChange() {
         Timer timer;
-#ifdef TINTMAZE_TIMER_FALLBACK
-        QVERIFY(!timer.onKernelClock());  // this build ticks with the QTimer fallback
-#endif
         QList<qint64> ticks;
         QElapsedTimer clock;
         timer.onTimer = [&] { ticks << clock.elapsed(); };

@@ -160,6 +160,8 @@ class Form1 : public QWidget {
             [this](const QString& title, const QString& text) { seams_.warn(this, title, text); };
     }
 
+    // Sets `mode` to `next` and the timer as the mode table has it there.
+    void enterMode(const QString& next);
     // The steps of the one timer, by phase.
     void slideTitleLogo();
     void countDown();

@@ -30,9 +30,7 @@ void Form1::Reset(bool fullStart) {
     // The title state. The logo and the gauge's marker go back to where the layout starts them.
     const WindowLayout layout = currentLayout();
     timeLeft = kGameTimeUnits;
-    mode = Mode::Load;
-    Timer1.setInterval(kTitleTickMs);
-    Timer1.setEnabled(true);
+    enterMode(Mode::Load);
     for (int i = 0; i < kLevelCount; ++i) {
         Label7[i]->setVisible(false);
         Label8[i]->setVisible(false);

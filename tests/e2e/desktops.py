@@ -26,15 +26,12 @@ import re
 import shutil
 import subprocess
 import sys
-import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from xscreen import (XScreen, Failure, Skip, check, poll, read_file, run_test,  # noqa: E402
-                     stop_process, wait_screen, die_with_parent)
+from xscreen import (DEFAULT_PALETTE, DEFAULT_SCORES, MAIN_TITLE, WARNING_TITLE,  # noqa: E402
+                     Failure, Session, Skip, check, poll)
 
-MAIN_TITLE = "Tintmaze"
-WARNING_TITLE = "読み込みエラー"
 BOARD_SIDE = 352      # Picture1, 5280 twips
 BOARD_INSET = 5       # black between the board's outer edge and its bevel
 GAUGE_OFFSET = 400    # Frame1 stands 6000 twips right of the board's left edge
@@ -43,11 +40,6 @@ GAME_OVER_HALF = (180, 60)  # Picture3, half of 5415 x 1800 twips
 CENTRE_TOLERANCE = 3  # pixels: the board's bevelled edge and odd halves
 WARNING_TOLERANCE = 2
 GAME_SECONDS = 30.0
-DEFAULT_RECORD = b"No Name" + b" " * 47 + b"\x00\x00"
-DEFAULT_SCORES = DEFAULT_RECORD * 9
-DEFAULT_PALETTE = bytes.fromhex(
-    "000000000000" "00000000ff00" "0000ff000000" "ff0000000000"
-    "ff000000ff00" "ff00ff000000" "c000c000c000")
 
 
 def need(*programs):
@@ -111,78 +103,12 @@ def is_game_over(shot, monitor):
                shot.mean(cx + half_w - 34, cy - half_h + 6, cx + half_w - 8, cy + half_h - 6)) < 40
 
 
-class Case:
-    """One run of the game in a fresh folder on a private display, with its logs and pictures."""
+class Case(Session):
+    """One desktop case: the game's logs and pictures in a folder named after it."""
 
     def __init__(self, name, game_path, out_dir):
+        super().__init__(game_path, os.path.join(out_dir, name), os.path.join(out_dir, name))
         self.name = name
-        self.game_path = game_path
-        self.out_dir = os.path.join(out_dir, name)
-        self.folder = tempfile.mkdtemp(prefix="tintmaze-e2e-")
-        self.runtime = tempfile.mkdtemp(prefix="tintmaze-e2e-runtime-")  # mode 0700
-        self.processes = []
-        self.logs = []
-        self.x = None
-        self.game = None
-        self.started = time.monotonic()
-        self.pictures = 0
-        os.makedirs(self.out_dir, exist_ok=True)
-        for old in os.listdir(self.out_dir):
-            if old.endswith(".png"):
-                os.remove(os.path.join(self.out_dir, old))
-
-    def close(self):
-        for process in reversed(self.processes):
-            stop_process(process)
-        if self.x:
-            self.x.close()
-        for log in self.logs:
-            log.close()
-        shutil.rmtree(self.folder, ignore_errors=True)
-        shutil.rmtree(self.runtime, ignore_errors=True)
-
-    def say(self, text):
-        print(f"[{time.monotonic() - self.started:6.2f} s] {text}", flush=True)
-
-    def log(self, name):
-        log = open(os.path.join(self.out_dir, name), "wb")
-        self.logs.append(log)
-        return log
-
-    def start(self, command, env, log_name):
-        process = subprocess.Popen(command, cwd=self.folder, env=env, stdout=self.log(log_name),
-                                   stderr=subprocess.STDOUT, preexec_fn=die_with_parent)
-        self.processes.append(process)
-        return process
-
-    def file(self, name):
-        return read_file(self.folder, name)
-
-    def write(self, name, data):
-        with open(os.path.join(self.folder, name), "wb") as f:
-            f.write(data)
-
-    def files(self):
-        return self.file("jx.hsd"), self.file("jx.iro")
-
-    # --- on X ---
-
-    def open_display(self, width, height):
-        self.x = XScreen(width, height, os.path.join(self.out_dir, "xvfb.log"))
-        self.say(f"Xvfb {width} x {height} on display {self.x.display}")
-
-    def start_game_on_x(self):
-        env = dict(self.x.env, QT_QPA_PLATFORM="xcb", XDG_RUNTIME_DIR=self.runtime)
-        self.game = self.start([self.game_path], env, "game.log")
-
-    def snapshot(self, what):
-        self.pictures += 1
-        path = os.path.join(self.out_dir, f"{self.pictures:02d}-{what}.png")
-        self.x.picture(path)
-        self.say(f"screenshot {os.path.relpath(path, os.path.dirname(self.out_dir))}")
-
-    def wait_screen(self, condition, timeout, what):
-        return wait_screen(self, condition, timeout, what)
 
     def main_window(self):
         found = poll(lambda: self.x.windows(f"^{MAIN_TITLE}$"), 30)
@@ -325,7 +251,7 @@ def under_weston(case):
         raise Skip(f"weston does not run here (status {weston.poll()}); see its log")
     env = dict(env, WAYLAND_DISPLAY=socket, QT_QPA_PLATFORM="wayland", WAYLAND_DEBUG="client")
     case.game = case.start([case.game_path], env, "game.log")
-    log_path = os.path.join(case.out_dir, "game.log")
+    log_path = os.path.join(case.log_dir, "game.log")
 
     def protocol():
         with open(log_path, encoding="utf-8", errors="replace") as f:
@@ -355,9 +281,9 @@ def under_weston(case):
           "weston did not configure the warning box")
     if shutil.which("weston-screenshooter"):
         # Once weston's fade-in is over, two pictures in a row are the same.
-        path = os.path.join(case.out_dir, "01-high-score-warning.png")
-        poll(lambda: weston_picture(case.out_dir, env, path), 10, interval=0.3)
-        case.say(f"screenshot {os.path.relpath(path, os.path.dirname(case.out_dir))}")
+        path = os.path.join(case.log_dir, "01-high-score-warning.png")
+        poll(lambda: weston_picture(case.log_dir, env, path), 10, interval=0.3)
+        case.say(f"screenshot {os.path.relpath(path, os.path.dirname(case.log_dir))}")
 
 
 def weston_picture(folder, env, path):
@@ -386,7 +312,7 @@ def main():
         return 2
 
     case = Case(sys.argv[1], os.path.abspath(sys.argv[2]), os.path.abspath(sys.argv[3]))
-    return run_test(case, lambda: CASES[case.name](case))
+    return case.run(lambda: CASES[case.name](case))
 
 
 if __name__ == "__main__":

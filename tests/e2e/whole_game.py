@@ -14,18 +14,15 @@ import os
 import shutil
 import subprocess
 import sys
-import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from xscreen import (XScreen, Failure, check, poll, read_file, run_test,  # noqa: E402
-                     stop_process, wait_screen, die_with_parent)
+from xscreen import (DEFAULT_PALETTE, DEFAULT_RECORD, MAIN_TITLE, WARNING_TITLE,  # noqa: E402
+                     Failure, Session, check, poll)
 
 SCREEN_W, SCREEN_H = 1024, 768
 TWIPS_PER_PIXEL = 15
 BOARD_X, BOARD_Y = 336, 208  # Picture1 on a 1024 x 768 screen, 352 px square
-WARNING_TITLE = "読み込みエラー"
-MAIN_TITLE = "Tintmaze"
 PLAYER_NAME = "E2E Player 7"
 
 # The level slider HScroll1 in twips inside the board; its left arrow is at its left end.
@@ -62,10 +59,6 @@ VERDICT_BORDER = (444, 356, 478, 420)  # left edge of Label3 ("OK"/"Bad"), left 
 MARKER_COLUMN = 752  # 8 px left of the gauge's track, through the marker disc
 
 RECORD_SIZE, NAME_SIZE, SLOTS = 56, 54, 9
-DEFAULT_RECORD = b"No Name" + b" " * 47 + b"\x00\x00"
-DEFAULT_PALETTE = bytes.fromhex(
-    "000000000000" "00000000ff00" "0000ff000000" "ff0000000000"
-    "ff000000ff00" "ff00ff000000" "c000c000c000")
 
 
 # --- what the screen shows, from a grab ----------------------------------------------------------
@@ -133,57 +126,14 @@ def region_signature(shot, box):
 
 # --- the test ------------------------------------------------------------------------------------
 
-class Run:
+class Run(Session):
     def __init__(self, game_path, out_dir):
-        self.game_path = game_path
-        self.out_dir = out_dir
-        self.shots_dir = os.path.join(out_dir, "screenshots")
-        self.folder = tempfile.mkdtemp(prefix="tintmaze-e2e-")
-        self.runtime = tempfile.mkdtemp(prefix="tintmaze-e2e-runtime-")
-        self.x = None
-        self.game = None
-        self.game_log = None
-        self.shot_count = 0
+        super().__init__(game_path, out_dir, os.path.join(out_dir, "screenshots"))
 
-    def close(self):
-        stop_process(self.game)
-        if self.game_log:
-            self.game_log.close()
-        if self.x:
-            self.x.close()
-        shutil.rmtree(self.folder, ignore_errors=True)
-        shutil.rmtree(self.runtime, ignore_errors=True)
-
-    def say(self, text):
-        print(f"[{time.monotonic() - self.started:6.2f} s] {text}", flush=True)
-
-    def snapshot(self, name, shot=None):
-        shot = shot or self.x.grab()
-        self.shot_count += 1
-        path = os.path.join(self.shots_dir, f"{self.shot_count:02d}-{name}.png")
-        self.x.save(shot, path)
-        self.say(f"screenshot {os.path.relpath(path, self.out_dir)}")
-        return shot
-
-    def wait_screen(self, condition, timeout, what):
-        return wait_screen(self, condition, timeout, what)
-
-    def file(self, name):
-        return read_file(self.folder, name)
-
-    def start(self):
-        self.started = time.monotonic()
-        os.makedirs(self.shots_dir, exist_ok=True)
-        for old in os.listdir(self.shots_dir):
-            os.remove(os.path.join(self.shots_dir, old))
-        self.x = XScreen(SCREEN_W, SCREEN_H, os.path.join(self.out_dir, "xvfb.log"))
-        self.say(f"Xvfb on display {self.x.display}; game folder {self.folder}")
+    def start_in_empty_folder(self):
+        self.open_display(SCREEN_W, SCREEN_H)
         check(os.listdir(self.folder) == [], "the game folder is not empty")
-        env = dict(self.x.env, QT_QPA_PLATFORM="xcb", XDG_RUNTIME_DIR=self.runtime)
-        self.game_log = open(os.path.join(self.out_dir, "game.log"), "wb")
-        self.game = subprocess.Popen([self.game_path], cwd=self.folder, env=env,
-                                     stdout=self.game_log, stderr=subprocess.STDOUT,
-                                     preexec_fn=die_with_parent)
+        self.start_game_on_x()
 
     def accept_warning(self, name, expected_files, previous=None):
         """Waits for a warning box (not `previous`), checks its title and the data files while it
@@ -196,7 +146,7 @@ class Run:
         check(self.x.window_name(wid) == WARNING_TITLE,
               f"warning titled {self.x.window_name(wid)!r}")
         self.snapshot(name + "-warning")
-        files = (self.file("jx.hsd"), self.file("jx.iro"))
+        files = self.files()
         check(files == expected_files, f"while the {name} warning shows the files are {files!r}")
         self.x.focus(wid)
         self.x.key("Return")
@@ -322,7 +272,7 @@ class Run:
         self.snapshot("title-after-entry")
 
     def check_files(self, screen_score):
-        table, palette = self.file("jx.hsd"), self.file("jx.iro")
+        table, palette = self.files()
         check(table is not None and len(table) == SLOTS * RECORD_SIZE,
               f"jx.hsd holds {None if table is None else len(table)} bytes, not 504")
         name = table[:NAME_SIZE]
@@ -350,7 +300,7 @@ class Run:
             raise Failure("the program did not end on Escape")
         self.say(f"the program ended on Escape with status {code}")
         check(code == 0, f"exit status {code} after Escape")
-        check((self.file("jx.hsd"), self.file("jx.iro")) == files, "Escape changed the data files")
+        check(self.files() == files, "Escape changed the data files")
         check(sorted(os.listdir(self.folder)) == ["jx.hsd", "jx.iro"],
               f"after Escape the game folder holds {sorted(os.listdir(self.folder))}")
 
@@ -359,7 +309,8 @@ def main():
     if len(sys.argv) != 3:
         print(__doc__, file=sys.stderr)
         return 2
-    missing = [tool for tool in ("Xvfb", "xdotool", "xwd", "convert") if not shutil.which(tool)]
+    missing = [tool for tool in ("Xvfb", "xdotool", "xwd", "convert", "import")
+               if not shutil.which(tool)]
     if missing:
         print(f"skipped: {', '.join(missing)} not installed", flush=True)
         return 77
@@ -367,7 +318,7 @@ def main():
     run = Run(os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2]))
 
     def whole_game():
-        run.start()
+        run.start_in_empty_folder()
         run.start_up()
         shot = run.choose_level_one()
         screen_score = run.play(shot)
@@ -375,7 +326,7 @@ def main():
         files = run.check_files(screen_score)
         run.escape(files)
 
-    return run_test(run, whole_game)
+    return run.run(whole_game)
 
 
 if __name__ == "__main__":
