@@ -5,12 +5,12 @@
 // menu/ handles the title menu, screen clicks, keys and the level dialog, scores/ the best
 // results, palette/ the colours.
 
+#include "files/datafile.h"
 #include "game/board.h"
 #include "game/random.h"
 #include "palette/palette.h"
 #include "scores/highscores.h"
 #include "window/controls.h"
-#include "files/datafile.h"
 #include "window/layout.h"
 #include "window/timer.h"
 #include "window/twips.h"
