@@ -299,8 +299,8 @@ void TestSharedFiles::pipeSwappedIn() {
     if (swapper == 0) {
         for (;;) {
             for (const char* thing : {"pipe", "file"}) {
-                link(systemPath(fixture.path(thing)).constData(), swap.constData());
-                rename(swap.constData(), target.constData());
+                if (link(systemPath(fixture.path(thing)).constData(), swap.constData()) == 0)
+                    rename(swap.constData(), target.constData());
             }
         }
     }
