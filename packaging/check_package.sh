@@ -1,18 +1,16 @@
 #!/usr/bin/env bash
 # Checks a built Debian package of the game on this machine:
 #   lintian      no error and no warning;
-#   install      apt installs it (as root, or with sudo);
-#   menu start   the menu entry's command starts the game under Xvfb and keeps the files in
-#                $XDG_DATA_HOME/tintmaze (check_menu_start.py);
-#   manual page  man finds tintmaze(6);
+#   autopkgtest  the tests of debian/tests in SOURCE_TREE on the package as installed on this
+#                machine (the null runner, which installs it with apt; as root, or with sudo);
 #   purge        apt purges it, and every path it brought that did not exist before is gone.
 # The package is purged again at the end whatever failed. The last line is
 # "package checks: PASSED FAILED".
-#   packaging/check_package.sh tintmaze_VERSION_ARCH.deb
+#   packaging/check_package.sh tintmaze_VERSION_ARCH.deb SOURCE_TREE
 set -euo pipefail
 
-here=$(cd "$(dirname "$0")" && pwd)
 deb=$(realpath "$1")
+source_tree=$(realpath "$2")
 package=tintmaze
 sudo=()
 [ "$(id -u)" -ne 0 ] && sudo=(sudo)
@@ -40,13 +38,18 @@ run_lintian() {
     lintian --fail-on error,warning --info "$deb"
 }
 
-install_package() {
-    "${apt_get[@]}" install --no-install-recommends "$deb" >/dev/null && installed
-}
-
-find_manual_page() {
-    local page
-    page=$(man -w "$package") && [[ "$page" == */man6/$package.6* ]] && echo "$page"
+# The null runner installs the package and the tests' dependencies on this machine with apt,
+# waiting for apt's lock like the other steps here.
+run_autopkgtest() {
+    local status=0
+    { cat /etc/apt/apt.conf 2>/dev/null; echo 'DPkg::Lock::Timeout "900";'; } >"$scratch/apt.conf"
+    "${sudo[@]}" env APT_CONFIG="$scratch/apt.conf" autopkgtest \
+        --output-dir "$scratch/autopkgtest" --summary "$scratch/autopkgtest.summary" \
+        "$deb" "$source_tree/" -- null \
+        >"$scratch/autopkgtest.log" 2>&1 || status=$?
+    cat "$scratch/autopkgtest.summary" 2>/dev/null
+    [ "$status" -eq 0 ] || tail -n 40 "$scratch/autopkgtest.log"
+    [ "$status" -eq 0 ] && installed
 }
 
 # Every path in the package that did not exist before installing must be gone after purging.
@@ -72,8 +75,6 @@ dpkg-deb --fsys-tarfile "$deb" | tar -t | sed 's|^\./|/|; s|/$||' | grep -v '^/\
     while IFS= read -r path; do [ -e "$path" ] || echo "$path"; done >"$scratch/new-paths"
 
 check "lintian" run_lintian
-check "apt install" install_package
-check "menu start" python3 "$here/check_menu_start.py" /usr/share/applications/$package.desktop
-check "manual page" find_manual_page
+check "autopkgtest" run_autopkgtest
 check "purge" purge_leaves_nothing
 echo "package checks: $good $bad"
