@@ -1,23 +1,28 @@
 #!/usr/bin/env bash
-# Checks a built Debian package of the game on this machine:
-#   lintian      no error and no warning;
-#   autopkgtest  the tests of debian/tests in SOURCE_TREE on the package as installed on this
-#                machine (the null runner, which installs it with apt; as root, or with sudo);
-#   purge        apt purges it, and every path it brought that did not exist before is gone.
-# The package is purged again at the end whatever failed. The last line is
+# Builds the Debian package of a source tarball as Debian's build daemons do and checks it:
+#   clean-chroot build  in a fresh Debian 12 chroot that holds only build-essential and the
+#                       Build-Depends, as a user other than root (buildd.sh);
+#   lintian             no error and no warning on the .deb of that build;
+#   autopkgtest         the tests of debian/tests on the package as installed on this machine
+#                       (the null runner, which installs it with apt);
+#   purge               apt purges it, and every path it brought that did not exist before is gone.
+# Needs root (it asks sudo otherwise). The package is purged again at the end whatever failed.
+# WORK is made anew: the .deb files land in WORK/build, with the build's log. The last line is
 # "package checks: PASSED FAILED".
-#   packaging/check_package.sh tintmaze_VERSION_ARCH.deb SOURCE_TREE
+#   packaging/check_package.sh SOURCE_TAR WORK
 set -euo pipefail
+[ "$(id -u)" -eq 0 ] || exec sudo bash "$0" "$@"
 
-deb=$(realpath "$1")
-source_tree=$(realpath "$2")
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/buildd.sh"
+source_tar=$(realpath "$1")
+work=$(realpath -m "$2")
 package=tintmaze
-sudo=()
-[ "$(id -u)" -ne 0 ] && sudo=(sudo)
-apt_get=("${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900 -y -q)
+root=$work/chroot
+apt_get=(env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900 -y -q)
 good=0 bad=0
 
-# check NAME COMMAND...: runs one check, prints its verdict and counts it.
+# check NAME COMMAND...: runs one check, prints its verdict with its time and counts it.
 check() {
     local name=$1 start=$SECONDS
     shift
@@ -25,8 +30,9 @@ check() {
         echo "package: $name: ok ($((SECONDS - start)) s)"
         good=$((good + 1))
     else
-        echo "package: $name: FAILED"
+        echo "package: $name: FAILED ($((SECONDS - start)) s)"
         bad=$((bad + 1))
+        return 1
     fi
 }
 
@@ -34,21 +40,36 @@ installed() {
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'ok installed'
 }
 
+deb() {
+    echo "$work/build/${package}_"*.deb
+}
+
+build_clean() {
+    buildd_ensure_base && buildd_unpack "$root" && buildd_build_deps "$root" "$source_tar" &&
+        buildd_build "$root" "$source_tar" /build/$package "$package-builder" 0022 \
+            "$work/build" LC_ALL=C.UTF-8
+}
+
+# As a user other than root, as lintian asks, on a copy that user can read wherever WORK is.
 run_lintian() {
-    lintian --fail-on error,warning --info "$deb"
+    local copy status=0
+    copy=$(mktemp -d) && chmod 755 "$copy" && cp "$(deb)" "$copy/" || return 1
+    runuser -u nobody -- lintian --fail-on error,warning --info "$copy/"*.deb || status=$?
+    rm -rf "$copy"
+    return "$status"
 }
 
 # The null runner installs the package and the tests' dependencies on this machine with apt,
 # waiting for apt's lock like the other steps here.
 run_autopkgtest() {
     local status=0
-    { cat /etc/apt/apt.conf 2>/dev/null; echo 'DPkg::Lock::Timeout "900";'; } >"$scratch/apt.conf"
-    "${sudo[@]}" env APT_CONFIG="$scratch/apt.conf" autopkgtest \
-        --output-dir "$scratch/autopkgtest" --summary "$scratch/autopkgtest.summary" \
-        "$deb" "$source_tree/" -- null \
-        >"$scratch/autopkgtest.log" 2>&1 || status=$?
-    cat "$scratch/autopkgtest.summary" 2>/dev/null
-    [ "$status" -eq 0 ] || tail -n 40 "$scratch/autopkgtest.log"
+    mkdir -p "$work/source" && tar -C "$work/source" -xf "$source_tar" || return 1
+    { cat /etc/apt/apt.conf 2>/dev/null; echo 'DPkg::Lock::Timeout "900";'; } >"$work/apt.conf"
+    APT_CONFIG=$work/apt.conf autopkgtest --output-dir "$work/autopkgtest" \
+        --summary "$work/autopkgtest.summary" "$(deb)" "$work/source/" -- null \
+        >"$work/autopkgtest.log" 2>&1 || status=$?
+    cat "$work/autopkgtest.summary" 2>/dev/null
+    [ "$status" -eq 0 ] || tail -n 40 "$work/autopkgtest.log"
     [ "$status" -eq 0 ] && installed
 }
 
@@ -59,22 +80,30 @@ purge_leaves_nothing() {
     local path leftover=0
     while IFS= read -r path; do
         [ -e "$path" ] && { echo "left behind: $path"; leftover=1; }
-    done <"$scratch/new-paths"
-    [ "$leftover" -eq 0 ] && echo "$(wc -l <"$scratch/new-paths") paths of the package gone"
+    done <"$work/new-paths"
+    [ "$leftover" -eq 0 ] && echo "$(wc -l <"$work/new-paths") paths of the package gone"
 }
 
-scratch=$(mktemp -d)
-trap 'installed && "${apt_get[@]}" purge "$package" >/dev/null; rm -rf "$scratch"' EXIT
+# The paths the package brings that this machine does not have yet.
+list_new_paths() {
+    dpkg-deb --fsys-tarfile "$(deb)" | tar -t | sed 's|^\./|/|; s|/$||' | grep -v '^/\?$' |
+        while IFS= read -r path; do [ -e "$path" ] || echo "$path"; done >"$work/new-paths"
+}
 
+rm -rf "$work"
+mkdir -p "$work"
+trap 'installed && "${apt_get[@]}" purge "$package" >/dev/null; rm -rf "$root"' EXIT
 if installed; then
     echo "package: $package was installed already; purging it first"
     "${apt_get[@]}" purge "$package" >/dev/null
 fi
-# The paths the package brings that this machine does not have yet.
-dpkg-deb --fsys-tarfile "$deb" | tar -t | sed 's|^\./|/|; s|/$||' | grep -v '^/\?$' |
-    while IFS= read -r path; do [ -e "$path" ] || echo "$path"; done >"$scratch/new-paths"
 
-check "lintian" run_lintian
-check "autopkgtest" run_autopkgtest
-check "purge" purge_leaves_nothing
+if check "clean-chroot build" build_clean; then
+    echo "package: built $(deb) ($(stat -c %s "$(deb)") bytes)"
+    list_new_paths
+    check "lintian" run_lintian || true
+    rm -rf "$root"
+    check "autopkgtest" run_autopkgtest || true
+    check "purge" purge_leaves_nothing || true
+fi
 echo "package checks: $good $bad"
