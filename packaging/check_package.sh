@@ -3,6 +3,10 @@
 #   clean-chroot build  in a fresh Debian 12 chroot that holds only build-essential and the
 #                       Build-Depends, as a user other than root (buildd.sh);
 #   lintian             no error and no warning on the .deb of that build;
+#   reproducible        a second build in that chroot in another folder, as another user with
+#                       another home, umask, locale, time zone and host name, 398 days later
+#                       (faketime), gives the same .deb files byte for byte; diffoscope shows
+#                       what differs;
 #   autopkgtest         the tests of debian/tests on the package as installed on this machine
 #                       (the null runner, which installs it with apt);
 #   purge               apt purges it, and every path it brought that did not exist before is gone.
@@ -59,6 +63,29 @@ run_lintian() {
     return "$status"
 }
 
+# Builds again with everything varied that may leak into a package, and compares the .deb files.
+build_again() {
+    local locale=fr_CH.UTF-8 debs first report differs=0
+    buildd_install "$root" locales faketime &&
+        echo "$locale UTF-8" >"$root/etc/locale.gen" && buildd_quietly "$root" locale-gen &&
+        BUILDD_HOSTNAME=another-host buildd_build "$root" "$source_tar" \
+            /build/another/folder/$package-again someone-else 0077 "$work/again" \
+            HOME=/home/someone-else LANG=$locale LANGUAGE=fr_CH:fr TZ=GMT-14 NO_FAKE_STAT=1 \
+            -- faketime -f +398d || return 1
+    debs=$(cd "$work/build" && echo *.deb)
+    [ "$(cd "$work/again" && echo *.deb)" = "$debs" ] ||
+        { echo "the second build made other files: $(cd "$work/again" && echo *.deb)"; return 1; }
+    for first in "$work/build/"*.deb; do
+        cmp -s "$first" "$work/again/${first##*/}" && continue
+        differs=1
+        report=$work/diffoscope-${first##*/}.txt
+        diffoscope --text "$report" "$first" "$work/again/${first##*/}"
+        echo "${first##*/} differs; the first differences (all in $report):"
+        grep -E '^[│ ]*(├──|[-+][^-+])' "$report" | head -n 40
+    done
+    [ "$differs" -eq 0 ] && echo "the same byte for byte: $debs"
+}
+
 # The null runner installs the package and the tests' dependencies on this machine with apt,
 # waiting for apt's lock like the other steps here.
 run_autopkgtest() {
@@ -102,6 +129,7 @@ if check "clean-chroot build" build_clean; then
     echo "package: built $(deb) ($(stat -c %s "$(deb)") bytes)"
     list_new_paths
     check "lintian" run_lintian || true
+    check "reproducible" build_again || true
     rm -rf "$root"
     check "autopkgtest" run_autopkgtest || true
     check "purge" purge_leaves_nothing || true
