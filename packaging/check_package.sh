@@ -9,6 +9,9 @@
 #                       what differs;
 #   autopkgtest         the tests of debian/tests on the package as installed on this machine
 #                       (the null runner, which installs it with apt);
+#   hardening           blhc finds nothing in the build's log, and the installed program is PIE
+#                       with full RELRO, bind-now, the stack protector and fortify
+#                       (hardening-check);
 #   purge               apt purges it, and every path it brought that did not exist before is gone.
 # Needs root (it asks sudo otherwise). The package is purged again at the end whatever failed.
 # WORK is made anew: the .deb files land in WORK/build, with the build's log. The last line is
@@ -100,6 +103,14 @@ run_autopkgtest() {
     [ "$status" -eq 0 ] && installed
 }
 
+# Bookworm's dpkg-buildflags has no control-flow protection, so hardening-check leaves it out.
+check_hardening() {
+    local programs
+    blhc "$work/build/build.log" || return 1
+    mapfile -t programs < <(dpkg -L "$package" | grep '^/usr/games/')
+    [ ${#programs[@]} -gt 0 ] && hardening-check --nocfprotection "${programs[@]}"
+}
+
 # Every path in the package that did not exist before installing must be gone after purging.
 purge_leaves_nothing() {
     "${apt_get[@]}" purge "$package" >/dev/null || return 1
@@ -132,6 +143,7 @@ if check "clean-chroot build" build_clean; then
     check "reproducible" build_again || true
     rm -rf "$root"
     check "autopkgtest" run_autopkgtest || true
+    check "hardening" check_hardening || true
     check "purge" purge_leaves_nothing || true
 fi
 echo "package checks: $good $bad"
