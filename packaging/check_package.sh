@@ -1,25 +1,35 @@
 #!/usr/bin/env bash
-# Checks a built Debian package of the game on this machine:
-#   lintian      no error and no warning;
-#   install      apt installs it (as root, or with sudo);
-#   menu start   the menu entry's command starts the game under Xvfb and keeps the files in
-#                $XDG_DATA_HOME/tintmaze (check_menu_start.py);
-#   manual page  man finds tintmaze(6);
-#   purge        apt purges it, and every path it brought that did not exist before is gone.
-# The package is purged again at the end whatever failed. The last line is
+# Builds the Debian package of a source tarball as Debian's build daemons do and checks it:
+#   clean-chroot build  in a fresh Debian 12 chroot that holds only build-essential and the
+#                       Build-Depends, as a user other than root (buildd.sh);
+#   lintian             no error and no warning on the .deb of that build;
+#   reproducible        a second build in that chroot in another folder, as another user with
+#                       another home, umask, locale, time zone and host name, 398 days later
+#                       (faketime), gives the same .deb files byte for byte; diffoscope shows
+#                       what differs;
+#   autopkgtest         the tests of debian/tests on the package as installed on this machine
+#                       (the null runner, which installs it with apt);
+#   hardening           blhc finds nothing in the build's log, and the installed program is PIE
+#                       with full RELRO, bind-now, the stack protector and fortify
+#                       (hardening-check);
+#   purge               apt purges it, and every path it brought that did not exist before is gone.
+# Needs root (it asks sudo otherwise). The package is purged again at the end whatever failed.
+# WORK is made anew: the .deb files land in WORK/build, with the build's log. The last line is
 # "package checks: PASSED FAILED".
-#   packaging/check_package.sh tintmaze_VERSION_ARCH.deb
+#   packaging/check_package.sh SOURCE_TAR WORK
 set -euo pipefail
+[ "$(id -u)" -eq 0 ] || exec sudo bash "$0" "$@"
 
 here=$(cd "$(dirname "$0")" && pwd)
-deb=$(realpath "$1")
+. "$here/buildd.sh"
+source_tar=$(realpath "$1")
+work=$(realpath -m "$2")
 package=tintmaze
-sudo=()
-[ "$(id -u)" -ne 0 ] && sudo=(sudo)
-apt_get=("${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900 -y -q)
+root=$work/chroot
+apt_get=(env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900 -y -q)
 good=0 bad=0
 
-# check NAME COMMAND...: runs one check, prints its verdict and counts it.
+# check NAME COMMAND...: runs one check, prints its verdict with its time and counts it.
 check() {
     local name=$1 start=$SECONDS
     shift
@@ -27,8 +37,9 @@ check() {
         echo "package: $name: ok ($((SECONDS - start)) s)"
         good=$((good + 1))
     else
-        echo "package: $name: FAILED"
+        echo "package: $name: FAILED ($((SECONDS - start)) s)"
         bad=$((bad + 1))
+        return 1
     fi
 }
 
@@ -36,17 +47,68 @@ installed() {
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'ok installed'
 }
 
+deb() {
+    echo "$work/build/${package}_"*.deb
+}
+
+build_clean() {
+    buildd_ensure_base && buildd_unpack "$root" && buildd_build_deps "$root" "$source_tar" &&
+        buildd_build "$root" "$source_tar" /build/$package "$package-builder" 0022 \
+            "$work/build" LC_ALL=C.UTF-8
+}
+
+# As a user other than root, as lintian asks, on a copy that user can read wherever WORK is.
 run_lintian() {
-    lintian --fail-on error,warning --info "$deb"
+    local copy status=0
+    copy=$(mktemp -d) && chmod 755 "$copy" && cp "$(deb)" "$copy/" || return 1
+    runuser -u nobody -- lintian --fail-on error,warning --info "$copy/"*.deb || status=$?
+    rm -rf "$copy"
+    return "$status"
 }
 
-install_package() {
-    "${apt_get[@]}" install --no-install-recommends "$deb" >/dev/null && installed
+# Builds again with everything varied that may leak into a package, and compares the .deb files.
+build_again() {
+    local locale=fr_CH.UTF-8 debs first report differs=0
+    buildd_install "$root" locales faketime &&
+        echo "$locale UTF-8" >"$root/etc/locale.gen" && buildd_quietly "$root" locale-gen &&
+        BUILDD_HOSTNAME=another-host buildd_build "$root" "$source_tar" \
+            /build/another/folder/$package-again someone-else 0077 "$work/again" \
+            HOME=/home/someone-else LANG=$locale LANGUAGE=fr_CH:fr TZ=GMT-14 NO_FAKE_STAT=1 \
+            -- faketime -f +398d || return 1
+    debs=$(cd "$work/build" && echo *.deb)
+    [ "$(cd "$work/again" && echo *.deb)" = "$debs" ] ||
+        { echo "the second build made other files: $(cd "$work/again" && echo *.deb)"; return 1; }
+    for first in "$work/build/"*.deb; do
+        cmp -s "$first" "$work/again/${first##*/}" && continue
+        differs=1
+        report=$work/diffoscope-${first##*/}.txt
+        diffoscope --text "$report" "$first" "$work/again/${first##*/}"
+        echo "${first##*/} differs; the first differences (all in $report):"
+        grep -E '^[│ ]*(├──|[-+][^-+])' "$report" | head -n 40
+    done
+    [ "$differs" -eq 0 ] && echo "the same byte for byte: $debs"
 }
 
-find_manual_page() {
-    local page
-    page=$(man -w "$package") && [[ "$page" == */man6/$package.6* ]] && echo "$page"
+# The null runner installs the package and the tests' dependencies on this machine with apt,
+# waiting for apt's lock like the other steps here.
+run_autopkgtest() {
+    local status=0
+    mkdir -p "$work/source" && tar -C "$work/source" -xf "$source_tar" || return 1
+    { cat /etc/apt/apt.conf 2>/dev/null; echo 'DPkg::Lock::Timeout "900";'; } >"$work/apt.conf"
+    APT_CONFIG=$work/apt.conf autopkgtest --output-dir "$work/autopkgtest" \
+        --summary "$work/autopkgtest.summary" "$(deb)" "$work/source/" -- null \
+        >"$work/autopkgtest.log" 2>&1 || status=$?
+    cat "$work/autopkgtest.summary" 2>/dev/null
+    [ "$status" -eq 0 ] || tail -n 40 "$work/autopkgtest.log"
+    [ "$status" -eq 0 ] && installed
+}
+
+# Bookworm's dpkg-buildflags has no control-flow protection, so hardening-check leaves it out.
+check_hardening() {
+    local programs
+    blhc "$work/build/build.log" || return 1
+    mapfile -t programs < <(dpkg -L "$package" | grep '^/usr/games/')
+    [ ${#programs[@]} -gt 0 ] && hardening-check --nocfprotection "${programs[@]}"
 }
 
 # Every path in the package that did not exist before installing must be gone after purging.
@@ -56,24 +118,32 @@ purge_leaves_nothing() {
     local path leftover=0
     while IFS= read -r path; do
         [ -e "$path" ] && { echo "left behind: $path"; leftover=1; }
-    done <"$scratch/new-paths"
-    [ "$leftover" -eq 0 ] && echo "$(wc -l <"$scratch/new-paths") paths of the package gone"
+    done <"$work/new-paths"
+    [ "$leftover" -eq 0 ] && echo "$(wc -l <"$work/new-paths") paths of the package gone"
 }
 
-scratch=$(mktemp -d)
-trap 'installed && "${apt_get[@]}" purge "$package" >/dev/null; rm -rf "$scratch"' EXIT
+# The paths the package brings that this machine does not have yet.
+list_new_paths() {
+    dpkg-deb --fsys-tarfile "$(deb)" | tar -t | sed 's|^\./|/|; s|/$||' | grep -v '^/\?$' |
+        while IFS= read -r path; do [ -e "$path" ] || echo "$path"; done >"$work/new-paths"
+}
 
+rm -rf "$work"
+mkdir -p "$work"
+trap 'installed && "${apt_get[@]}" purge "$package" >/dev/null; rm -rf "$root"' EXIT
 if installed; then
     echo "package: $package was installed already; purging it first"
     "${apt_get[@]}" purge "$package" >/dev/null
 fi
-# The paths the package brings that this machine does not have yet.
-dpkg-deb --fsys-tarfile "$deb" | tar -t | sed 's|^\./|/|; s|/$||' | grep -v '^/\?$' |
-    while IFS= read -r path; do [ -e "$path" ] || echo "$path"; done >"$scratch/new-paths"
 
-check "lintian" run_lintian
-check "apt install" install_package
-check "menu start" python3 "$here/check_menu_start.py" /usr/share/applications/$package.desktop
-check "manual page" find_manual_page
-check "purge" purge_leaves_nothing
+if check "clean-chroot build" build_clean; then
+    echo "package: built $(deb) ($(stat -c %s "$(deb)") bytes)"
+    list_new_paths
+    check "lintian" run_lintian || true
+    check "reproducible" build_again || true
+    rm -rf "$root"
+    check "autopkgtest" run_autopkgtest || true
+    check "hardening" check_hardening || true
+    check "purge" purge_leaves_nothing || true
+fi
 echo "package checks: $good $bad"
