@@ -8,9 +8,16 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
 #include <vector>
+
+struct xcb_connection_t;
 
 using BenchClock = std::chrono::steady_clock;
 
@@ -20,8 +27,9 @@ double millisBetween(BenchClock::time_point from, BenchClock::time_point to);
 // Nearest-rank percentile (0 < p <= 100) of the values; 0 when there are none.
 double percentile(std::vector<double> values, double p);
 
-// A line of /proc/self/status such as "VmHWM", in kB; -1 when it cannot be read.
-long statusKb(const char* field);
+// A line of /proc/PID/status (this process's without a pid) such as "VmHWM", in kB; -1 when it
+// cannot be read.
+long statusKb(const char* field, qint64 pid = 0);
 
 // One row of a printed table: label, figure and target cells, padded to a fixed width.
 void printRow(const std::vector<QString>& cells);
@@ -42,22 +50,59 @@ struct BenchWindow {
 // Form1's seams for a benchmark: warnings dropped, the program's end ignored, files in `folder`.
 Form1Seams benchSeams(const QString& folder);
 
-// Puts a jx.hsd and a jx.iro of kHugeFileBytes into `folder`: a played table and a tuned palette,
-// then a hole up to that size.
+// Puts a jx.hsd and a jx.iro into `folder`: a played table and a tuned palette, then, when `bytes`
+// is larger than the records, a hole up to that size.
 constexpr qint64 kHugeFileBytes = 2LL << 30;
-void makeHugeDataFiles(const QString& folder);
+void makeDataFiles(const QString& folder, qint64 bytes);
+
+// What happens on the X server at $DISPLAY, seen from outside the programs that draw: top-level
+// windows mapped and destroyed and every change of the screen's contents, each stamped with the
+// bench clock when it reaches this watch's own connection (a thread of its own reads it).
+enum class ScreenEvent { Mapped, Destroyed, Drawn };
+class ScreenWatch {
+  public:
+    struct Event {
+        ScreenEvent kind;
+        BenchClock::time_point at;
+        quint32 window;  // the window mapped or destroyed
+    };
+    ScreenWatch();
+    ~ScreenWatch();
+    // Empty while watching; otherwise what is missing (no X server, no DAMAGE).
+    QString problem() const { return problem_; }
+    // The index the next event will have.
+    std::size_t mark() const;
+    // Waits up to `timeoutMs` for the first event of `kind` (of `window`, unless 0) from index
+    // `from` on; its index, or nothing.
+    std::optional<std::size_t> waitFor(ScreenEvent kind, std::size_t from, int timeoutMs,
+                                       quint32 window = 0) const;
+    Event at(std::size_t index) const;
+    // When the first change of the screen at or after `moment` reached the watch, if one did.
+    std::optional<BenchClock::time_point> firstDrawnAfter(BenchClock::time_point moment) const;
+
+  private:
+    void watch();
+    xcb_connection_t* connection_ = nullptr;
+    int drawnEvent_ = -1;
+    QString problem_;
+    mutable std::mutex lock_;
+    mutable std::condition_variable arrived_;
+    std::vector<Event> events_;
+    std::atomic<bool> stop_ = false;
+    std::thread thread_;
+};
 
 // The parts of the benchmark; each prints its own table.
 // One timed game; clickEvery 0 plays without a click; listLateTicks prints every tick more than
-// 1 ms off its period as it comes.
-void benchTimer(int clickEvery, bool listLateTicks);
+// 1 ms off its period as it comes. With `screen` watching, the game's frames are timed as well.
+void benchTimer(int clickEvery, bool listLateTicks, const ScreenWatch& screen);
 void benchBoards(int boards);
 void benchMemoryGrowth(int boards);
-void benchStartUp(int runs);
+// Times the game's `program` against a minimal window.
+void benchStartUp(int runs, const ScreenWatch& screen, const QString& program);
 // Returns to the title, a stored best and a saved palette with ordinary and with huge files.
 void benchHugeFiles(int runs);
 
-// The child side of the start-up figure: shows the game's title (`kind` "game", data files in
-// `folder`) or a minimal window (`kind` "minimal"), prints the bench clock in ns at its first
-// painted frame and its peak memory in kB, and ends. Returns the process's exit code.
-int firstPaintChild(int argc, char** argv, const QString& kind, const QString& folder);
+// The floor the start-up is measured against, run as a child process: a minimal Qt program whose
+// one full-screen window shows one line of text in the game's fonts, until it is ended.
+int minimalWindow(int argc, char** argv);

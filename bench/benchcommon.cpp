@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr int kColumnWidth = 13;
+constexpr int kColumnWidth = 14;
 constexpr int kFirstColumnWidth = 32;
 
 }  // namespace
@@ -28,8 +28,9 @@ double percentile(std::vector<double> values, double p) {
     return values[std::clamp<std::size_t>(rank, 1, values.size()) - 1];
 }
 
-long statusKb(const char* field) {
-    QFile status(QStringLiteral("/proc/self/status"));
+long statusKb(const char* field, qint64 pid) {
+    QFile status(pid > 0 ? QStringLiteral("/proc/%1/status").arg(pid)
+                         : QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly)) return -1;
     const QByteArray prefix = QByteArray(field) + ':';
     for (const QByteArray& line : status.readAll().split('\n')) {
@@ -79,7 +80,7 @@ Form1Seams benchSeams(const QString& folder) {
     return seams;
 }
 
-void makeHugeDataFiles(const QString& folder) {
+void makeDataFiles(const QString& folder, qint64 bytes) {
     ColourTable palette = defaultPalette();
     palette[1] = {10, 20, 30};
     HighScoreTable table = defaultHighScores();
@@ -89,8 +90,8 @@ void makeHugeDataFiles(const QString& folder) {
     for (const auto& [name, start] : files) {
         QFile file(folder + '/' + name);
         if (!file.open(QIODevice::WriteOnly) || file.write(start) != start.size() ||
-            !file.resize(kHugeFileBytes))
-            std::fprintf(stderr, "cannot make the huge %s\n", name);
+            !file.resize(std::max<qint64>(bytes, start.size())))
+            std::fprintf(stderr, "cannot make %s\n", name);
     }
 }
 

@@ -47,7 +47,7 @@ void benchHugeFiles(int runs) {
             .arg(runs)
             .arg(kHugeFileBytes));
     BenchWindow ordinary, huge;
-    makeHugeDataFiles(huge.folder.path());
+    makeDataFiles(huge.folder.path(), kHugeFileBytes);
     ordinary.form->Form_Load();
     huge.form->Form_Load();
 

@@ -3,10 +3,10 @@
 // Prints figures beside their targets; asserts nothing.
 //
 //   tintmaze_bench [timer] [boards] [startup] [memory] [hugefiles]
-//                  [--runs N] [--boards N] [--click-every N] [--late-ticks]
+//                  [--runs N] [--boards N] [--click-every N] [--late-ticks] [--game PATH]
 //
-// With no part named, every part runs. `--first-paint game|minimal FOLDER` is the child mode the
-// start-up part runs itself in.
+// With no part named, every part runs. `--minimal-window` is the child mode the start-up part runs
+// itself in.
 
 #include "bench.h"
 
@@ -21,12 +21,16 @@ constexpr int kDefaultRuns = 11;
 constexpr int kDefaultBoards = 1000;
 constexpr int kDefaultClickEvery = 10;
 
-// The number after option `name`, or `fallback`.
-int option(const QStringList& args, const QString& name, int fallback) {
+// The text after option `name`, or `fallback`.
+QString option(const QStringList& args, const QString& name, const QString& fallback) {
     const qsizetype at = args.indexOf(name);
-    if (at < 0 || at + 1 >= args.size()) return fallback;
+    return at < 0 || at + 1 >= args.size() ? fallback : args[at + 1];
+}
+
+// The positive number after option `name`, or `fallback`.
+int option(const QStringList& args, const QString& name, int fallback) {
     bool ok = false;
-    const int value = args[at + 1].toInt(&ok);
+    const int value = option(args, name, QString()).toInt(&ok);
     return ok && value > 0 ? value : fallback;
 }
 
@@ -36,10 +40,10 @@ int main(int argc, char** argv) {
     std::setvbuf(stdout, nullptr, _IOLBF, 0);  // figures appear as they come, also in a pipe
     QStringList args;
     for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
-    if (args.size() == 3 && args[0] == QLatin1String("--first-paint"))
-        return firstPaintChild(argc, argv, args[1], args[2]);
+    if (args == QStringList{QStringLiteral("--minimal-window")}) return minimalWindow(argc, argv);
 
     QApplication app(argc, argv);
+    const ScreenWatch screen;
     const QStringList parts{QStringLiteral("timer"), QStringLiteral("boards"),
                             QStringLiteral("startup"), QStringLiteral("memory"),
                             QStringLiteral("hugefiles")};
@@ -54,11 +58,13 @@ int main(int argc, char** argv) {
     const bool lateTicks = args.contains(QStringLiteral("--late-ticks"));
     const int clickEvery = option(args, QStringLiteral("--click-every"), kDefaultClickEvery);
     if (wanted("timer")) {
-        benchTimer(0, lateTicks);
-        benchTimer(clickEvery, lateTicks);
+        benchTimer(0, lateTicks, screen);
+        benchTimer(clickEvery, lateTicks, screen);
     }
     if (wanted("boards")) benchBoards(option(args, QStringLiteral("--boards"), kDefaultBoards));
-    if (wanted("startup")) benchStartUp(option(args, QStringLiteral("--runs"), kDefaultRuns));
+    if (wanted("startup"))
+        benchStartUp(option(args, QStringLiteral("--runs"), kDefaultRuns), screen,
+                     option(args, QStringLiteral("--game"), QStringLiteral(TINTMAZE_PROGRAM)));
     if (wanted("memory"))
         benchMemoryGrowth(option(args, QStringLiteral("--boards"), kDefaultBoards));
     if (wanted("hugefiles")) benchHugeFiles(option(args, QStringLiteral("--runs"), kDefaultRuns));
