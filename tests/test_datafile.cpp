@@ -139,8 +139,9 @@ void TestDataFile::oddThingsAreNeverOpened() {
     QTest::qWait(50);  // the writer waits at the pipe
 
     const int result = inChild([&] {
-        const DataFileRead read = readFileAt(path);
-        const SaveResult create = createDataFile(DataFolder(folder.path()), "jx.iro", kDefaults);
+        const DataFolder data(folder.path());
+        const DataFileRead read = readDataFile(data, "jx.iro", kDefaults.size());
+        const SaveResult create = createDataFile(data, "jx.iro", kDefaults);
         const SaveResult save = saveFileAt(path, kRecords);
         return (read.state == DataFileRead::State::Missing ? 0 : 1) |
                (create.outcome == SaveResult::Outcome::LeftAlone ? 0 : 2) |

@@ -43,7 +43,8 @@ inline QStringList entriesOf(const QString& folder) {
                                   QDir::NoDotAndDotDot);
 }
 
-// What lies at `path` itself, a link not followed: "file", "link", "pipe", "folder", "missing".
+// What lies at `path` itself, a link not followed: "file", "link", "pipe", "folder", "missing"
+// or "other".
 inline QString kindOf(const QString& path) {
     struct stat status {};
     if (lstat(QFile::encodeName(path).constData(), &status) != 0) return "missing";
@@ -55,12 +56,6 @@ inline QString kindOf(const QString& path) {
 
 inline void chmodAt(const QString& path, mode_t mode) {
     QCOMPARE(chmod(QFile::encodeName(path).constData(), mode), 0);
-}
-
-// The data files' calls on a file named by its path, as tests name their files.
-inline DataFileRead readFileAt(const QString& path, qsizetype bytes = 1 << 16) {
-    const QFileInfo file(path);
-    return readDataFile(DataFolder(file.path()), file.fileName(), bytes);
 }
 
 // Writes `records` over the start of the file at `path`, whatever it holds.
