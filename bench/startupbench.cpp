@@ -72,6 +72,7 @@ std::optional<ChildFigures> runChild(const Kind& kind, const ScreenWatch& screen
 
 double median(const std::vector<ChildFigures>& runs, double ChildFigures::*figure) {
     std::vector<double> values;
+    values.reserve(runs.size());
     for (const ChildFigures& run : runs) values.push_back(run.*figure);
     return percentile(values, 50);
 }

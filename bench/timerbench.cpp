@@ -182,6 +182,7 @@ void printIntervals(const QString& label, int periodMs, const std::vector<double
                     const QString& meanLate, double p99TargetMs = kP99TargetMs) {
     if (values.empty()) return;
     std::vector<double> deviations;
+    deviations.reserve(values.size());
     for (double v : values) deviations.push_back(std::abs(v - periodMs));
     const double median = percentile(deviations, 50), p99 = percentile(deviations, 99);
     printRow(
