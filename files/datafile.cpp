@@ -270,7 +270,8 @@ SaveResult createFile(const DataFolder& folder, const QByteArray& name, const QB
     return createLocked(folder, name, bytes, deadline);
 }
 
-// A file at least this big cannot be written by a process that must not die for it.
+// A write past the process's file-size limit (ulimit -f) fails with EFBIG, and its old bytes are
+// put back, instead of ending the game.
 void ignoreFileSizeLimitSignal() {
     static const bool ignored = std::signal(SIGXFSZ, SIG_IGN) != SIG_ERR;
     (void)ignored;
