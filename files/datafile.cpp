@@ -67,11 +67,15 @@ SaveResult failed(const QByteArray& name, const QString& reason) {
     return {Outcome::Failed, QFile::decodeName(name) + QLatin1Char(' ') + reason};
 }
 
+// The name under which the kernel reopens or links what the open handle `fd` holds.
+QByteArray handlePath(int fd) {
+    return "/proc/self/fd/" + QByteArray::number(fd);
+}
+
 // The same file under another handle, opened for real with `access`: for an O_PATH handle the
 // kernel checks the player's permission as for a new open.
 Fd reopen(int fd, int access) {
-    const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
-    return Fd(::open(self.constData(), access | O_CLOEXEC | O_NOCTTY));
+    return Fd(::open(handlePath(fd).constData(), access | O_CLOEXEC | O_NOCTTY));
 }
 
 // A plain file opened by name, or what is there instead.
@@ -235,7 +239,7 @@ std::optional<SaveResult> createNamedLast(int folder, const QByteArray& name,
     giveToFolderOwner(file.get(), folder);
     const QString reason = writeOver(file.get(), bytes, {}, 0);
     if (!reason.isEmpty()) return failed(name, reason);
-    const QByteArray self = "/proc/self/fd/" + QByteArray::number(file.get());
+    const QByteArray self = handlePath(file.get());
     if (::linkat(AT_FDCWD, self.constData(), folder, name.constData(), AT_SYMLINK_FOLLOW) == 0)
         return created(folder);
     if (errno == EEXIST) return SaveResult{Outcome::LeftAlone, {}};
