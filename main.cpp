@@ -1,5 +1,6 @@
 // Tintmaze: find the cell that repeats the target colour word in word and colour.
 
+#include "window/commandline.h"
 #include "window/form1.h"
 #include "window/theme.h"
 
@@ -8,6 +9,7 @@
 #include <cstdio>
 
 int main(int argc, char** argv) {
+    if (const auto status = answerCommandLine(argc, argv)) return *status;
     QApplication app(argc, argv);
     for (const QString& problem : missingColourWordGlyphs())
         std::fprintf(stderr, "%s\n", qPrintable(problem));
