@@ -3,6 +3,7 @@
 #include "window/commandline.h"
 #include "window/form1.h"
 #include "window/theme.h"
+#include "window/translations.h"
 
 #include <QApplication>
 
@@ -11,6 +12,7 @@
 int main(int argc, char** argv) {
     if (const auto status = answerCommandLine(argc, argv)) return *status;
     QApplication app(argc, argv);
+    loadQtTranslations(app);
     for (const QString& problem : missingColourWordGlyphs())
         std::fprintf(stderr, "%s\n", qPrintable(problem));
     Form1 form;
