@@ -113,7 +113,7 @@ void checkEncoding(QStringView text) {
         if (decoded[j] == character) continue;
         const QByteArray code = cp932::encode(QStringView(&character, 1));
         if (decoded[j] != QLatin1Char('?')) {
-            FUZZ_CHECK(cp932::encode(QStringView(&decoded[j], 1)) == code,
+            FUZZ_CHECK(cp932::encode(QStringView(decoded).sliced(j, 1)) == code,
                        "a character comes back as itself, \"?\" or another form of its code");
             continue;
         }
