@@ -1,14 +1,18 @@
 // Tintmaze: find the cell that repeats the target colour word in word and colour.
 
+#include "window/commandline.h"
 #include "window/form1.h"
 #include "window/theme.h"
+#include "window/translations.h"
 
 #include <QApplication>
 
 #include <cstdio>
 
 int main(int argc, char** argv) {
+    if (const auto status = answerCommandLine(argc, argv)) return *status;
     QApplication app(argc, argv);
+    loadQtTranslations(app);
     for (const QString& problem : missingColourWordGlyphs())
         std::fprintf(stderr, "%s\n", qPrintable(problem));
     Form1 form;

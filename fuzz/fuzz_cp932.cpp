@@ -1,7 +1,8 @@
 // The code page 932 wrapper on any input, read both as bytes to decode and as UTF-16 text to
 // encode. Decoding never yields invalid UTF-16; valid bytes come back unchanged except for the
 // second codes of characters that have two; encoding never yields bytes that decode to anything
-// but the text, "?" standing for what has no code.
+// but the text, "?" standing for what has no code and the code page's own form for the six
+// characters input methods type in other forms.
 #include "fuzz/fuzzcheck.h"
 #include "scores/cp932.h"
 
@@ -43,6 +44,22 @@ void findSecondCodes() {
     const size_t count = secondCodes.size();
     std::fprintf(stderr, "code page 932: %zu characters have a second code\n", count);
     FUZZ_CHECK(count >= 350 && count <= 450, "about 400 characters have a second code");
+}
+
+// Checks that exactly the six input-method forms (〜 − ‖ ¢ £ ¬) encode to a code that decodes to
+// another character, and that one of two bytes.
+void checkOtherForms() {
+    int count = 0;
+    for (char16_t unit = 1; unit != 0; ++unit) {
+        const QChar character(unit);
+        if (character.isSurrogate()) continue;
+        const QByteArray code = cp932::encode(QStringView(&character, 1));
+        if (code == "?" || cp932::decode(code) == QString(character)) continue;
+        FUZZ_CHECK(code.size() == 2, "another form takes a double-byte code");
+        ++count;
+    }
+    std::fprintf(stderr, "code page 932: %d characters typed in another form\n", count);
+    FUZZ_CHECK(count == 6, "six characters have another form");
 }
 
 // Valid bytes with each second code turned into its usual form: what encoding their text must
@@ -94,9 +111,13 @@ void checkEncoding(QStringView text) {
             continue;
         }
         if (decoded[j] == character) continue;
-        FUZZ_CHECK(decoded[j] == QLatin1Char('?'), "a character comes back as itself or \"?\"");
-        FUZZ_CHECK(cp932::encode(QStringView(&character, 1)) == "?",
-                   "only a character without a code becomes \"?\"");
+        const QByteArray code = cp932::encode(QStringView(&character, 1));
+        if (decoded[j] != QLatin1Char('?')) {
+            FUZZ_CHECK(cp932::encode(QStringView(decoded).sliced(j, 1)) == code,
+                       "a character comes back as itself, \"?\" or another form of its code");
+            continue;
+        }
+        FUZZ_CHECK(code == "?", "only a character without a code becomes \"?\"");
     }
     FUZZ_CHECK(j == decoded.size(), "nothing comes back that was not in the text");
     FUZZ_CHECK(cp932::encode(decoded) == bytes, "encoding is stable");
@@ -106,6 +127,7 @@ void checkEncoding(QStringView text) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     findSecondCodes();
+    checkOtherForms();
     return 0;
 }
 

@@ -1,7 +1,8 @@
 # Installs the build into a fresh prefix, checks that the desktop files are where a desktop looks
-# for them, and runs the freedesktop and AppStream validators on the installed copies.
-#   cmake -D BUILD_DIR=... -D PREFIX=... -D DATADIR=... -D GAMESDIR=... -D MANDIR=...
-#         -D LAUNCHER=... -D LAUNCHER_PATH=... -D ICON_SIZES=...
+# for them, runs the freedesktop and AppStream validators on the installed copies, and asks the
+# installed program for its help and version.
+#   cmake -D BUILD_DIR=... -D PREFIX=... -D VERSION=... -D DATADIR=... -D GAMESDIR=...
+#         -D MANDIR=... -D LAUNCHER=... -D LAUNCHER_PATH=... -D ICON_SIZES=...
 #         -D DESKTOP_FILE_VALIDATE=... -D APPSTREAMCLI=... -P check_install.cmake
 
 # Runs a command and stops with its output when it fails.
@@ -57,3 +58,21 @@ file(STRINGS "${desktop}" exec REGEX "^Exec=")
 if(NOT exec STREQUAL "Exec=${LAUNCHER_PATH}")
     message(FATAL_ERROR "the menu entry does not start the launcher: ${exec}")
 endif()
+
+# The installed program answers each option of its command line without a display (where the game
+# itself would abort), and its manual page lists the option: option, then what it prints.
+file(READ "${PREFIX}/${MANDIR}/man6/tintmaze.6" manual)
+foreach(row "help:^Usage: tintmaze .*--version" "version:^Tintmaze ${VERSION}\n$")
+    string(REGEX MATCH "^[^:]+" option "${row}")
+    string(REGEX REPLACE "^[^:]+:" "" expected "${row}")
+    execute_process(COMMAND "${CMAKE_COMMAND}" -E env --unset=DISPLAY --unset=WAYLAND_DISPLAY
+            QT_QPA_PLATFORM=xcb "${PREFIX}/${GAMESDIR}/tintmaze" --${option}
+        TIMEOUT 20 RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+    if(NOT rc STREQUAL "0" OR NOT out MATCHES "${expected}" OR NOT err STREQUAL "")
+        message(FATAL_ERROR "tintmaze --${option} (exit ${rc}) printed:\n${out}${err}")
+    endif()
+    string(FIND "${manual}" ".B \\-\\-${option}\n" listed)
+    if(listed EQUAL -1)
+        message(FATAL_ERROR "the manual page does not list --${option}")
+    endif()
+endforeach()

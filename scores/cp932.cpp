@@ -56,10 +56,28 @@ QString decodeAsciiOnly(QByteArrayView bytes) {
     return text;
 }
 
+// The forms that input methods on Linux type for six characters of the code page, which decodes
+// their codes to other forms (81 60 to U+FF5E, ...): the codes Windows gives them.
+struct InputMethodForm {
+    char16_t character;
+    char code[3];
+};
+constexpr InputMethodForm kInputMethodForms[] = {
+    {u'\u301C', "\x81\x60"},  // WAVE DASH
+    {u'\u2016', "\x81\x61"},  // DOUBLE VERTICAL LINE
+    {u'\u2212', "\x81\x7C"},  // MINUS SIGN
+    {u'\u00A2', "\x81\x91"},  // CENT SIGN
+    {u'\u00A3', "\x81\x92"},  // POUND SIGN
+    {u'\u00AC', "\x81\xCA"},  // NOT SIGN
+};
+
 // The code page 932 bytes of one character of the Basic Multilingual Plane, or "?" when it has
-// none that decode back to the same character.
+// none that decode back to the same character and is no input-method form.
 QByteArray encodeCharacter(QChar character) {
     if (character.isNull()) return QByteArray(1, '\0');
+    for (const InputMethodForm& form : kInputMethodForms) {
+        if (character == form.character) return QByteArray(form.code, 2);
+    }
     const iconv_t cd = converters().encoder;
     if (cd == kNoHandle) {
         return QByteArray(1, character.unicode() < 0x80 ? char(character.unicode()) : kUnmappable);

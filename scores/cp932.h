@@ -13,7 +13,8 @@ namespace cp932 {
 QString decode(QByteArrayView bytes);
 
 // Encodes to code page 932; a character that code page 932 cannot represent (checked by decoding
-// the result back) becomes "?".
+// the result back) becomes "?". The forms input methods type for 〜 − ‖ ¢ £ ¬ take the codes
+// Windows gives them, which decode to the code page's own forms (～ － ∥ ￠ ￡ ￢).
 QByteArray encode(QStringView text);
 
 // True for a byte that opens a double-byte character (0x81-0x9F, 0xE0-0xFC).

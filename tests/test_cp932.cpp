@@ -38,6 +38,8 @@ void TestCp932::decodesBytes_data() {
     QTest::newRow("lead byte before DEL") << QByteArray("\x81\x7F") << QString(bad) + QChar(0x7F);
     QTest::newRow("unassigned pair is one character")
         << QByteArray("\x85\x40\x90\xD4") << QString(bad) + u"赤"_qs;
+    QTest::newRow("codes of the input-method forms read as the code page's forms")
+        << QByteArray("\x81\x60\x81\x7C\x81\x61\x81\x91\x81\x92\x81\xCA") << u"～－∥￠￡￢"_qs;
     QTest::newRow("cut off at the end") << QByteArray("A\x90") << u"A"_qs + bad;
     QTest::newRow("cut off after invalid") << QByteArray("\xFF\x90") << QString(2, bad);
 }
@@ -59,12 +61,19 @@ void TestCp932::encodesText_data() {
     QTest::newRow("nul characters")
         << QStringView(u"a\0b\0", 4).toString() << QByteArray("a\0b\0", 4);
     QTest::newRow("full-width tilde") << u"～"_qs << QByteArray("\x81\x60");
+    // Input methods type other forms of six characters: they take the code Windows gives them.
+    QTest::newRow("wave dash") << u"ゆう〜"_qs << QByteArray("\x82\xE4\x82\xA4\x81\x60");
+    QTest::newRow("minus sign") << u"−−"_qs << QByteArray("\x81\x7C\x81\x7C");
+    QTest::newRow("double vertical line") << u"‖"_qs << QByteArray("\x81\x61");
+    QTest::newRow("cent sign") << u"¢"_qs << QByteArray("\x81\x91");
+    QTest::newRow("pound sign") << u"£"_qs << QByteArray("\x81\x92");
+    QTest::newRow("not sign") << u"¬"_qs << QByteArray("\x81\xCA");
+    QTest::newRow("the code page's own forms keep their codes")
+        << u"－∥￠￡￢"_qs << QByteArray("\x81\x7C\x81\x61\x81\x91\x81\x92\x81\xCA");
     QTest::newRow("duplicate kanji takes the usual code") << u"纊"_qs << QByteArray("\xFA\x5C");
     // These have a code only one way: decoding it gives another character.
     QTest::newRow("yen sign") << u"¥"_qs << QByteArray("?");
     QTest::newRow("overline") << u"‾"_qs << QByteArray("?");
-    QTest::newRow("wave dash") << u"〜"_qs << QByteArray("?");
-    QTest::newRow("not sign") << u"¬"_qs << QByteArray("?");
     QTest::newRow("latin letter") << u"café"_qs << QByteArray("caf?");
     QTest::newRow("replacement character")
         << QString(QChar::ReplacementCharacter) << QByteArray("?");

@@ -5,13 +5,16 @@
 #include "formfixture.h"
 #include "palette/palette.h"
 #include "scores/highscores.h"
+#include "window/translations.h"
 
 #include <QApplication>
+#include <QMenu>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QTranslator>
 
 #include <unistd.h>
 
@@ -218,6 +221,34 @@ class StartupTest : public QObject {
             QVERIFY(QFile::setPermissions(f.path(name), QFile::ReadOwner | QFile::WriteOwner));
         QCOMPARE(f.read("jx.hsd"), scores);
         QCOMPARE(f.read("jx.iro"), palette);
+    }
+
+    // Qt's own texts, such as the name box's menu, come in the player's language; English needs
+    // no translation and loads none.
+    void nameBoxMenuSpeaksThePlayersLanguage_data() {
+        QTest::addColumn<QLocale>("locale");
+        QTest::addColumn<bool>("loads");
+        QTest::addColumn<QString>("undo");
+        QTest::newRow("Japanese") << QLocale(QLocale::Japanese, QLocale::Japan) << true
+                                  << QStringLiteral("元に戻す(&U)");
+        QTest::newRow("English") << QLocale(QLocale::English, QLocale::UnitedKingdom) << false
+                                 << QStringLiteral("&Undo");
+        QTest::newRow("C") << QLocale::c() << false << QStringLiteral("&Undo");
+    }
+    void nameBoxMenuSpeaksThePlayersLanguage() {
+        QFETCH(QLocale, locale);
+        QFETCH(bool, loads);
+        QFETCH(QString, undo);
+        const QLocale before;
+        QLocale::setDefault(locale);
+        const bool loaded = loadQtTranslations(*qApp);
+        FormFixture f;
+        const std::unique_ptr<QMenu> menu(f.form->Text1->createStandardContextMenu());
+        const QString first = menu->actions().value(0)->text().section(QLatin1Char('\t'), 0, 0);
+        qDeleteAll(qApp->findChildren<QTranslator*>());
+        QLocale::setDefault(before);
+        QCOMPARE(loaded, loads);
+        QCOMPARE(first, undo);
     }
 
     // The box belongs to the game's window: centred on it, in the desktop's colours rather than
