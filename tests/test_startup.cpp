@@ -1,7 +1,7 @@
 // Starting the game and returning to the title: the warnings, the files they create, the laid-out
 // window, the rows and sliders filled from the files, and the sliding logo.
 
-#include "files/messages.h"
+#include "window/messages.h"
 #include "formfixture.h"
 #include "palette/palette.h"
 #include "scores/highscores.h"
