@@ -3,8 +3,8 @@
 no hard links, no rename flags, no files without a name; the locks are the kernel's own.
 Mirrors SOURCE at MOUNTPOINT until unmounted:  fuse_folder.py [OPTION...] SOURCE MOUNTPOINT
   --slow-sync SECONDS  each fsync takes that long, as on slow storage
-  --network            a create takes a round trip, and one that finds the name taken answers
-                       EPERM, as sshfs does"""
+  --lost-creates       every create loses to another machine's copy, whose file (empty so far)
+                       is there first, and answers EPERM, as sshfs does"""
 import argparse
 import errno
 import os
@@ -40,10 +40,9 @@ class Folder(Operations):
         raise FuseOSError(errno.EPERM)
 
     def create(self, path, mode, fi=None):
-        if self.options.network:
-            time.sleep(0.02)
-            if os.path.lexists(self.root + path):
-                raise FuseOSError(errno.EPERM)
+        if self.options.lost_creates:
+            os.close(os.open(self.root + path, os.O_WRONLY | os.O_CREAT, mode))
+            raise FuseOSError(errno.EPERM)
         return os.open(self.root + path, os.O_RDWR | os.O_CREAT | os.O_EXCL, mode)
 
     def open(self, path, flags):
@@ -75,7 +74,7 @@ class Folder(Operations):
 if __name__ == '__main__':
     parser = argparse.ArgumentParser()
     parser.add_argument('--slow-sync', type=float, default=0)
-    parser.add_argument('--network', action='store_true')
+    parser.add_argument('--lost-creates', action='store_true')
     parser.add_argument('source')
     parser.add_argument('mountpoint')
     arguments = parser.parse_args()

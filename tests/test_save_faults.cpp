@@ -190,7 +190,7 @@ void TestSaveFaults::creatorReaderAndSaverAtOnce_data() {
     QTest::newRow("folder on the disk") << QStringList();
     QTest::newRow("FUSE folder") << plainFuseFolder();
     QTest::newRow("network folder answering EPERM to a lost create")
-        << plainFuseFolder({"--network"});
+        << plainFuseFolder({"--lost-creates"});
 }
 
 // In an empty folder a copy of the game creating the file at its start, one reading it and one

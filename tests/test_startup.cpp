@@ -1,10 +1,10 @@
 // Starting the game and returning to the title: the warnings, the files they create, the laid-out
 // window, the rows and sliders filled from the files, and the sliding logo.
 
-#include "window/messages.h"
 #include "formfixture.h"
 #include "palette/palette.h"
 #include "scores/highscores.h"
+#include "window/messages.h"
 
 #include <QApplication>
 #include <QMessageBox>
