@@ -393,26 +393,17 @@ void TestSharedFiles::firstStartInFuseFolders() {
 }
 
 void TestSharedFiles::startsWithSomethingNamedLikeTheFile_data() {
-    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("scores");    // jx.hsd, else jx.iro
     QTest::addColumn<QString>("after");  // what the name and elsewhere/target are then
-    QTest::newRow("pipe") << "jx.hsd"
-                          << "pipe, missing";
-    QTest::newRow("folder") << "jx.iro"
-                            << "folder, missing";
-    QTest::newRow("link to a pipe in another folder") << "jx.hsd"
-                                                      << "link, pipe";
-    QTest::newRow("link to a folder") << "jx.iro"
-                                      << "link, folder";
-    QTest::newRow("link to a terminal device") << "jx.hsd"
-                                               << "link, missing";
-    QTest::newRow("dangling link into a missing folder") << "jx.iro"
-                                                         << "link, missing";
-    QTest::newRow("dangling link") << "jx.hsd"
-                                   << "link, missing";
-    QTest::newRow("link to itself") << "jx.iro"
-                                    << "link, missing";
-    QTest::newRow("empty file") << "jx.iro"
-                                << "file, missing";
+    QTest::newRow("pipe") << true << "pipe, missing";
+    QTest::newRow("folder") << false << "folder, missing";
+    QTest::newRow("link to a pipe in another folder") << true << "link, pipe";
+    QTest::newRow("link to a folder") << false << "link, folder";
+    QTest::newRow("link to a terminal device") << true << "link, missing";
+    QTest::newRow("dangling link into a missing folder") << false << "link, missing";
+    QTest::newRow("dangling link") << true << "link, missing";
+    QTest::newRow("link to itself") << false << "link, missing";
+    QTest::newRow("empty file") << false << "file, missing";
 }
 
 // Something named like a data file that is not a file with records holds up neither start-up nor
@@ -421,11 +412,11 @@ void TestSharedFiles::startsWithSomethingNamedLikeTheFile_data() {
 // the game warns that it cannot read it, then that it cannot create it, runs with the defaults,
 // leaves it as it is and creates nothing where a link points.
 void TestSharedFiles::startsWithSomethingNamedLikeTheFile() {
-    QFETCH(QString, name);
+    QFETCH(bool, scores);
     QFETCH(QString, after);
     const QByteArray thing = QTest::currentDataTag();
     FormFixture fixture;
-    const bool scores = name == QLatin1String("jx.hsd");
+    const QString name = scores ? "jx.hsd" : "jx.iro";
     const QString otherName = scores ? "jx.iro" : "jx.hsd";
     const QByteArray other = scores ? tunedPalette() : playedHighScores();
     fixture.write(otherName, other);
