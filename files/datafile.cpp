@@ -242,11 +242,11 @@ bool someoneElsesInSharedFolder(int folder, const struct stat& file) {
 }
 
 // A new file that root creates belongs to the folder's owner, so that running the game once as
-// root leaves a player's folder with files the player can save.
-void giveToFolderOwner(int file, int folder) {
+// root leaves a player's folder with files the player can save. False where that cannot be.
+bool giveToFolderOwner(int file, int folder) {
     struct stat owner {};
-    if (::geteuid() == 0 && ::fstat(folder, &owner) == 0)
-        (void)::fchown(file, owner.st_uid, owner.st_gid);
+    return ::geteuid() != 0 ||
+           (::fstat(folder, &owner) == 0 && ::fchown(file, owner.st_uid, owner.st_gid) == 0);
 }
 
 // Creates `name` in `folder`, empty, to be locked at once, so that every reader and saver waits

@@ -272,16 +272,18 @@ void TestSaveFaults::readerWaitsForWholeRecords() {
     writeFile(file, before);
     const int writer = open(QFile::encodeName(file).constData(), O_WRONLY | O_CLOEXEC);
     QCOMPARE(flock(writer, LOCK_EX), 0);
+    bool whole = finished.isNull();
     std::thread finishing([&] {
         if (finished.isNull()) return;
         QTest::qSleep(100);
-        (void)pwrite(writer, finished.constData(), finished.size(), 0);
+        whole = pwrite(writer, finished.constData(), finished.size(), 0) == finished.size();
         close(writer);
     });
     QElapsedTimer waited;
     waited.start();
     const DataFileRead now = readDataFile(DataFolder(folder.path()), "jx.hsd", kFirst.size());
     finishing.join();
+    QVERIFY(whole);
     QCOMPARE(now.bytes, read);
     QCOMPARE(now.reason.isEmpty(), !finished.isNull());
     QVERIFY(waited.elapsed() >= (finished.isNull() ? 500 : 100));
