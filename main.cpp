@@ -7,9 +7,11 @@
 
 #include <QApplication>
 
+#include <csignal>
 #include <cstdio>
 
 int main(int argc, char** argv) {
+    std::signal(SIGXFSZ, SIG_IGN);  // a write past the file-size limit fails instead of ending us
     if (const auto status = answerCommandLine(argc, argv)) return *status;
     QApplication app(argc, argv);
     loadQtTranslations(app);

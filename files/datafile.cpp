@@ -1,11 +1,10 @@
-// Reading and saving the data files in place, on the folder's open handle. A name is followed the
-// kernel's way (its protection of links in shared folders applies), and only what turns out to be
-// a plain file is opened for real. Copies of the game take turns through a lock on the file
-// itself; whoever got the lock checks that the name still leads to the file it locked.
+// Reading and saving the data files in place, on the folder's open handle. A name is looked at
+// without being opened, a link is followed only where nobody else could have planted it, and only
+// what turns out to be a plain file is opened for real, checked to be the very file looked at.
+// Copies of the game take turns through a lock on the file itself; whoever got the lock checks
+// that the name still leads to the file it locked.
 
 #include "files/datafile.h"
-
-#include "files/messages.h"
 
 #include <QFile>
 
@@ -16,7 +15,7 @@
 
 #include <cerrno>
 #include <chrono>
-#include <csignal>
+#include <climits>
 #include <cstring>
 #include <thread>
 #include <utility>
@@ -53,11 +52,11 @@ using Clock = std::chrono::steady_clock;
 using State = DataFileRead::State;
 using Outcome = SaveResult::Outcome;
 
-constexpr auto kLockStep = std::chrono::milliseconds(10);
+constexpr auto kStep = std::chrono::milliseconds(10);
 constexpr auto kSavePatience = std::chrono::seconds(5);  // then the save fails, nothing written
-constexpr auto kReadPatience = std::chrono::milliseconds(500);  // then the file is read unlocked
-// How long a reader takes an empty file for one that another copy is creating (see createFile).
-constexpr auto kCreatePatience = std::chrono::milliseconds(100);
+// Then a locked file is read anyway, and one another program holds a lease on is given up.
+constexpr auto kReadPatience = std::chrono::milliseconds(500);
+constexpr int kMostLinks = 40;  // followed in a row, as the kernel does
 
 QString systemError(int error = errno) {
     return QString::fromLocal8Bit(std::strerror(error));
@@ -67,86 +66,123 @@ SaveResult failed(const QByteArray& name, const QString& reason) {
     return {Outcome::Failed, QFile::decodeName(name) + QLatin1Char(' ') + reason};
 }
 
-// The name under which the kernel reopens or links what the open handle `fd` holds.
-QByteArray handlePath(int fd) {
-    return "/proc/self/fd/" + QByteArray::number(fd);
-}
-
-// The same file under another handle, opened for real with `access`: for an O_PATH handle the
-// kernel checks the player's permission as for a new open.
-Fd reopen(int fd, int access) {
-    return Fd(::open(handlePath(fd).constData(), access | O_CLOEXEC | O_NOCTTY));
-}
-
-// A plain file opened by name, or what is there instead.
+// Where a name leads: the plain file there opened for real, with the folder it lies in and its
+// name in it; or what is there instead.
 struct Opened {
+    Fd linkedFolder;  // the folder a link led to, when not the game's
+    int folder = -1;  // the folder the file lies in
+    QByteArray name;
     Fd file;
     struct stat status {};
     State state = State::Read;
+    bool absent = false;  // nothing at all of that name in the game's folder
     QString reason;
 };
 
-// Opens `name` in `folder` with `access` if it leads to a plain file, following links as the
-// kernel does; a folder, pipe, device, socket, a link leading nowhere or round in circles is only
-// looked at, never opened for real.
-Opened openPlainFile(int folder, const QByteArray& name, int access) {
-    Opened opened;
-    const Fd path(::openat(folder, name.constData(), O_PATH | O_CLOEXEC));
-    const int error = errno;
-    struct stat link {};
-    if (!path && (error == ENOENT || error == ELOOP || error == ENOTDIR)) {
-        const bool isLink = ::fstatat(folder, name.constData(), &link, AT_SYMLINK_NOFOLLOW) == 0;
-        opened.state = State::Missing;
-        opened.reason = !isLink ? QStringLiteral("does not exist")
-                        : error == ENOENT
-                            ? QStringLiteral("is a link to a file that does not exist")
-                            : QStringLiteral("is a link that leads to no file");
-        return opened;
-    }
-    if (!path || ::fstat(path.get(), &opened.status) != 0) {
-        opened.state = State::Unreadable;
-        opened.reason = QStringLiteral("cannot be opened: ") + systemError(path ? errno : error);
-        return opened;
-    }
-    if (!S_ISREG(opened.status.st_mode)) {
-        opened.state = State::Missing;
-        opened.reason = S_ISDIR(opened.status.st_mode) ? QStringLiteral("is a folder")
-                                                       : QStringLiteral("is not a plain file");
-        return opened;
-    }
-    opened.file = reopen(path.get(), access);
-    if (!opened.file) {
-        opened.state = State::Unreadable;
-        opened.reason = QStringLiteral("cannot be opened: ") + systemError();
-    }
-    return opened;
+// Records why `opened` leads to no file, after `links` links, from the `error` of the last step.
+bool leadsNowhere(Opened& opened, int error, int links) {
+    const bool missing = error == ENOENT || error == ENOTDIR || error == ELOOP;
+    opened.state = missing ? State::Missing : State::Unreadable;
+    opened.absent = links == 0 && error == ENOENT;
+    opened.reason = !missing          ? QStringLiteral("cannot be opened: ") + systemError(error)
+                    : links == 0      ? QStringLiteral("does not exist")
+                    : error == ENOENT ? QStringLiteral("is a link to a file that does not exist")
+                                      : QStringLiteral("is a link that leads to no file");
+    return false;
 }
 
-void pause(const DataFolder& folder) {
-    if (folder.whileWaiting) folder.whileWaiting();
-    std::this_thread::sleep_for(kLockStep);
+// Follows the name in `opened` to what it leads to, opening nothing for real: a link is followed
+// only when the player or root made it, its target read from the very link looked at. Leaves the
+// status of what is there; false when nothing is.
+bool follow(Opened& opened) {
+    for (int links = 0;; ++links) {
+        const Fd path(
+            ::openat(opened.folder, opened.name.constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+        if (!path || ::fstat(path.get(), &opened.status) != 0)
+            return leadsNowhere(opened, errno, links);
+        if (!S_ISLNK(opened.status.st_mode)) return true;
+        if (opened.status.st_uid != ::geteuid() && opened.status.st_uid != 0) {
+            opened.state = State::Unreadable;
+            opened.reason = QStringLiteral("is a link another user made");
+            return false;
+        }
+        QByteArray target(PATH_MAX, Qt::Uninitialized);
+        const ssize_t size = ::readlinkat(path.get(), "", target.data(), size_t(target.size()));
+        if (size <= 0 || links == kMostLinks)
+            return leadsNowhere(opened, size <= 0 ? errno : ELOOP, links + 1);
+        target.truncate(size);
+        const qsizetype slash = target.lastIndexOf('/');
+        if (slash >= 0) {
+            const QByteArray to = slash == 0 ? QByteArray("/") : target.left(slash);
+            Fd next(::openat(opened.folder, to.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+            if (!next) return leadsNowhere(opened, errno, links + 1);
+            opened.linkedFolder = std::move(next);
+            opened.folder = opened.linkedFolder.get();
+        }
+        opened.name = target.mid(slash + 1);
+        if (opened.name.isEmpty()) opened.name = ".";
+    }
+}
+
+// Opens `name` in `folder` with `access` if it leads to a plain file; a folder, pipe, device,
+// socket or a link leading nowhere is only looked at. Another program's lease on the file, or the
+// file swapped meanwhile, is waited out until `deadline`.
+Opened openPlainFile(int folder, const QByteArray& name, int access, Clock::time_point deadline) {
+    for (;;) {
+        Opened opened;
+        opened.folder = folder;
+        opened.name = name;
+        if (!follow(opened)) return opened;
+        if (!S_ISREG(opened.status.st_mode)) {
+            opened.state = State::Missing;
+            opened.reason = S_ISDIR(opened.status.st_mode) ? QStringLiteral("is a folder")
+                                                           : QStringLiteral("is not a plain file");
+            return opened;
+        }
+        opened.file = Fd(::openat(opened.folder, opened.name.constData(),
+                                  access | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+        const int error = errno;
+        struct stat status {};
+        if (opened.file && ::fstat(opened.file.get(), &status) == 0 &&
+            status.st_dev == opened.status.st_dev && status.st_ino == opened.status.st_ino)
+            return opened;
+        opened.file = Fd();
+        const bool leased = error == EWOULDBLOCK;
+        if (error != EWOULDBLOCK && error != ELOOP && error != ENOENT) {
+            opened.state = State::Unreadable;
+            opened.reason = QStringLiteral("cannot be opened: ") + systemError(error);
+            return opened;
+        }
+        if (Clock::now() >= deadline) {
+            opened.state = State::Unreadable;
+            opened.reason = leased ? QStringLiteral("is held by another program")
+                                   : QStringLiteral("keeps being replaced");
+            return opened;
+        }
+        std::this_thread::sleep_for(kStep);
+    }
 }
 
 enum class Lock { Held, Busy, Unavailable };
 
 // Takes the flock `how` (LOCK_SH or LOCK_EX) on `fd`, trying until `deadline`; Unavailable where
 // the file system has no such locks.
-Lock waitForLock(const DataFolder& folder, int fd, int how, Clock::time_point deadline) {
+Lock waitForLock(int fd, int how, Clock::time_point deadline) {
     while (::flock(fd, how | LOCK_NB) != 0) {
         if (errno == EINTR) continue;
         if (errno != EWOULDBLOCK) return Lock::Unavailable;
         if (Clock::now() >= deadline) return Lock::Busy;
-        pause(folder);
+        std::this_thread::sleep_for(kStep);
     }
     return Lock::Held;
 }
 
-// Whether `name` in `folder` still leads to the open file, which still has a name; refreshes
+// Whether the name in `opened` still leads to its open file, which still has a name; refreshes
 // the file's status.
-bool stillNamed(int folder, const QByteArray& name, Opened& opened) {
+bool stillNamed(Opened& opened) {
     struct stat named {};
     return ::fstat(opened.file.get(), &opened.status) == 0 && opened.status.st_nlink > 0 &&
-           ::fstatat(folder, name.constData(), &named, 0) == 0 &&
+           ::fstatat(opened.folder, opened.name.constData(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
            named.st_dev == opened.status.st_dev && named.st_ino == opened.status.st_ino;
 }
 
@@ -213,72 +249,24 @@ bool giveToFolderOwner(int file, int folder) {
            (::fstat(folder, &owner) == 0 && ::fchown(file, owner.st_uid, owner.st_gid) == 0);
 }
 
-// A new name reaches the disk with the folder.
-void syncFolder(int folder) {
-    const Fd listed = reopen(folder, O_RDONLY | O_DIRECTORY);
-    if (listed) ::fsync(listed.get());
-}
-
-SaveResult created(int folder) {
-    syncFolder(folder);
-    return {Outcome::Saved, {}};
-}
-
-QString cannotCreate() {
+// Creates `name` in `folder`, empty, to be locked at once, so that every reader and saver waits
+// until it holds its records; or the reason it could not be, "" when another copy of the game
+// created it first (whatever the error says: sshfs answers EPERM where a file is there).
+QString create(Opened& opened, int folder, const QByteArray& name) {
+    opened.file =
+        Fd(::openat(folder, name.constData(),
+                    O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666));
+    struct stat there {};
+    if (opened.file) giveToFolderOwner(opened.file.get(), folder);
+    if (opened.file || ::fstatat(folder, name.constData(), &there, AT_SYMLINK_NOFOLLOW) == 0)
+        return {};
     return QStringLiteral("cannot be created: ") + systemError();
 }
 
-// Creates `name` holding `bytes` as a file without a name (O_TMPFILE), filled first and named
-// only while the name is free, so that nobody ever sees it empty or half-written; nullopt where
-// the folder cannot hold such a file.
-std::optional<SaveResult> createNamedLast(int folder, const QByteArray& name,
-                                          const QByteArray& bytes) {
-    const Fd file(::openat(folder, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0666));
-    if (!file && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) return std::nullopt;
-    if (!file) return failed(name, cannotCreate());
-    giveToFolderOwner(file.get(), folder);
-    const QString reason = writeOver(file.get(), bytes, {}, 0);
-    if (!reason.isEmpty()) return failed(name, reason);
-    const QByteArray self = handlePath(file.get());
-    if (::linkat(AT_FDCWD, self.constData(), folder, name.constData(), AT_SYMLINK_FOLLOW) == 0)
-        return created(folder);
-    if (errno == EEXIST) return SaveResult{Outcome::LeftAlone, {}};
-    if (errno == EPERM || errno == EOPNOTSUPP) return std::nullopt;  // such a file, but no links
-    return failed(name, cannotCreate());
-}
-
-// Creates `name` holding `bytes` where the folder cannot hold a file without a name (many FUSE
-// and network folders): the name is created exclusively and locked at once, and readers wait a
-// moment on an empty file. A file another copy wrote first is left alone; a failed one removed.
-SaveResult createLocked(const DataFolder& folder, const QByteArray& name, const QByteArray& bytes,
-                        Clock::time_point deadline) {
-    Opened opened;
-    opened.file = Fd(::openat(folder.fd(), name.constData(),
-                              O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
-    if (!opened.file && errno == EEXIST) return {Outcome::LeftAlone, {}};
-    if (!opened.file) return failed(name, cannotCreate());
-    if (waitForLock(folder, opened.file.get(), LOCK_EX, deadline) == Lock::Busy ||
-        ::fstat(opened.file.get(), &opened.status) != 0 || opened.status.st_size > 0)
-        return {Outcome::LeftAlone, {}};
-    giveToFolderOwner(opened.file.get(), folder.fd());
-    const QString reason = writeOver(opened.file.get(), bytes, {}, 0);
-    if (reason.isEmpty()) return created(folder.fd());
-    if (stillNamed(folder.fd(), name, opened)) ::unlinkat(folder.fd(), name.constData(), 0);
-    return failed(name, reason);
-}
-
-// Creates the missing `name` holding `bytes`; LeftAlone when something of that name is there.
-SaveResult createFile(const DataFolder& folder, const QByteArray& name, const QByteArray& bytes,
-                      Clock::time_point deadline) {
-    if (std::optional<SaveResult> done = createNamedLast(folder.fd(), name, bytes)) return *done;
-    return createLocked(folder, name, bytes, deadline);
-}
-
-// A write past the process's file-size limit (ulimit -f) fails with EFBIG, and its old bytes are
-// put back, instead of ending the game.
-void ignoreFileSizeLimitSignal() {
-    static const bool ignored = std::signal(SIGXFSZ, SIG_IGN) != SIG_ERR;
-    (void)ignored;
+// A new name reaches the disk with the folder it lies in.
+void syncFolder(const Opened& opened) {
+    const Fd listed(::openat(opened.folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (listed) ::fsync(listed.get());
 }
 
 }  // namespace
@@ -296,80 +284,55 @@ int DataFolder::fd() const {
 
 DataFileRead readDataFile(const DataFolder& folder, const QString& name, qsizetype bytes) {
     const QByteArray fileName = QFile::encodeName(name);
-    const auto started = Clock::now();
+    const auto deadline = Clock::now() + kReadPatience;
     for (;;) {
-        Opened opened = openPlainFile(folder.fd(), fileName, O_RDONLY);
+        Opened opened = openPlainFile(folder.fd(), fileName, O_RDONLY, deadline);
         if (!opened.file) return {opened.state, {}, opened.reason};
-        const Lock lock = waitForLock(folder, opened.file.get(), LOCK_SH, started + kReadPatience);
-        const bool inTime = Clock::now() < started + kReadPatience;
-        if (!stillNamed(folder.fd(), fileName, opened) && inTime) continue;  // replaced: read that
-        if (lock == Lock::Held && opened.status.st_size == 0 &&
-            Clock::now() < started + kCreatePatience) {
-            opened.file = Fd();
-            pause(folder);
-            continue;
-        }
+        const Lock lock = waitForLock(opened.file.get(), LOCK_SH, deadline);
+        if (!stillNamed(opened) && Clock::now() < deadline) continue;  // replaced: read that
         std::optional<QByteArray> start = readStart(opened.file.get(), bytes);
         if (!start)
             return {State::Unreadable, {}, QStringLiteral("cannot be read: ") + systemError()};
-        return {State::Read, std::move(*start), {}};
+        if (start->isEmpty()) return {State::Missing, {}, QStringLiteral("is empty")};
+        return {
+            State::Read, std::move(*start),
+            lock == Lock::Busy ? QStringLiteral("read while another program held it") : QString()};
     }
 }
 
 SaveResult saveDataFile(const DataFolder& folder, const QString& name, qsizetype bytes,
                         const SaveDecision& decide) {
-    ignoreFileSizeLimitSignal();
     const QByteArray fileName = QFile::encodeName(name);
     const auto deadline = Clock::now() + kSavePatience;
-    // Copies of the game from before in-place saves replace the file under a lock on its folder.
-    const Fd olderCopies(::openat(folder.fd(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (olderCopies && waitForLock(folder, olderCopies.get(), LOCK_EX, deadline) == Lock::Busy)
-        return failed(fileName, QStringLiteral("is being saved by another copy of the game"));
-    bool created = false;
     for (;;) {
-        Opened opened = openPlainFile(folder.fd(), fileName, O_RDWR);
-        if (opened.state == State::Missing && !created) {
-            const std::optional<QByteArray> records = decide({State::Missing, {}, opened.reason});
-            if (!records) return {Outcome::LeftAlone, {}};
-            SaveResult made = createFile(folder, fileName, *records, deadline);
-            if (made.outcome != Outcome::LeftAlone) return made;
-            created = true;  // something of that name appeared: it is saved over or refused
-            continue;
+        Opened opened = openPlainFile(folder.fd(), fileName, O_RDWR, deadline);
+        const bool created = opened.absent;
+        if (created) {
+            const QString refused = create(opened, folder.fd(), fileName);
+            if (!refused.isEmpty()) return failed(fileName, refused);
+            if (!opened.file && Clock::now() < deadline) continue;  // another copy created it
         }
         if (!opened.file) return failed(fileName, opened.reason);
-        if (someoneElsesInSharedFolder(folder.fd(), opened.status))
-            return failed(fileName, QStringLiteral("belongs to another user in a shared folder"));
-        const Lock lock = waitForLock(folder, opened.file.get(), LOCK_EX, deadline);
-        if (lock == Lock::Busy)
+        if (waitForLock(opened.file.get(), LOCK_EX, deadline) == Lock::Busy)
             return failed(fileName, QStringLiteral("is locked by another program"));
-        if (!stillNamed(folder.fd(), fileName, opened)) {
+        if (!stillNamed(opened)) {
             if (Clock::now() < deadline) continue;  // replaced meanwhile: save the new one
             return failed(fileName, QStringLiteral("keeps being replaced"));
         }
+        if (someoneElsesInSharedFolder(opened.folder, opened.status))
+            return failed(fileName, QStringLiteral("belongs to another user in a shared folder"));
         const std::optional<QByteArray> old = readStart(opened.file.get(), bytes);
         if (!old) return failed(fileName, QStringLiteral("cannot be read: ") + systemError());
-        const std::optional<QByteArray> records = decide({State::Read, *old, {}});
+        const std::optional<QByteArray> records =
+            decide(old->isEmpty() ? DataFileRead{State::Missing, {}, QStringLiteral("is empty")}
+                                  : DataFileRead{State::Read, *old, {}});
         if (!records) return {Outcome::LeftAlone, {}};
         const QString reason = writeOver(opened.file.get(), *records, *old, opened.status.st_size);
-        if (!reason.isEmpty()) return failed(fileName, reason);
-        return {Outcome::Saved, {}};
+        if (reason.isEmpty() && created) syncFolder(opened);
+        if (reason.isEmpty()) return {Outcome::Saved, {}};
+        // A file it created that nobody filled meanwhile loses its name again.
+        if (created && old->isEmpty() && stillNamed(opened))
+            ::unlinkat(opened.folder, opened.name.constData(), 0);
+        return failed(fileName, reason);
     }
-}
-
-SaveResult createDataFile(const DataFolder& folder, const QString& name, const QByteArray& bytes) {
-    return createFile(folder, QFile::encodeName(name), bytes, Clock::now() + kSavePatience);
-}
-
-DataFileRead loadOrCreate(const DataFolder& folder, const QString& name, const QByteArray& defaults,
-                          const QString& readError, const QString& writeError,
-                          const DataFileWarning& warn) {
-    DataFileRead file = readDataFile(folder, name, defaults.size());
-    if (file.state == State::Read) return file;
-    warn(kReadErrorTitle, readError);
-    if (file.state == State::Unreadable) return file;  // left for the player
-    if (createDataFile(folder, name, defaults).outcome == Outcome::Saved)
-        return {State::Read, defaults, {}};
-    file = readDataFile(folder, name, defaults.size());
-    if (file.state != State::Read) warn(kWriteErrorTitle, writeError);
-    return file;
 }

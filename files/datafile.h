@@ -1,6 +1,7 @@
 // The one place the game touches its data files jx.hsd and jx.iro: each is read and written in
 // place at its start, so the file stays the file it is (its owner, permissions, links, mount and
-// the bytes past the records are never touched). Qt Core and plain POSIX calls only.
+// the bytes past the records are never touched). Plain blocking calls that return what they found;
+// Qt Core and POSIX only.
 #pragma once
 
 #include <QByteArray>
@@ -28,17 +29,13 @@ class DataFolder {
     // The open folder, or -1 when it could not be opened (every read and save then fails).
     int fd() const;
 
-    // Run between two tries of a lock that another program holds, every few milliseconds: the
-    // game keeps its window painting there. Nothing by default.
-    std::function<void()> whileWaiting;
-
   private:
     std::shared_ptr<const datafile::Fd> fd_;  // closed with its last copy
 };
 
 // What reading a data file found: at most the bytes asked for from its start; or that there is no
-// file of that name (anything else of that name, a folder, a pipe, a device or a link leading to
-// none, counts as none); or that the file is there but cannot be read. `reason` says why not.
+// file of that name (an empty file, a folder, a pipe, a device or a link leading to none counts as
+// none); or that the file is there but cannot be read. `reason` says why not.
 struct DataFileRead {
     enum class State { Read, Missing, Unreadable };
     State state = State::Missing;
@@ -46,7 +43,7 @@ struct DataFileRead {
     QString reason;
 };
 
-// What a save or a create did, and why it failed.
+// What a save did, and why it failed.
 struct SaveResult {
     enum class Outcome { Saved, LeftAlone, Failed };
     Outcome outcome = Outcome::Failed;
@@ -57,8 +54,9 @@ struct SaveResult {
 // while no copy of the game is saving it; after waiting a moment for one, reads it anyway.
 DataFileRead readDataFile(const DataFolder& folder, const QString& name, qsizetype bytes);
 
-// Given what the file holds at the moment of saving (its first `bytes` bytes), the records to
-// write over its start, or nullopt to leave it as it is.
+// Given what the file holds at the moment of saving (its first `bytes` bytes; Missing for a file
+// still to be created or an empty one), the records to write over its start, or nullopt to leave
+// it as it is.
 using SaveDecision = std::function<std::optional<QByteArray>(const DataFileRead& now)>;
 
 // Saves `name` in `folder` under a lock on the file that every copy of the game takes: reads its
@@ -66,20 +64,6 @@ using SaveDecision = std::function<std::optional<QByteArray>(const DataFileRead&
 // missing file is created holding the answer. Saved only once the bytes are on the disk; on any
 // failure the file holds its old bytes. Never writes a file the player may not read and write,
 // nor another user's file in a shared folder such as /tmp; waits at most a few seconds for the
-// lock, and never on a pipe or a device.
+// lock or a lease another program holds, and never on a pipe or a device.
 SaveResult saveDataFile(const DataFolder& folder, const QString& name, qsizetype bytes,
                         const SaveDecision& decide);
-
-// Creates the missing `name` in `folder` holding `bytes`, never seen empty or half-written;
-// LeftAlone when a file of that name is there by then (it is never replaced).
-SaveResult createDataFile(const DataFolder& folder, const QString& name, const QByteArray& bytes);
-
-// A modal warning with a title and a text.
-using DataFileWarning = std::function<void(const QString& title, const QString& text)>;
-
-// Reads `name` in `folder` (its first defaults.size() bytes), or on failure warns with
-// `readError`; a missing file is created from `defaults`, or read if it appeared meanwhile, and
-// `writeError` says when neither worked. A file that is there but cannot be read is left as it is.
-DataFileRead loadOrCreate(const DataFolder& folder, const QString& name, const QByteArray& defaults,
-                          const QString& readError, const QString& writeError,
-                          const DataFileWarning& warn);

@@ -1,16 +1,14 @@
 // The palette: reading and writing jx.iro, showing it on the colour panel, and the colours
 // boards are dealt from.
 
-#include "files/datafile.h"
-#include "files/messages.h"
 #include "window/form1.h"
+#include "window/messages.h"
 
 // A missing file is created with the defaults; one that is there but cannot be read is left as
 // it is for the player to rescue, and the game goes on with the defaults.
 void Form1::loadPalette() {
-    const DataFileRead file =
-        loadOrCreate(seams_.dataFolder, kPaletteFileName, encodePalette(defaultPalette()),
-                     kPaletteReadError, kPaletteWriteError, warningsOverTheGame());
+    const DataFileRead file = loadDataFile(kPaletteFileName, encodePalette(defaultPalette()),
+                                           kPaletteReadError, kPaletteWriteError);
     colourRGB =
         file.state == DataFileRead::State::Read ? decodePalette(file.bytes) : defaultPalette();
 }
@@ -21,9 +19,11 @@ bool Form1::savePalette() {
     const auto confirmed = [this](const DataFileRead&) {
         return std::optional(encodePalette(colourRGB));
     };
-    if (saveDataFile(seams_.dataFolder, kPaletteFileName, kPaletteFileBytes, confirmed).outcome ==
-        SaveResult::Outcome::Saved)
-        return true;
+    SaveResult save;
+    waitForFiles([&] {
+        save = saveDataFile(seams_.dataFolder, kPaletteFileName, kPaletteFileBytes, confirmed);
+    });
+    if (save.outcome == SaveResult::Outcome::Saved) return true;
     seams_.warn(this, kWriteErrorTitle, kPaletteWriteError);
     return false;
 }

@@ -1,15 +1,14 @@
 // The best results: reading and writing jx.hsd, and showing them in the table's rows.
 
-#include "files/datafile.h"
-#include "files/messages.h"
 #include "window/form1.h"
+#include "window/messages.h"
 
 // A missing file is created with the defaults; one that is there but cannot be read is left as
 // it is for the player to rescue, and the game goes on with the defaults.
 void Form1::loadHighScores() {
     const DataFileRead file =
-        loadOrCreate(seams_.dataFolder, kHighScoreFileName, encodeHighScores(defaultHighScores()),
-                     kHighScoreReadError, kHighScoreWriteError, warningsOverTheGame());
+        loadDataFile(kHighScoreFileName, encodeHighScores(defaultHighScores()), kHighScoreReadError,
+                     kHighScoreWriteError);
     highScores = file.state == DataFileRead::State::Read ? decodeHighScores(file.bytes)
                                                          : defaultHighScores();
 }
@@ -22,9 +21,11 @@ bool Form1::storeBestScore() {
         if (now.state == DataFileRead::State::Missing) return encodeHighScores(highScores);
         return withBestScore(now.bytes, level, highScores[level]);
     };
-    if (saveDataFile(seams_.dataFolder, kHighScoreFileName, kHighScoreFileBytes, merge).outcome !=
-        SaveResult::Outcome::Failed)
-        return true;
+    SaveResult save;
+    waitForFiles([&] {
+        save = saveDataFile(seams_.dataFolder, kHighScoreFileName, kHighScoreFileBytes, merge);
+    });
+    if (save.outcome != SaveResult::Outcome::Failed) return true;
     seams_.warn(this, kWriteErrorTitle, kHighScoreWriteError);
     return false;
 }

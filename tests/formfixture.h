@@ -2,10 +2,10 @@
 // A game window for tests: warnings and the end of the program are recorded instead of shown,
 // boards come from a seeded source, and the data files live in a fresh temporary folder.
 
-#include "files/messages.h"
 #include "game/modes.h"
 #include "game/random.h"
 #include "window/form1.h"
+#include "window/messages.h"
 
 #include <QFile>
 #include <QList>

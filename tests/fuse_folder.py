@@ -1,10 +1,14 @@
 #!/usr/bin/python3
 """A folder as some FUSE file systems give it (exFAT, a phone over MTP, some network shares):
 no hard links, no rename flags, no files without a name; the locks are the kernel's own.
-Mirrors SOURCE at MOUNTPOINT until unmounted:  fuse_folder.py SOURCE MOUNTPOINT"""
+Mirrors SOURCE at MOUNTPOINT until unmounted:  fuse_folder.py [OPTION...] SOURCE MOUNTPOINT
+  --slow-sync SECONDS  each fsync takes that long, as on slow storage
+  --lost-creates       every create loses to another machine's copy, whose file (empty so far)
+                       is there first, and answers EPERM, as sshfs does"""
+import argparse
 import errno
 import os
-import sys
+import time
 
 from fusepy import FUSE, FuseOSError, Operations
 
@@ -12,8 +16,9 @@ from fusepy import FUSE, FuseOSError, Operations
 class Folder(Operations):
     use_ns = True
 
-    def __init__(self, root):
+    def __init__(self, root, options):
         self.root = root
+        self.options = options
 
     def __call__(self, op, *args):
         if not hasattr(self, op):
@@ -35,6 +40,9 @@ class Folder(Operations):
         raise FuseOSError(errno.EPERM)
 
     def create(self, path, mode, fi=None):
+        if self.options.lost_creates:
+            os.close(os.open(self.root + path, os.O_WRONLY | os.O_CREAT, mode))
+            raise FuseOSError(errno.EPERM)
         return os.open(self.root + path, os.O_RDWR | os.O_CREAT | os.O_EXCL, mode)
 
     def open(self, path, flags):
@@ -50,6 +58,7 @@ class Folder(Operations):
         os.truncate(self.root + path, length)
 
     def fsync(self, path, datasync, fh):
+        time.sleep(self.options.slow_sync)
         os.fsync(fh)
 
     def release(self, path, fh):
@@ -63,5 +72,11 @@ class Folder(Operations):
 
 
 if __name__ == '__main__':
-    FUSE(Folder(os.path.realpath(sys.argv[1])), sys.argv[2], foreground=True, allow_other=True,
-         default_permissions=True)
+    parser = argparse.ArgumentParser()
+    parser.add_argument('--slow-sync', type=float, default=0)
+    parser.add_argument('--lost-creates', action='store_true')
+    parser.add_argument('source')
+    parser.add_argument('mountpoint')
+    arguments = parser.parse_args()
+    FUSE(Folder(os.path.realpath(arguments.source), arguments), arguments.mountpoint,
+         foreground=True, allow_other=True, default_permissions=True)

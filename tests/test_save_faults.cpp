@@ -3,6 +3,7 @@
 #include "testfiles.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
@@ -13,6 +14,7 @@
 #include <sys/statvfs.h>
 
 #include <memory>
+#include <thread>
 
 namespace {
 
@@ -81,34 +83,52 @@ class TestSaveFaults : public QObject {
 };
 
 void TestSaveFaults::failuresKeepTheOldBytes_data() {
-    QTest::addColumn<bool>("fullDisk");   // else a file-size limit
+    QTest::addColumn<QString>("fault");   // "file-size limit", "full disk" or "lease"
     QTest::addColumn<QByteArray>("old");  // null: a file to create
-    QTest::newRow("file-size limit during a write") << false << kSecond.left(404);
-    QTest::newRow("file-size limit during a create") << false << QByteArray();
-    QTest::newRow("full disk during a write") << true << QByteArray("");
-    QTest::newRow("full disk during a create") << true << QByteArray();
+    QTest::newRow("file-size limit during a write") << "file-size limit" << kSecond.left(404);
+    QTest::newRow("file-size limit during a create") << "file-size limit" << QByteArray();
+    QTest::newRow("full disk during a write") << "full disk" << QByteArray("");
+    QTest::newRow("full disk during a create") << "full disk" << QByteArray();
+    QTest::newRow("lease another program never gives up") << "lease" << kSecond;
 }
 
-// A write cut short, by a full disk or a file-size limit (whose signal does not end the game),
-// leaves the file's old bytes and size, or no file, and nothing beside it; the save says why.
+// A write cut short, by a full disk or a file-size limit (whose signal the game ignores), or a
+// file another program holds a lease on, leaves the file's old bytes and size, or no file, and
+// nothing beside it; the save says why, within its few seconds.
 void TestSaveFaults::failuresKeepTheOldBytes() {
-    QFETCH(bool, fullDisk);
+    QFETCH(QString, fault);
     QFETCH(QByteArray, old);
     QTemporaryDir top;
     const QString folder = top.filePath("disk"), file = folder + "/jx.hsd";
     QVERIFY(QDir().mkdir(folder));
-    const int result = inChild([&] {
-        if (fullDisk && !fullDiskAt(folder, file, old)) return 10;
-        if (!fullDisk && !old.isNull()) writeFile(file, old);
+    if (fault != "full disk" && !old.isNull()) writeFile(file, old);
+    int leased[2];
+    QCOMPARE(pipe(leased), 0);
+    const pid_t holder = fault == "lease" ? fork() : -1;
+    if (holder == 0) {
+        signal(SIGIO, SIG_IGN);  // told to give the lease up, and never does
+        const int fd = open(QFile::encodeName(file).constData(), O_RDONLY);
+        const char ok = fcntl(fd, F_SETLEASE, F_RDLCK) == 0 ? 'y' : 'n';
+        _exit(write(leased[1], &ok, 1) == 1 ? (pause(), 0) : 1);
+    }
+    char ok = 'y';
+    QVERIFY(holder < 0 || read(leased[0], &ok, 1) == 1);
+    const int result = ok != 'y' ? 10 : inChild([&] {
+        if (fault == "full disk" && !fullDiskAt(folder, file, old)) return 10;
+        signal(SIGXFSZ, SIG_IGN);      // as the game does from its start
         const rlimit limit{450, 450};  // less than the records
-        if (!fullDisk && setrlimit(RLIMIT_FSIZE, &limit) != 0) return 10;
+        if (fault == "file-size limit" && setrlimit(RLIMIT_FSIZE, &limit) != 0) return 10;
         const QStringList before = entriesOf(folder);
         const SaveResult save = saveFileAt(file, kFirst);
         if (saved(save) || save.reason.isEmpty()) return 1;
         if (old.isNull() ? QFileInfo::exists(file) : contentOf(file) != old) return 2;
         return entriesOf(folder) == before ? 0 : 3;
     });
-    if (result == 10) QSKIP("the kernel refuses a tmpfs or a file-size limit here");
+    if (holder > 0) {
+        kill(holder, SIGKILL);
+        waitpid(holder, nullptr, 0);
+    }
+    if (result == 10) QSKIP("the kernel refuses a tmpfs, a file-size limit or a lease here");
     QCOMPARE(result, 0);
 }
 
@@ -134,69 +154,71 @@ void TestSaveFaults::killedSavesLeaveWholeRecords() {
 void TestSaveFaults::saveWaitsForOthers_data() {
     QTest::addColumn<bool>("replaced");  // the file, else its folder, is locked
     QTest::newRow("another program replaces the locked file") << true;
-    QTest::newRow("an older copy of the game holds its folder") << false;
+    QTest::newRow("someone holds the folder's lock forever") << false;
 }
 
-// A save waits for whoever holds the file's lock, or the folder's as older copies of the game
-// take it. Another program putting a new file in the name's place meanwhile gets the save in
-// the new file, never in the old one that lost its name.
+// A save waits for whoever holds the file's lock; another program putting a new file in the
+// name's place meanwhile gets the save in the new file, never in the old one that lost its name.
+// A lock on the folder, which anyone who may list it can take, holds up nothing.
 void TestSaveFaults::saveWaitsForOthers() {
     QFETCH(bool, replaced);
     QTemporaryDir folder;
     const QString file = folder.filePath("jx.hsd"), next = folder.filePath("next");
     writeFile(file, kFirst);
+    writeFile(next, kDefaults);
     const int oldFile = open(QFile::encodeName(file).constData(), O_RDONLY | O_CLOEXEC);
-    int holder =
+    const int holder =
         open(QFile::encodeName(replaced ? file : folder.path()).constData(), O_RDONLY | O_CLOEXEC);
     QCOMPARE(flock(holder, LOCK_EX), 0);
-    DataFolder data(folder.path());
-    data.whileWaiting = [&] {
-        if (holder < 0) return;
-        writeFile(next, kDefaults);
-        if (replaced)
-            QCOMPARE(
-                rename(QFile::encodeName(next).constData(), QFile::encodeName(file).constData()),
-                0);
+    std::thread otherProgram([&] {
+        if (!replaced) return;
+        QTest::qSleep(200);
+        rename(QFile::encodeName(next).constData(), QFile::encodeName(file).constData());
         close(holder);
-        holder = -1;
-    };
+    });
     const auto second = [](const DataFileRead&) { return std::optional(kSecond); };
-    QVERIFY(saved(saveDataFile(data, "jx.hsd", kSecond.size(), second)));
-    QCOMPARE(holder, -1);
+    QVERIFY(saved(saveDataFile(DataFolder(folder.path()), "jx.hsd", kSecond.size(), second)));
+    otherProgram.join();
     QCOMPARE(contentOf(file), kSecond);
     QCOMPARE(contentOf("/proc/self/fd/" + QString::number(oldFile)), replaced ? kFirst : kSecond);
     close(oldFile);
+    if (!replaced) close(holder);
 }
 
 void TestSaveFaults::creatorReaderAndSaverAtOnce_data() {
-    QTest::addColumn<bool>("onFuse");
-    QTest::newRow("folder that holds files without a name") << false;
-    QTest::newRow("FUSE folder without them") << true;
+    QTest::addColumn<QStringList>("fuse");  // the FUSE folder it plays in, if any
+    QTest::newRow("folder on the disk") << QStringList();
+    QTest::newRow("FUSE folder") << plainFuseFolder();
+    QTest::newRow("network folder answering EPERM to a lost create")
+        << plainFuseFolder({"--lost-creates"});
 }
 
-// In an empty folder a copy of the game creating the file, one reading it and one saving over it
-// start together: nobody reads anything but whole records, and the defaults never replace the
-// save.
+// In an empty folder a copy of the game creating the file at its start, one reading it and one
+// saving over it start together: nobody reads anything but whole records, nobody fails, and the
+// defaults never replace the save.
 void TestSaveFaults::creatorReaderAndSaverAtOnce() {
-    QFETCH(bool, onFuse);
+    QFETCH(QStringList, fuse);
     constexpr int kRounds = 30;
     QTemporaryDir top;
     QString folder = top.path();
-    std::unique_ptr<FuseFolder> fuse;
-    if (onFuse) {
+    std::unique_ptr<FuseFolder> mounted;
+    if (!fuse.isEmpty()) {
         QVERIFY(QDir().mkdir(top.filePath("real")) && QDir().mkdir(top.filePath("mounted")));
-        fuse = std::make_unique<FuseFolder>(plainFuseFolder(), top.filePath("real"),
-                                            top.filePath("mounted"));
-        if (!fuse->skipped.isEmpty()) QSKIP(qPrintable(fuse->skipped));
-        folder = fuse->mountPoint;
+        mounted = std::make_unique<FuseFolder>(fuse, top.filePath("real"), top.filePath("mounted"));
+        if (!mounted->skipped.isEmpty()) QSKIP(qPrintable(mounted->skipped));
+        folder = mounted->mountPoint;
     }
+    const auto defaultsIfMissing = [](const DataFileRead& now) {
+        return now.state == DataFileRead::State::Missing ? std::optional(kDefaults) : std::nullopt;
+    };
     for (int round = 0; round < kRounds; ++round) {
         const QString name = QStringLiteral("jx%1.hsd").arg(round);
         const QString file = folder + '/' + name;
         QVERIFY(together(3, [&](int child) -> int {
             const DataFolder data(folder);
             if (child == 0)
-                return createDataFile(data, name, kDefaults).outcome == SaveResult::Outcome::Failed;
+                return saveDataFile(data, name, kDefaults.size(), defaultsIfMissing).outcome ==
+                       SaveResult::Outcome::Failed;
             if (child == 1) return saved(saveFileAt(file, kSecond)) ? 0 : 1;
             for (int reads = 0; reads < 200; ++reads) {
                 const DataFileRead now = readDataFile(data, name, kDefaults.size());
@@ -231,38 +253,41 @@ void TestSaveFaults::readersSeeWholeRecords() {
 }
 
 void TestSaveFaults::readerWaitsForWholeRecords_data() {
-    QTest::addColumn<QByteArray>("before");  // what the file holds when the reader comes
-    QTest::addColumn<bool>("locked");        // by the writer, who finishes while the reader waits
-    QTest::addColumn<QByteArray>("finished");
+    QTest::addColumn<QByteArray>("before");    // what the file holds when the reader comes
+    QTest::addColumn<QByteArray>("finished");  // what the writer leaves, null: it never finishes
     QTest::addColumn<QByteArray>("read");
     QTest::newRow("a save half written")
-        << kSecond.left(200) + kFirst.mid(200) << true << kSecond << kSecond;
-    QTest::newRow("a file being created, still empty")
-        << QByteArray() << false << kDefaults << kDefaults;
-    QTest::newRow("a lock never given back") << kFirst << true << QByteArray() << kFirst;
+        << kSecond.left(200) + kFirst.mid(200) << kSecond << kSecond;
+    QTest::newRow("a lock never given back") << kFirst << QByteArray() << kFirst;
 }
 
-// A reader waits for whoever writes the file, and reads it anyway after a moment.
+// A reader waits for whoever writes the file under its lock, and after a moment reads it anyway,
+// saying so.
 void TestSaveFaults::readerWaitsForWholeRecords() {
     QFETCH(QByteArray, before);
-    QFETCH(bool, locked);
     QFETCH(QByteArray, finished);
     QFETCH(QByteArray, read);
     QTemporaryDir folder;
     const QString file = folder.filePath("jx.hsd");
     writeFile(file, before);
-    int writer = open(QFile::encodeName(file).constData(), O_WRONLY | O_CLOEXEC);
-    QVERIFY(!locked || flock(writer, LOCK_EX) == 0);
-    DataFolder data(folder.path());
-    data.whileWaiting = [&] {
-        if (writer < 0 || finished.isNull()) return;
-        QCOMPARE(pwrite(writer, finished.constData(), finished.size(), 0), finished.size());
+    const int writer = open(QFile::encodeName(file).constData(), O_WRONLY | O_CLOEXEC);
+    QCOMPARE(flock(writer, LOCK_EX), 0);
+    bool whole = finished.isNull();
+    std::thread finishing([&] {
+        if (finished.isNull()) return;
+        QTest::qSleep(100);
+        whole = pwrite(writer, finished.constData(), finished.size(), 0) == finished.size();
         close(writer);
-        writer = -1;
-    };
-    QCOMPARE(readDataFile(data, "jx.hsd", kFirst.size()).bytes, read);
-    QCOMPARE(writer, finished.isNull() ? writer : -1);
-    if (writer >= 0) close(writer);
+    });
+    QElapsedTimer waited;
+    waited.start();
+    const DataFileRead now = readDataFile(DataFolder(folder.path()), "jx.hsd", kFirst.size());
+    finishing.join();
+    QVERIFY(whole);
+    QCOMPARE(now.bytes, read);
+    QCOMPARE(now.reason.isEmpty(), !finished.isNull());
+    QVERIFY(waited.elapsed() >= (finished.isNull() ? 500 : 100));
+    if (finished.isNull()) close(writer);
 }
 
 QTEST_GUILESS_MAIN(TestSaveFaults)

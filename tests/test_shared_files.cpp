@@ -2,19 +2,23 @@
 // a file the player cannot read, a second copy of the game storing bests, another user holding a
 // lock, a folder whose name is not UTF-8 or that is renamed, a FUSE folder, huge files and odd
 // things named like a data file.
-#include "files/messages.h"
 #include "formfixture.h"
 #include "testfiles.h"
+#include "window/messages.h"
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QTest>
 
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <memory>
 
 namespace {
 
@@ -75,7 +79,8 @@ class TestSharedFiles : public QObject {
     void twoCopiesStoreAtOnce();
     void folderNamedInCodePage932();
     void hugeFiles();
-    void lockHeldByAnotherUser();
+    void waitsWithTheWindowPainting_data();
+    void waitsWithTheWindowPainting();
     void firstStartInFuseFolders_data();
     void firstStartInFuseFolders();
     void startsWithSomethingNamedLikeTheFile_data();
@@ -290,26 +295,44 @@ void TestSharedFiles::hugeFiles() {
     QCOMPARE(fixture.form->colourRGB, defaultPalette());
 }
 
+void TestSharedFiles::waitsWithTheWindowPainting_data() {
+    QTest::addColumn<bool>("saves");
+    QTest::newRow("lock held by another user") << false;
+    QTest::newRow("slow fsync on a FUSE folder") << true;
+}
+
 // Any user who may read jx.iro can lock it: a return to the title reads it after a moment, the
-// colour panel's OK gives up after a few seconds with the box and writes nothing, and the
-// window paints all the while.
-void TestSharedFiles::lockHeldByAnotherUser() {
-    FormFixture fixture;
-    fixture.write("jx.hsd", playedHighScores());
-    fixture.write("jx.iro", tunedPalette());
-    chmodAt(fixture.folder.path(), 0755);
-    chmodAt(fixture.path("jx.iro"), 0644);
+// colour panel's OK gives up after a few seconds with the box and writes nothing. Slow storage
+// takes its time to save. The window paints all the while, and a key pressed meanwhile does
+// nothing afterwards; Escape still ends the game, once the file is safe.
+void TestSharedFiles::waitsWithTheWindowPainting() {
+    QFETCH(bool, saves);
+    QTemporaryDir top;
+    const QString real = top.filePath("real"), mounted = top.filePath("mounted");
+    QVERIFY(QDir().mkdir(real) && QDir().mkdir(mounted));
+    chmodAt(top.path(), 0755);
+    chmodAt(real, 0755);
+    std::unique_ptr<FuseFolder> fuse;
+    if (saves) {
+        fuse = std::make_unique<FuseFolder>(plainFuseFolder({"--slow-sync", "1"}), real, mounted);
+        if (!fuse->skipped.isEmpty()) QSKIP(qPrintable(fuse->skipped));
+    }
+    writeFile(real + "/jx.hsd", playedHighScores());
+    writeFile(real + "/jx.iro", tunedPalette());
+    chmodAt(real + "/jx.iro", 0644);
+    FormFixture fixture(QSize(15360, 11520), 1, DataFolder(saves ? mounted : real));
     int locked[2];
     QCOMPARE(pipe(locked), 0);
     const passwd* other = otherUser();
-    const pid_t holder = fork();
+    const pid_t holder = saves ? -1 : fork();
     if (holder == 0) {
-        const int fd = open(systemPath(fixture.path("jx.iro")).constData(), O_RDONLY);
+        const int fd = open(systemPath(real + "/jx.iro").constData(), O_RDONLY);
         if ((other && !becomeUser(*other)) || ::flock(fd, LOCK_EX) != 0) _exit(1);
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
         _exit(write(locked[1], "x", 1) == 1 ? (pause(), 0) : 1);
     }
     char byte = 0;
-    QCOMPARE(read(locked[0], &byte, 1), ssize_t(1));
+    QVERIFY(saves || read(locked[0], &byte, 1) == 1);
     Form1& form = *fixture.form;
     form.Form_Load();
     QCOMPARE(fixture.warnings, QStringList{});
@@ -328,15 +351,20 @@ void TestSharedFiles::lockHeldByAnotherUser() {
     form.Command1_Click(2);  // "ColorOption"
     form.Command2_Click();   // "Default"
     form.update();
+    for (const auto& [key, text] : {std::pair(Qt::Key_Return, "\r"), {Qt::Key_Escape, "\x1b"}})
+        QCoreApplication::postEvent(&form, new QKeyEvent(QEvent::KeyPress, key, {}, text));
     QElapsedTimer waited;
     waited.start();
     form.Command3_Click();  // "OK"
-    kill(holder, SIGKILL);
-    waitpid(holder, nullptr, 0);
+    if (holder > 0) kill(holder, SIGKILL);
+    if (holder > 0) waitpid(holder, nullptr, 0);
     QVERIFY(waited.elapsed() < 10000);
     QVERIFY(count.paints > 0);
-    QCOMPARE(fixture.warnings, QStringList{kPaletteWrite});
-    QCOMPARE(fixture.read("jx.iro"), tunedPalette());
+    QCoreApplication::processEvents();
+    QCOMPARE(form.mode, Mode::Load);  // the Enter pressed during the wait opened no level dialog
+    QCOMPARE(fixture.endRequests, 1);
+    QCOMPARE(fixture.warnings, saves ? QStringList{} : QStringList{kPaletteWrite});
+    QCOMPARE(contentOf(real + "/jx.iro"), saves ? defaultPaletteBytes() : tunedPalette());
 }
 
 void TestSharedFiles::firstStartInFuseFolders_data() {
@@ -365,50 +393,76 @@ void TestSharedFiles::firstStartInFuseFolders() {
 }
 
 void TestSharedFiles::startsWithSomethingNamedLikeTheFile_data() {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("thing");
-    QTest::newRow("pipe as jx.hsd") << "jx.hsd"
-                                    << "pipe";
-    QTest::newRow("folder as jx.iro") << "jx.iro"
-                                      << "folder";
-    QTest::newRow("dangling link as jx.hsd") << "jx.hsd"
-                                             << "dangling link";
-    QTest::newRow("link to itself as jx.iro") << "jx.iro"
-                                              << "link to itself";
+    QTest::addColumn<bool>("scores");    // jx.hsd, else jx.iro
+    QTest::addColumn<QString>("after");  // what the name and elsewhere/target are then
+    QTest::newRow("pipe") << true << "pipe, missing";
+    QTest::newRow("folder") << false << "folder, missing";
+    QTest::newRow("link to a pipe in another folder") << true << "link, pipe";
+    QTest::newRow("link to a folder") << false << "link, folder";
+    QTest::newRow("link to a terminal device") << true << "link, missing";
+    QTest::newRow("dangling link into a missing folder") << false << "link, missing";
+    QTest::newRow("dangling link") << true << "link, missing";
+    QTest::newRow("link to itself") << false << "link, missing";
+    QTest::newRow("empty file") << false << "file, missing";
 }
 
-// A pipe, a folder or a link leading nowhere named like a data file (each kind's file steps are
-// tested on their own) holds up neither start-up nor saving: the game warns that it cannot read
-// it, then that it cannot create it, runs with the defaults, leaves it as it is and creates
-// nothing where a link points.
+// Something named like a data file that is not a file with records holds up neither start-up nor
+// saving. An empty file is a missing one: the warning, then the defaults written into it. Anything
+// else is never opened for real, waited on or written (a writer waiting at a pipe stays waiting):
+// the game warns that it cannot read it, then that it cannot create it, runs with the defaults,
+// leaves it as it is and creates nothing where a link points.
 void TestSharedFiles::startsWithSomethingNamedLikeTheFile() {
-    QFETCH(QString, name);
-    QFETCH(QString, thing);
+    QFETCH(bool, scores);
+    QFETCH(QString, after);
+    const QByteArray thing = QTest::currentDataTag();
     FormFixture fixture;
-    const bool scores = name == QLatin1String("jx.hsd");
+    const QString name = scores ? "jx.hsd" : "jx.iro";
     const QString otherName = scores ? "jx.iro" : "jx.hsd";
     const QByteArray other = scores ? tunedPalette() : playedHighScores();
     fixture.write(otherName, other);
-    const QString path = fixture.path(name);
-    if (thing == "pipe") QCOMPARE(mkfifo(systemPath(path).constData(), 0644), 0);
+    const QString path = fixture.path(name), target = fixture.path("elsewhere/target");
+    const QString pipe = thing == "pipe" ? path : target;
+    if (thing != "dangling link into a missing folder" && thing != "pipe")
+        QVERIFY(QDir().mkdir(fixture.path("elsewhere")));
+    if (thing.contains("pipe")) QCOMPARE(mkfifo(systemPath(pipe).constData(), 0666), 0);
     if (thing == "folder") QVERIFY(QDir().mkdir(path));
-    if (thing == "dangling link") QVERIFY(QFile::link("elsewhere/x", path));
+    if (thing == "link to a folder") QVERIFY(QDir().mkdir(target));
+    if (thing == "link to a terminal device") QVERIFY(QFile::link("/dev/ptmx", path));
     if (thing == "link to itself") QVERIFY(QFile::link(name, path));
+    if (thing == "empty file") fixture.write(name, {});
+    if ((thing.startsWith("link to a") && !thing.contains("device")) ||
+        thing.startsWith("dangling"))
+        QVERIFY(QFile::link("elsewhere/target", path));
+    const pid_t writer = thing.contains("pipe") ? fork() : -1;
+    if (writer == 0) _exit(open(systemPath(pipe).constData(), O_WRONLY) >= 0 ? 0 : 1);
+    QTest::qWait(50);  // the writer waits at the pipe
+    const QString before = identityOf(path);
 
     const int result = inChild([&] {
         fixture.form->Form_Load();
-        const QStringList warned = scores ? QStringList{kHighScoreRead, kHighScoreWrite}
-                                          : QStringList{kPaletteRead, kPaletteWrite};
-        if (fixture.warnings != warned || !fixture.notOverTheGame.isEmpty()) return 1;
+        const bool empty = thing == "empty file";
+        const QStringList warned = {scores ? kHighScoreRead : kPaletteRead};
+        if (fixture.warnings !=
+                warned + (empty ? QStringList()
+                                : QStringList{scores ? kHighScoreWrite : kPaletteWrite}) ||
+            !fixture.notOverTheGame.isEmpty())
+            return 1;
         return (scores ? fixture.form->highScores == defaultHighScores()
                        : fixture.form->colourRGB == defaultPalette())
                    ? 0
                    : 2;
     });
     QCOMPARE(result, 0);
-    QCOMPARE(kindOf(path), thing.contains("link") ? QString("link") : thing);
+    if (writer > 0) {
+        QCOMPARE(waitpid(writer, nullptr, WNOHANG), 0);  // never opened for real
+        kill(writer, SIGKILL);
+        waitpid(writer, nullptr, 0);
+    }
+    QCOMPARE(kindOf(path) + ", " + kindOf(target), after);
+    if (thing == "folder") QCOMPARE(entriesOf(path), QStringList{});
+    if (thing == "empty file") QCOMPARE(fixture.read(name), defaultPaletteBytes());
+    if (thing == "empty file") QCOMPARE(identityOf(path), before);
     QCOMPARE(fixture.read(otherName), other);
-    QVERIFY(!QFileInfo::exists(fixture.path("elsewhere")));
 }
 
 QTEST_MAIN(TestSharedFiles)

@@ -1,10 +1,10 @@
 // Starting the game and returning to the title: the warnings, the files they create, the laid-out
 // window, the rows and sliders filled from the files, and the sliding logo.
 
-#include "files/messages.h"
 #include "formfixture.h"
 #include "palette/palette.h"
 #include "scores/highscores.h"
+#include "window/messages.h"
 #include "window/translations.h"
 
 #include <QApplication>

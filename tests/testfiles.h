@@ -164,7 +164,8 @@ struct FuseFolder {
     }
 };
 
-// A FUSE folder with no hard links, no rename flags and no files without a name.
-inline QStringList plainFuseFolder() {
-    return {QStringLiteral(TINTMAZE_TESTS_DIR "/fuse_folder.py")};
+// A FUSE folder with no hard links, no rename flags and no files without a name, and the given
+// options of fuse_folder.py.
+inline QStringList plainFuseFolder(const QStringList& options = {}) {
+    return QStringList{QStringLiteral(TINTMAZE_TESTS_DIR "/fuse_folder.py")} + options;
 }

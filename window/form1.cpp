@@ -102,11 +102,6 @@ void Form1::wireEvents() {
     Command2->onClick = [this] { Command2_Click(); };
     Command3->onClick = [this] { Command3_Click(); };
     Command4->onClick = [this] { Command4_Click(); };
-    // While a data file waits for another program's lock the window keeps painting; no click or
-    // key reaches a handler meanwhile.
-    seams_.dataFolder.whileWaiting = [] {
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    };
 }
 
 // A full-screen window keeps covering its screen when the screen changes size (another mode, a

@@ -154,11 +154,15 @@ class Form1 : public QWidget {
     void resizeEvent(QResizeEvent* event) override;
 
   private:
-    // Warning boxes owned by this window, for loading the data files.
-    DataFileWarning warningsOverTheGame() {
-        return
-            [this](const QString& title, const QString& text) { seams_.warn(this, title, text); };
-    }
+    // Runs `work` on the data files off the window's thread and waits for it: the window keeps
+    // painting and following its screen, and a key or click made meanwhile does nothing (Escape
+    // ends the game once `work` is done).
+    void waitForFiles(const std::function<void()>& work);
+    // Reads `name` (its first defaults.size() bytes), or on failure warns with `readError`; a
+    // missing or empty file is created from `defaults`, or read if it appeared meanwhile, and
+    // `writeError` says when neither worked. A file there that cannot be read is left as it is.
+    DataFileRead loadDataFile(const QString& name, const QByteArray& defaults,
+                              const QString& readError, const QString& writeError);
 
     // Sets `mode` to `next` and the timer as the mode table has it there.
     void enterMode(const QString& next);

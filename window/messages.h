@@ -1,5 +1,5 @@
 #pragma once
-// The data files' names and the warnings about them, as the player sees them.
+// The data files' names and the boxes about them, as the player sees them.
 
 #include <QString>
 
