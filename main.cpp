@@ -9,9 +9,10 @@
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    for (const QString& problem : missingColourWordGlyphs())
-        std::fprintf(stderr, "%s\n", qPrintable(problem));
     Form1 form;
     form.Form_Load();  // shows the window full screen before it reads the data files
+    // Checked once the window is up, so that the check holds no frame back.
+    for (const QString& problem : missingColourWordGlyphs())
+        std::fprintf(stderr, "%s\n", qPrintable(problem));
     return app.exec();
 }
