@@ -95,6 +95,14 @@ void Form1::wireEvents() {
         Label8[i]->onClick = [this, i] { Label8_Click(i); };
         Label9[i]->onClick = [this, i] { Label9_Click(i); };
     }
+    // While a data file waits for another program's lock the window keeps painting; no click or
+    // key reaches a handler meanwhile.
+    seams_.dataFolder.whileWaiting = [] {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    };
+}
+
+void Form1::wirePanelEvents() {
     for (qint16 i = 0; i < kSliderCount; ++i) {
         VScroll1[i]->onChange = [this, i] { VScroll1_Change(i); };
         VScroll1[i]->onScroll = [this, i] { VScroll1_Scroll(i); };
@@ -102,11 +110,6 @@ void Form1::wireEvents() {
     Command2->onClick = [this] { Command2_Click(); };
     Command3->onClick = [this] { Command3_Click(); };
     Command4->onClick = [this] { Command4_Click(); };
-    // While a data file waits for another program's lock the window keeps painting; no click or
-    // key reaches a handler meanwhile.
-    seams_.dataFolder.whileWaiting = [] {
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    };
 }
 
 // A full-screen window keeps covering its screen when the screen changes size (another mode, a
