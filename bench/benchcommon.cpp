@@ -102,7 +102,8 @@ QString waitForQuietMachine(int maxWaitSeconds) {
                 100 * kQuietBusyShare);
     std::fflush(stdout);
     double busy = busyShare();
-    while (busy >= kQuietBusyShare && millisBetween(started, BenchClock::now()) < 1000.0 * maxWaitSeconds)
+    while (busy >= kQuietBusyShare &&
+           millisBetween(started, BenchClock::now()) < 1000.0 * maxWaitSeconds)
         busy = busyShare();
     const double waited = millisBetween(started, BenchClock::now()) / 1000;
     return QStringLiteral("%1 after %2 s: %3% of the CPUs busy over the last second (%4)")

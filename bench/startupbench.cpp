@@ -151,22 +151,24 @@ void benchStartUp(int runs, const ScreenWatch& screen, const QString& program,
         for (std::size_t k = 0; k < kinds.size(); ++k)
             if (round[k]) runsOf[k].push_back(*round[k]);
     printRow({QStringLiteral("ms from process start"), QStringLiteral("mapped"),
-              QStringLiteral("first frame"), QStringLiteral("x minimal"), QStringLiteral("(p25-p75)"),
-              QStringLiteral("peak kB")});
+              QStringLiteral("first frame"), QStringLiteral("x minimal"),
+              QStringLiteral("(p25-p75)"), QStringLiteral("peak kB")});
     for (std::size_t k = 0; k < kinds.size(); ++k) {
         const std::vector<double> ratios = ratiosToFloor(rounds, k);
         printRow({kinds[k].label,
                   QString::number(median(runsOf[k], &ChildFigures::mappedMs), 'f', 1),
                   QString::number(median(runsOf[k], &ChildFigures::drawnMs), 'f', 1),
                   QString::number(percentile(ratios, 50), 'f', 3),
-                  QStringLiteral("%1-%2").arg(percentile(ratios, 25), 0, 'f', 2)
+                  QStringLiteral("%1-%2")
+                      .arg(percentile(ratios, 25), 0, 'f', 2)
                       .arg(percentile(ratios, 75), 0, 'f', 2),
                   QString::number(peak(runsOf[k]))});
     }
-    std::printf("(times: medians over the rounds; x minimal: median over the rounds of the kind's "
-                "first frame over the minimal window's in the same round; peak kB: the largest "
-                "VmHWM at the first frame)\n(after the rounds: %s)\n",
-                loadAfter.toUtf8().constData());
+    std::printf(
+        "(times: medians over the rounds; x minimal: median over the rounds of the kind's "
+        "first frame over the minimal window's in the same round; peak kB: the largest "
+        "VmHWM at the first frame)\n(after the rounds: %s)\n",
+        loadAfter.toUtf8().constData());
     const std::vector<double> ratios = ratiosToFloor(rounds, 1);
     if (ratios.empty()) {
         std::printf("start-up not measured: a kind of child showed no frame\n");

@@ -48,9 +48,9 @@ int main(int argc, char** argv) {
 
     QApplication app(argc, argv);
     const ScreenWatch screen;
-    const QStringList parts{QStringLiteral("timer"), QStringLiteral("boards"),
+    const QStringList parts{QStringLiteral("timer"),   QStringLiteral("boards"),
                             QStringLiteral("startup"), QStringLiteral("firstuse"),
-                            QStringLiteral("memory"), QStringLiteral("hugefiles")};
+                            QStringLiteral("memory"),  QStringLiteral("hugefiles")};
     bool any = false;
     for (const QString& part : parts) any = any || args.contains(part);
     const auto wanted = [&](const char* part) {

@@ -193,6 +193,6 @@ class Form1 : public QWidget {
         using Clickable::released;
     } background_;
     Form1Seams seams_;
-    bool laidOut_ = false;  // the description's places stand until the start-up lays it out
+    bool laidOut_ = false;    // the description's places stand until the start-up lays it out
     qreal pointerRatio_ = 0;  // the device pixel ratio the pointer was drawn for
 };
