@@ -69,8 +69,7 @@ QIcon gameIcon() {
 }
 
 QImage readPicture(const QString& path) {
-    const QString suffix = path.section(QLatin1Char('.'), -1).toLower();
-    QImageReader reader(path, suffix == QLatin1String("jpg") ? "jpeg" : suffix.toLatin1());
+    QImageReader reader(path, path.section(QLatin1Char('.'), -1).toLatin1());
     reader.setAutoDetectImageFormat(false);
     return reader.read();
 }
