@@ -105,8 +105,9 @@ void benchMemoryGrowth(int boards);
 // or `quietWaitSeconds` have passed.
 void benchStartUp(int runs, const ScreenWatch& screen, const QString& program,
                   int quietWaitSeconds);
-// The colour panel, the name entry and the level dialog at their first use, to their frames.
-void benchFirstUse(const ScreenWatch& screen);
+// The colour panel, the name entry and the level dialog at their first use, to their frames, in
+// `runs` child processes (firstUses).
+void benchFirstUse(int runs, const ScreenWatch& screen);
 // The peak memory of a child process that plays 20 games (playGames).
 void benchGamesMemory();
 // Returns to the title, a stored best and a saved palette with ordinary and with huge files.
@@ -118,3 +119,5 @@ int minimalWindow(int argc, char** argv);
 // The child that plays the games of benchGamesMemory; prints its peak memory at the start and at
 // the end, in kB.
 int playGames(int argc, char** argv);
+// The child of benchFirstUse: a fresh window, each screen opened once; prints the three times.
+int firstUses(int argc, char** argv);

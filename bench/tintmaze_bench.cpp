@@ -6,8 +6,8 @@
 //                  [--runs N] [--boards N] [--click-every N] [--late-ticks] [--game PATH]
 //                  [--quiet-wait S]
 //
-// With no part named, every part runs. `--minimal-window` and `--play-games` are the child modes
-// the start-up and memory parts run the bench itself in.
+// With no part named, every part runs. `--minimal-window`, `--first-use` and `--play-games` are the
+// child modes the start-up, first-use and memory parts run the bench itself in.
 
 #include "bench.h"
 
@@ -20,6 +20,7 @@ namespace {
 
 constexpr int kDefaultRuns = 11;
 constexpr int kDefaultStartUpRounds = 21;
+constexpr int kDefaultFirstUseRuns = 7;
 constexpr int kDefaultQuietWaitSeconds = 60;
 constexpr int kDefaultBoards = 1000;
 constexpr int kDefaultClickEvery = 10;
@@ -45,6 +46,7 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
     if (args == QStringList{QStringLiteral("--minimal-window")}) return minimalWindow(argc, argv);
     if (args == QStringList{QStringLiteral("--play-games")}) return playGames(argc, argv);
+    if (args == QStringList{QStringLiteral("--first-use")}) return firstUses(argc, argv);
 
     QApplication app(argc, argv);
     const ScreenWatch screen;
@@ -70,7 +72,8 @@ int main(int argc, char** argv) {
         benchStartUp(option(args, QStringLiteral("--runs"), kDefaultStartUpRounds), screen,
                      option(args, QStringLiteral("--game"), QStringLiteral(TINTMAZE_PROGRAM)),
                      option(args, QStringLiteral("--quiet-wait"), kDefaultQuietWaitSeconds));
-    if (wanted("firstuse")) benchFirstUse(screen);
+    if (wanted("firstuse"))
+        benchFirstUse(option(args, QStringLiteral("--runs"), kDefaultFirstUseRuns), screen);
     if (wanted("memory")) {
         benchMemoryGrowth(option(args, QStringLiteral("--boards"), kDefaultBoards));
         benchGamesMemory();
