@@ -15,9 +15,10 @@ int main(int argc, char** argv) {
     if (const auto status = answerCommandLine(argc, argv)) return *status;
     QApplication app(argc, argv);
     loadQtTranslations(app);
-    for (const QString& problem : missingColourWordGlyphs())
-        std::fprintf(stderr, "%s\n", qPrintable(problem));
     Form1 form;
     form.Form_Load();  // shows the window full screen before it reads the data files
+    // Checked once the window is up, so that the check holds no frame back.
+    for (const QString& problem : missingColourWordGlyphs())
+        std::fprintf(stderr, "%s\n", qPrintable(problem));
     return app.exec();
 }

@@ -36,6 +36,9 @@ void printRow(const std::vector<QString>& cells);
 // A heading, followed by the CPU count and load average the figures were taken under.
 void printHeading(const QString& title);
 QString machineLoad();
+// Waits until the CPUs have been under a fifth busy for a second, or `maxWaitSeconds` have passed;
+// says which, with the share busy and the load average.
+QString waitForQuietMachine(int maxWaitSeconds);
 // "ok" or "MISSED" for a figure against its target.
 QString verdict(bool met);
 
@@ -98,11 +101,23 @@ class ScreenWatch {
 void benchTimer(int clickEvery, bool listLateTicks, const ScreenWatch& screen);
 void benchBoards(int boards);
 void benchMemoryGrowth(int boards);
-// Times the game's `program` against a minimal window.
-void benchStartUp(int runs, const ScreenWatch& screen, const QString& program);
+// Times the game's `program` against a minimal window, in `runs` rounds, once the machine is quiet
+// or `quietWaitSeconds` have passed.
+void benchStartUp(int runs, const ScreenWatch& screen, const QString& program,
+                  int quietWaitSeconds);
+// The colour panel, the name entry and the level dialog at their first use, to their frames, in
+// `runs` child processes (firstUses).
+void benchFirstUse(int runs, const ScreenWatch& screen);
+// The peak memory of a child process that plays 20 games (playGames).
+void benchGamesMemory();
 // Returns to the title, a stored best and a saved palette with ordinary and with huge files.
 void benchHugeFiles(int runs);
 
 // The floor the start-up is measured against, run as a child process: a minimal Qt program whose
 // one full-screen window shows one line of text in the game's fonts, until it is ended.
 int minimalWindow(int argc, char** argv);
+// The child that plays the games of benchGamesMemory; prints its peak memory at the start and at
+// the end, in kB.
+int playGames(int argc, char** argv);
+// The child of benchFirstUse: a fresh window, each screen opened once; prints the three times.
+int firstUses(int argc, char** argv);

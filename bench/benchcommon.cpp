@@ -68,6 +68,52 @@ QString machineLoad() {
         .arg(QString::fromLatin1(averages.split(' ').mid(0, 3).join(' ')));
 }
 
+namespace {
+
+constexpr double kQuietBusyShare = 0.2;  // of all CPUs: a machine this busy counts as quiet
+constexpr int kBusySampleMs = 1000;
+
+// The CPUs' busy and total time so far, in ticks, from /proc/stat.
+std::pair<double, double> cpuTicks() {
+    QFile stat(QStringLiteral("/proc/stat"));
+    if (!stat.open(QIODevice::ReadOnly)) return {0, 0};
+    const QList<QByteArray> fields = stat.readLine().simplified().split(' ');
+    double total = 0, idle = 0;
+    for (qsizetype i = 1; i < fields.size(); ++i) {
+        total += fields[i].toDouble();
+        if (i == 4 || i == 5) idle += fields[i].toDouble();  // idle and waiting for the disk
+    }
+    return {total - idle, total};
+}
+
+// The share of all CPUs that was busy over the next second.
+double busyShare() {
+    const auto [busyBefore, totalBefore] = cpuTicks();
+    QThread::msleep(kBusySampleMs);
+    const auto [busyAfter, totalAfter] = cpuTicks();
+    return totalAfter > totalBefore ? (busyAfter - busyBefore) / (totalAfter - totalBefore) : 1.0;
+}
+
+}  // namespace
+
+QString waitForQuietMachine(int maxWaitSeconds) {
+    const auto started = BenchClock::now();
+    std::printf("waiting up to %d s for the CPUs to be under %.0f%% busy ...\n", maxWaitSeconds,
+                100 * kQuietBusyShare);
+    std::fflush(stdout);
+    double busy = busyShare();
+    while (busy >= kQuietBusyShare &&
+           millisBetween(started, BenchClock::now()) < 1000.0 * maxWaitSeconds)
+        busy = busyShare();
+    const double waited = millisBetween(started, BenchClock::now()) / 1000;
+    return QStringLiteral("%1 after %2 s: %3% of the CPUs busy over the last second (%4)")
+        .arg(busy < kQuietBusyShare ? QStringLiteral("quiet")
+                                    : QStringLiteral("NOT QUIET, measured anyway"))
+        .arg(waited, 0, 'f', 0)
+        .arg(100 * busy, 0, 'f', 0)
+        .arg(machineLoad());
+}
+
 QString verdict(bool met) {
     return met ? QStringLiteral("ok") : QStringLiteral("MISSED");
 }

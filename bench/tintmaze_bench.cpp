@@ -1,12 +1,13 @@
-// The game's benchmark: timer precision, dealing and repainting boards, start-up, memory and
-// huge data files.
+// The game's benchmark: timer precision, dealing and repainting boards, start-up, the first use
+// of the screens, memory and huge data files.
 // Prints figures beside their targets; asserts nothing.
 //
-//   tintmaze_bench [timer] [boards] [startup] [memory] [hugefiles]
+//   tintmaze_bench [timer] [boards] [startup] [firstuse] [memory] [hugefiles]
 //                  [--runs N] [--boards N] [--click-every N] [--late-ticks] [--game PATH]
+//                  [--quiet-wait S]
 //
-// With no part named, every part runs. `--minimal-window` is the child mode the start-up part runs
-// itself in.
+// With no part named, every part runs. `--minimal-window`, `--first-use` and `--play-games` are the
+// child modes the start-up, first-use and memory parts run the bench itself in.
 
 #include "bench.h"
 
@@ -18,6 +19,9 @@
 namespace {
 
 constexpr int kDefaultRuns = 11;
+constexpr int kDefaultStartUpRounds = 21;
+constexpr int kDefaultFirstUseRuns = 7;
+constexpr int kDefaultQuietWaitSeconds = 60;
 constexpr int kDefaultBoards = 1000;
 constexpr int kDefaultClickEvery = 10;
 
@@ -41,12 +45,14 @@ int main(int argc, char** argv) {
     QStringList args;
     for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
     if (args == QStringList{QStringLiteral("--minimal-window")}) return minimalWindow(argc, argv);
+    if (args == QStringList{QStringLiteral("--play-games")}) return playGames(argc, argv);
+    if (args == QStringList{QStringLiteral("--first-use")}) return firstUses(argc, argv);
 
     QApplication app(argc, argv);
     const ScreenWatch screen;
-    const QStringList parts{QStringLiteral("timer"), QStringLiteral("boards"),
-                            QStringLiteral("startup"), QStringLiteral("memory"),
-                            QStringLiteral("hugefiles")};
+    const QStringList parts{QStringLiteral("timer"),   QStringLiteral("boards"),
+                            QStringLiteral("startup"), QStringLiteral("firstuse"),
+                            QStringLiteral("memory"),  QStringLiteral("hugefiles")};
     bool any = false;
     for (const QString& part : parts) any = any || args.contains(part);
     const auto wanted = [&](const char* part) {
@@ -63,10 +69,15 @@ int main(int argc, char** argv) {
     }
     if (wanted("boards")) benchBoards(option(args, QStringLiteral("--boards"), kDefaultBoards));
     if (wanted("startup"))
-        benchStartUp(option(args, QStringLiteral("--runs"), kDefaultRuns), screen,
-                     option(args, QStringLiteral("--game"), QStringLiteral(TINTMAZE_PROGRAM)));
-    if (wanted("memory"))
+        benchStartUp(option(args, QStringLiteral("--runs"), kDefaultStartUpRounds), screen,
+                     option(args, QStringLiteral("--game"), QStringLiteral(TINTMAZE_PROGRAM)),
+                     option(args, QStringLiteral("--quiet-wait"), kDefaultQuietWaitSeconds));
+    if (wanted("firstuse"))
+        benchFirstUse(option(args, QStringLiteral("--runs"), kDefaultFirstUseRuns), screen);
+    if (wanted("memory")) {
         benchMemoryGrowth(option(args, QStringLiteral("--boards"), kDefaultBoards));
+        benchGamesMemory();
+    }
     if (wanted("hugefiles")) benchHugeFiles(option(args, QStringLiteral("--runs"), kDefaultRuns));
     return 0;
 }

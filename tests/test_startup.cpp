@@ -110,9 +110,19 @@ class StartupTest : public QObject {
         QVERIFY(!form.Label3->visible());
         for (auto* label : form.Label4) QVERIFY(!label->visible());
         QVERIFY(form.Picture3->visible());
-        QVERIFY(form.Text1->visible());
-        QCOMPARE(form.Text1->text(), QStringLiteral("No Name"));
         for (auto* cell : form.Label1) QCOMPARE(cell->caption(), QStringLiteral("赤"));
+        QCOMPARE(form.HScroll1->value(), 3);
+        QCOMPARE(form.Label4[2]->caption(), QStringLiteral("3"));
+        // The name entry and the colour panel's contents are built once the window is up.
+        QVERIFY(!form.Text1 && !form.Command3 && !form.VScroll1[0]);
+        form.Form_Load();
+        QVERIFY(!form.Text1->visible() && !form.Text2->visible());
+        QCOMPARE(form.Text1->text(), QStringLiteral("No Name"));
+        // In front of the logo, behind the colour panel (children run from back to front).
+        const QObjectList& order = form.children();
+        QVERIFY(order.indexOf(form.Picture2) < order.indexOf(form.Text2));
+        QVERIFY(order.indexOf(form.Text2) < order.indexOf(form.Text1));
+        QVERIFY(order.indexOf(form.Text1) < order.indexOf(form.Frame2));
         // The captions follow the sliders' places: the second letter of a colour is its blue.
         QCOMPARE(form.Label11[1]->caption(), QStringLiteral("B"));
         QCOMPARE(form.Label11[1]->left(), form.VScroll1[2]->left());
@@ -120,8 +130,6 @@ class StartupTest : public QObject {
         QCOMPARE(form.Label11[2]->left(), form.VScroll1[1]->left());
         QCOMPARE(form.Label11[4]->top(), 2265);
         QCOMPARE(form.Label11[9]->top(), 2250);
-        QCOMPARE(form.HScroll1->value(), 3);
-        QCOMPARE(form.Label4[2]->caption(), QStringLiteral("3"));
     }
 
     // Each tick of the title moves the logo a step, then stops the timer once the logo is past

@@ -1,5 +1,6 @@
 #include "window/controls.h"
 
+#include "window/theme.h"
 #include "window/twips.h"
 
 #include <QMouseEvent>
@@ -151,7 +152,7 @@ PictureBox::PictureBox(QWidget* container, const QString& path, qint32 backColor
 }
 
 const QPixmap& PictureBox::picture() const {
-    if (picture_.isNull() && !path_.isEmpty()) picture_.load(path_);
+    if (picture_.isNull() && !path_.isEmpty()) picture_ = QPixmap::fromImage(readPicture(path_));
     return picture_;
 }
 

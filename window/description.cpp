@@ -95,7 +95,6 @@ Form1::Form1(Form1Seams seams) : QWidget(nullptr), seams_(std::move(seams)) {
     resize(twipsToPixels(3795), twipsToPixels(3750));
 
     buildWindowControls();
-    buildPanelControls();
     buildBoardControls();
     buildGaugeControls();
     stackControls();
@@ -110,8 +109,7 @@ Form1::~Form1() {
 
 void Form1::buildWindowControls() {
     const QFont defaultFont = ::defaultFont();
-    setWindowIcon(gameIcon());
-    setCursor(gamePointer(devicePixelRatioF(), hotSpotInPicturePixels()));
+    takePointerForScreen();
 
     Picture3 = new PictureBox(this, QStringLiteral(":/assets/gameover.jpg"), kWindowBackground);
     Picture3->place(120, 15, 255, 780);  // laid out
@@ -120,19 +118,6 @@ void Form1::buildWindowControls() {
     Frame2->place(1020, 120, 1020, 375);  // laid out
     Frame2->setFont(describedFont(kPGothic, 15.75));
     Frame2->setVisible(false);
-
-    Text1 = new TextBox(this, QStringLiteral("No Name"), describedFont(kPGothic, 27.75));
-    Text1->place(-45, 1200, 1035, 645);  // laid out
-    Text1->setColours(kWindowBackground, kWindowText);
-    Text1->setAlignment(Qt::AlignCenter);
-
-    // The prompt is only read: it is disabled, so it takes neither focus nor typing.
-    Text2 = new TextBox(this, QStringLiteral("You entered HighScore.Type your name."),
-                        describedFont(kPGothic, 15.75));
-    Text2->place(-15, 810, 1065, 405);  // laid out
-    Text2->setColours(kWindowBackground, kWindowText);
-    Text2->setAlignment(Qt::AlignCenter);
-    Text2->setEnabled(false);
 
     Picture2 = new PictureBox(this, QStringLiteral(":/assets/logo.bmp"), kButtonFace);
     Picture2->place(1020, 510, 840, 435);  // laid out
@@ -154,6 +139,37 @@ void Form1::buildWindowControls() {
     Label2 =
         makeLabel(this, {QString(), 1020, 960, 360, 885, BackStyle::Opaque, kWhite, kWindowText,
                          describedFont(kPGothic, 123.75, true), Border::Single, Align::Centre});
+}
+
+// What the title's first frame does not show is built once that frame is on the screen: the name
+// entry (hidden, as the start-up leaves it), the colour panel's contents and the window icon,
+// whose pictures and large property would otherwise hold the frame back.
+void Form1::buildUnseenControls() {
+    buildNameEntry();
+    buildPanelControls();
+    wirePanelEvents();
+    setWindowIcon(gameIcon());
+}
+
+void Form1::buildNameEntry() {
+    Text1 = new TextBox(this, QStringLiteral("No Name"), describedFont(kPGothic, 27.75));
+    Text1->place(-45, 1200, 1035, 645);  // laid out
+    Text1->setColours(kWindowBackground, kWindowText);
+    Text1->setAlignment(Qt::AlignCenter);
+
+    // The prompt is only read: it is disabled, so it takes neither focus nor typing.
+    Text2 = new TextBox(this, QStringLiteral("You entered HighScore.Type your name."),
+                        describedFont(kPGothic, 15.75));
+    Text2->place(-15, 810, 1065, 405);  // laid out
+    Text2->setColours(kWindowBackground, kWindowText);
+    Text2->setAlignment(Qt::AlignCenter);
+    Text2->setEnabled(false);
+
+    // In front of the logo, behind the colour panel; hidden until a best result asks for a name.
+    for (TextBox* box : {Text2, Text1}) {
+        box->stackUnder(Frame2);
+        box->setVisible(false);
+    }
 }
 
 void Form1::buildPanelControls() {
@@ -196,6 +212,13 @@ void Form1::buildPanelControls() {
         Label12[i] = makeLabel(Frame2, {QStringLiteral("255"), kValueLefts[i / 3][i % 3], 6420, 390,
                                         225, BackStyle::Transparent, kWindowBackground, kWhite,
                                         defaultFont, Border::None, Align::Centre});
+
+    std::vector<QWidget*> panel{Command4, Command3, Command2};
+    panel.insert(panel.end(), VScroll1.begin(), VScroll1.end());
+    panel.insert(panel.end(), Label11.begin(), Label11.end());
+    panel.insert(panel.end(), Label10.begin(), Label10.end());
+    panel.insert(panel.end(), Label12.begin(), Label12.end());
+    stackFrontToBack(panel);
 }
 
 void Form1::buildBoardControls() {
@@ -267,16 +290,10 @@ void Form1::buildGaugeControls() {
     Line1->setBorderColor(kWhite);
 }
 
+// The name entry (Text1, Text2) stands between Frame2 and Picture2 once it is built; the panel's
+// contents are stacked as they are built.
 void Form1::stackControls() {
-    stackFrontToBack(
-        {Picture3, Frame2, Text1, Text2, Picture2, Picture1, Frame1, Label6, Label5, Label2});
-
-    std::vector<QWidget*> panel{Command4, Command3, Command2};
-    panel.insert(panel.end(), VScroll1.begin(), VScroll1.end());
-    panel.insert(panel.end(), Label11.begin(), Label11.end());
-    panel.insert(panel.end(), Label10.begin(), Label10.end());
-    panel.insert(panel.end(), Label12.begin(), Label12.end());
-    stackFrontToBack(panel);
+    stackFrontToBack({Picture3, Frame2, Picture2, Picture1, Frame1, Label6, Label5, Label2});
 
     std::vector<QWidget*> board{HScroll1};
     board.insert(board.end(), Command1.begin(), Command1.end());

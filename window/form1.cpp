@@ -95,13 +95,6 @@ void Form1::wireEvents() {
         Label8[i]->onClick = [this, i] { Label8_Click(i); };
         Label9[i]->onClick = [this, i] { Label9_Click(i); };
     }
-    for (qint16 i = 0; i < kSliderCount; ++i) {
-        VScroll1[i]->onChange = [this, i] { VScroll1_Change(i); };
-        VScroll1[i]->onScroll = [this, i] { VScroll1_Scroll(i); };
-    }
-    Command2->onClick = [this] { Command2_Click(); };
-    Command3->onClick = [this] { Command3_Click(); };
-    Command4->onClick = [this] { Command4_Click(); };
 }
 
 // A full-screen window keeps covering its screen when the screen changes size (another mode, a
@@ -151,4 +144,15 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
     QWidget* focus = QApplication::focusWidget();
     if (code != 0 && watched == (focus ? focus : this)) Form_KeyPress(code);
     return false;
+}
+
+// The colour panel's contents, built after the window's first frame, are wired as they are built.
+void Form1::wirePanelEvents() {
+    for (qint16 i = 0; i < kSliderCount; ++i) {
+        VScroll1[i]->onChange = [this, i] { VScroll1_Change(i); };
+        VScroll1[i]->onScroll = [this, i] { VScroll1_Scroll(i); };
+    }
+    Command2->onClick = [this] { Command2_Click(); };
+    Command3->onClick = [this] { Command3_Click(); };
+    Command4->onClick = [this] { Command4_Click(); };
 }

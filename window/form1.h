@@ -66,10 +66,12 @@ class Form1 : public QWidget {
     QString mode;
 
     // --- Controls of the window, front to back ---
+    // The name entry (Text1, Text2) and the colour panel's contents are built by Form_Load once
+    // the title's first frame is on the screen; until then they are null.
     PictureBox* Picture3;
     Frame* Frame2;
-    TextBox* Text1;
-    TextBox* Text2;
+    TextBox* Text1 = nullptr;
+    TextBox* Text2 = nullptr;
     PictureBox* Picture2;
     Timer Timer1;
     PictureBox* Picture1;
@@ -78,14 +80,14 @@ class Form1 : public QWidget {
     Label* Label5;
     Label* Label2;  // the target word; in the count-down its caption is the count (game state)
     // inside Frame2, the colour panel
-    CommandButton* Command4;
-    CommandButton* Command3;
-    CommandButton* Command2;
-    std::array<ScrollBar*, kSliderCount> VScroll1;
-    std::array<Label*, kSliderCount> Label11;
-    std::array<Label*, kColourCount> Label10;
+    CommandButton* Command4 = nullptr;
+    CommandButton* Command3 = nullptr;
+    CommandButton* Command2 = nullptr;
+    std::array<ScrollBar*, kSliderCount> VScroll1{};
+    std::array<Label*, kSliderCount> Label11{};
+    std::array<Label*, kColourCount> Label10{};
     // The sliders' values; their captions are the panel's state, read by "OK" (Command3_Click).
-    std::array<Label*, kSliderCount> Label12;
+    std::array<Label*, kSliderCount> Label12{};
     // inside Picture1, the board
     ScrollBar* HScroll1;
     std::array<CommandButton*, 4> Command1;
@@ -174,15 +176,20 @@ class Form1 : public QWidget {
     void endVerdictDisplay();
 
     void buildWindowControls();
-    void buildPanelControls();
     void buildBoardControls();
     void buildGaugeControls();
     void stackControls();
     void wireEvents();
+    void buildUnseenControls();
+    void buildNameEntry();
+    void buildPanelControls();
+    void wirePanelEvents();
     void followScreens();
     void coverScreen();
     WindowLayout currentLayout() const;
     void placeControls(const WindowLayout& layout);
+    void placeNameEntry(const WindowLayout& layout);
+    void takePointerForScreen();
 
     // Lets the window background take clicks like a control.
     struct Background : Clickable {
@@ -190,5 +197,6 @@ class Form1 : public QWidget {
         using Clickable::released;
     } background_;
     Form1Seams seams_;
-    bool laidOut_ = false;  // the description's places stand until the start-up lays it out
+    bool laidOut_ = false;    // the description's places stand until the start-up lays it out
+    qreal pointerRatio_ = 0;  // the device pixel ratio the pointer was drawn for
 };

@@ -49,8 +49,13 @@ void Form1::Reset(bool fullStart) {
     Picture3->setVisible(false);
     Label3->setVisible(false);
 
-    // The window is up on its screen before a warning box about the files can show over it.
-    if (fullStart) seams_.showWindow(this);
+    // The window is up on its screen before a warning box about the files can show over it; what
+    // the first frame does not show is built once it is there.
+    if (fullStart) {
+        seams_.showWindow(this);
+        buildUnseenControls();
+        placeNameEntry(currentLayout());
+    }
 
     // The best results, then the colours.
     loadHighScores();
@@ -61,15 +66,12 @@ void Form1::Reset(bool fullStart) {
 }
 
 // Covers the screen the window starts on, places every control that moves with the window's
-// size, and gives the score rows their captions and colours; the name entry and the rows' records
-// start hidden.
+// size, and gives the score rows their captions and colours; the rows' records start hidden.
 void Form1::coverScreen() {
     setGeometry(seams_.screenGeometry());
     const WindowLayout layout = currentLayout();
     placeControls(layout);
     laidOut_ = true;
-    Text1->setVisible(false);
-    Text2->setVisible(false);
     for (int i = 0; i < kLevelCount; ++i) {
         Label7[i]->setCaption(layout.label7Caption[i]);
         Label7[i]->setForeColor(layout.rowColour[i]);
@@ -87,8 +89,7 @@ WindowLayout Form1::currentLayout() const {
 // Where the layout puts each control that moves with the window's size; nothing else changes.
 void Form1::placeControls(const WindowLayout& layout) {
     placeAt(Picture1, layout.picture1);
-    placeAt(Text1, layout.text1);
-    placeAt(Text2, layout.text2);
+    if (Text1) placeNameEntry(layout);
     for (int i = 0; i < 3; ++i) placeAt(Label4[i], layout.label4[i]);
     placeAt(HScroll1, layout.hScroll1);
     placeAt(Picture3, layout.picture3);
@@ -107,12 +108,26 @@ void Form1::placeControls(const WindowLayout& layout) {
     placeAt(Label6, layout.label6);
 }
 
+void Form1::placeNameEntry(const WindowLayout& layout) {
+    placeAt(Text1, layout.text1);
+    placeAt(Text2, layout.text2);
+}
+
+// The pointer is drawn for the pixel ratio of the screen the window is on, again only when that
+// ratio changes.
+void Form1::takePointerForScreen() {
+    const qreal ratio = devicePixelRatioF();
+    if (ratio == pointerRatio_) return;
+    pointerRatio_ = ratio;
+    setCursor(gamePointer(ratio, hotSpotInPicturePixels()));
+}
+
 // A new screen size (another mode, another monitor) lays the window out again wherever the game
 // is; the title logo follows the board to its new resting place, and the pointer takes the pixel
 // ratio of the screen the window is now on.
 void Form1::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    setCursor(gamePointer(devicePixelRatioF(), hotSpotInPicturePixels()));
+    takePointerForScreen();
     if (!laidOut_) return;
     const qint32 oldBoardTop = Picture1->top();
     const WindowLayout layout = currentLayout();

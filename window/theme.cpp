@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QFontInfo>
 #include <QFontMetrics>
+#include <QImageReader>
 
 void registerFontStandIns() {
     static const bool registered = [] {
@@ -20,14 +21,11 @@ namespace {
 constexpr QPoint kPointerTip(15, 15);     // the arrow's tip in the pointer's picture
 constexpr qreal kFinePointerRatio = 1.5;  // from this device pixel ratio on, the pointer is doubled
 
-// The icon's renderings, by size in pixels.
-constexpr struct {
-    int size;
-    const char* file;
-} kIcons[] = {{48, ":/assets/icon.png"},
-              {64, ":/assets/icon-64.png"},
-              {128, ":/assets/icon-128.png"},
-              {256, ":/assets/icon-256.png"}};
+// The icon's renderings for the window: 48, 64 and 128 pixels. A 256-pixel one would make the
+// window's icon property some 350 kB instead of 90 kB; desktops that show icons that large (menus,
+// switchers) take them from the icon theme the package installs.
+constexpr const char* kIconFiles[] = {":/assets/icon.png", ":/assets/icon-64.png",
+                                      ":/assets/icon-128.png"};
 
 int layoutPixels(double points) {
     return qRound(points * kLayoutDotsPerInch / kPointsPerInch);
@@ -51,7 +49,7 @@ QFont defaultFont() {
 
 QCursor gamePointer(qreal devicePixelRatio, bool hotSpotInPicturePixels) {
     const int scale = devicePixelRatio >= kFinePointerRatio ? 2 : 1;
-    const QImage arrow(QStringLiteral(":/assets/pointer.png"));
+    const QImage arrow = readPicture(QStringLiteral(":/assets/pointer.png"));
     QPixmap pixmap = QPixmap::fromImage(
         arrow.scaled(arrow.size() * scale, Qt::IgnoreAspectRatio, Qt::FastTransformation));
     pixmap.setDevicePixelRatio(scale);
@@ -65,9 +63,15 @@ bool hotSpotInPicturePixels() {
 
 QIcon gameIcon() {
     QIcon icon;
-    for (const auto& rendering : kIcons)
-        icon.addFile(QString::fromLatin1(rendering.file), QSize(rendering.size, rendering.size));
+    for (const char* file : kIconFiles)
+        icon.addPixmap(QPixmap::fromImage(readPicture(QString::fromLatin1(file))));
     return icon;
+}
+
+QImage readPicture(const QString& path) {
+    QImageReader reader(path, path.section(QLatin1Char('.'), -1).toLatin1());
+    reader.setAutoDetectImageFormat(false);
+    return reader.read();
 }
 
 QStringList missingColourWordGlyphs() {

@@ -4,6 +4,7 @@
 #include <QCursor>
 #include <QFont>
 #include <QIcon>
+#include <QImage>
 #include <QString>
 #include <QStringList>
 
@@ -42,8 +43,12 @@ QCursor gamePointer(qreal devicePixelRatio, bool hotSpotInPicturePixels);
 // Whether this desktop takes a pointer's hot spot in pixels of its picture.
 bool hotSpotInPicturePixels();
 
-// The window icon at every size that ships.
+// The window icon at 48, 64 and 128 pixels.
 QIcon gameIcon();
+
+// One of the game's own pictures (":/assets/..."), read as the format its name ends in, so that
+// no image plugin is loaded to guess it.
+QImage readPicture(const QString& path);
 
 // What is missing for drawing the colour words: one line for each described family whose font
 // lacks a glyph of a colour word (kColourWords); empty when all is well.

@@ -4,8 +4,9 @@
 usage: whole_game.py <path to tintmaze> <folder for screenshots and logs>
 
 Starts a private Xvfb at 1024 x 768, runs the game in an empty folder, accepts the two warnings
-about the missing data files, plays a level-1 game to the end by clicking the four cells in turn,
-enters a name for the new best score and checks jx.hsd and jx.iro; then Escape must end the
+about the missing data files, opens the colour panel and leaves it with "Cansel", plays a level-1
+game to the end by clicking the four cells in turn, enters a name for the new best score and
+checks jx.hsd and jx.iro; then Escape must end the
 program without touching either file. Exit status 0 on success, 1 on failure, 77 when a needed
 X tool is missing.
 """
@@ -35,6 +36,9 @@ GRID = (BOARD_X + 144, BOARD_Y + 144, BOARD_X + 208, BOARD_Y + 208)
 CELL_CENTRES = [(GRID[0] + 16 + 32 * (i % 2), GRID[1] + 16 + 32 * (i // 2)) for i in range(4)]
 BOARD_EMPTY_SPOT = (BOARD_X + 64, BOARD_Y + 42)  # on the board, clear of cells and pictures
 SCORE_LABEL = (336, 560, 430, 585)  # Label6, under the board
+COLOUR_OPTION = (BOARD_X + 176, BOARD_Y + 216)  # Command1(2), "ColorOption"
+PANEL_OK = (382, 661, 400, 668)  # inside Command3 ("OK") of the colour panel, below the board
+PANEL_CANSEL = (750, 670)  # Command4, "Cansel"
 
 
 
@@ -105,6 +109,11 @@ def is_playing(shot):
 
 def is_game_over(shot):
     return game_over_level(shot) < 40 and gauge_level(shot) > 5
+
+
+def is_colour_panel(shot):
+    # The panel's white "OK" button stands below where the board ends, on the black window.
+    return shot.mean(*PANEL_OK) > 200
 
 
 def is_name_entry(shot):
@@ -180,6 +189,16 @@ class Run(Session):
         time.sleep(2.0)  # let the logo come to rest for the picture
         self.snapshot("title")
         return shot
+
+    def look_at_colour_panel(self):
+        """Opens the colour panel from the title for the first time and leaves it with "Cansel",
+        which saves nothing."""
+        self.x.click(*COLOUR_OPTION)
+        shot = self.wait_screen(is_colour_panel, 10, "the colour panel")
+        self.snapshot("colour-panel", shot)
+        self.x.click(*PANEL_CANSEL)
+        self.wait_screen(is_title, 10, "the title after the colour panel")
+        check(self.file("jx.iro") == DEFAULT_PALETTE, "Cansel changed jx.iro")
 
     def choose_level_one(self):
         self.x.focus(self.main)
@@ -320,6 +339,7 @@ def main():
     def whole_game():
         run.start_in_empty_folder()
         run.start_up()
+        run.look_at_colour_panel()
         shot = run.choose_level_one()
         screen_score = run.play(shot)
         run.enter_name()
