@@ -250,7 +250,7 @@ class StartupTest : public QObject {
         const QLocale before;
         QLocale::setDefault(locale);
         const bool loaded = loadQtTranslations(*qApp);
-        FormFixture f;
+        StartedForm f;
         const std::unique_ptr<QMenu> menu(f.form->Text1->createStandardContextMenu());
         const QString first = menu->actions().value(0)->text().section(QLatin1Char('\t'), 0, 0);
         qDeleteAll(qApp->findChildren<QTranslator*>());
