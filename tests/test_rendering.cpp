@@ -26,6 +26,28 @@ int countPixels(const QImage& image, const QRect& area, bool (*test)(QRgb)) {
     return count;
 }
 
+// The lines drawn across `area` of the image: runs of rows (or of columns, for vertical lines)
+// that are dark all the way along the area's middle, as (first, width) pairs.
+QList<QPoint> linesAcross(const QImage& image, const QRect& area, Qt::Orientation orientation) {
+    const bool rows = orientation == Qt::Horizontal;
+    const int first = rows ? area.top() : area.left(), last = rows ? area.bottom() : area.right();
+    const int along0 = rows ? area.left() : area.top(),
+              along1 = rows ? area.right() : area.bottom();
+    const int margin = (along1 - along0) / 8;  // clear of the corners
+    QList<QPoint> lines;
+    for (int at = first; at <= last; ++at) {
+        bool dark = true;
+        for (int along = along0 + margin; dark && along <= along1 - margin; ++along)
+            dark = isDark(rows ? image.pixel(along, at) : image.pixel(at, along));
+        if (!dark) continue;
+        if (!lines.isEmpty() && lines.last().x() + lines.last().y() == at)
+            lines.last().ry() += 1;
+        else
+            lines << QPoint(at, 1);
+    }
+    return lines;
+}
+
 }  // namespace
 
 class RenderingTest : public QObject {
@@ -161,6 +183,61 @@ class RenderingTest : public QObject {
         // The logo has come to rest above the board.
         QVERIFY(countPixels(shot, QRect(185, 63, 650, 83), isWhite) > 10000);
         QVERIFY(countPixels(shot, QRect(185, 150, 650, 50), isDark) == 650 * 50);
+    }
+
+    // At every scale the level dialog's boxes and the board's cells have four whole lines, those
+    // between cells all of one width and those round them too, and the dialog's captions stand
+    // inside their boxes, clear of the lines.
+    void boxesAreWholeAtEveryScale_data() {
+        QTest::addColumn<qreal>("ratio");
+        QTest::addColumn<bool>("playing");
+        QTest::newRow("level dialog at 1") << 1.0 << false;
+        QTest::newRow("level dialog at 1.5") << 1.5 << false;
+        QTest::newRow("level dialog at 2") << 2.0 << false;
+        QTest::newRow("board at 1.25") << 1.25 << true;
+        QTest::newRow("board at 1.5") << 1.5 << true;
+        QTest::newRow("board at 2") << 2.0 << true;
+    }
+    void boxesAreWholeAtEveryScale() {
+        QFETCH(qreal, ratio);
+        QFETCH(bool, playing);
+        StartedForm f;
+        QList<QRect> boxes;
+        if (playing) {
+            startGame(*f.form, 3);
+            QRect grid;
+            for (const Label* cell : f.form->Label1)
+                if (cell->visible()) grid |= cell->geometry();
+            boxes << grid;
+        } else {
+            f.form->Command1_Click(0);
+            for (const Label* box : f.form->Label4) boxes << box->geometry();
+        }
+        QPixmap canvas(f.form->Picture1->size() * ratio);
+        canvas.setDevicePixelRatio(ratio);
+        f.form->Picture1->render(&canvas);
+        const QImage shot = canvas.toImage();
+        for (const QRect& box : boxes) {
+            const QRect area = QRectF(QPointF(box.topLeft()) * ratio, QSizeF(box.size()) * ratio)
+                                   .toAlignedRect()
+                                   .adjusted(-1, -1, 1, 1);
+            const QList<QPoint> rows = linesAcross(shot, area, Qt::Horizontal);
+            const QList<QPoint> columns = linesAcross(shot, area, Qt::Vertical);
+            const int sides = playing ? 5 : 2;  // a level-3 grid has 4 cells a side
+            QCOMPARE(rows.size(), sides);
+            QCOMPARE(columns.size(), sides);
+            for (const QList<QPoint>* lines : {&rows, &columns}) {
+                QCOMPARE(lines->last().y(), lines->first().y());
+                for (int i = 2; i < lines->size() - 1; ++i)
+                    QCOMPARE(lines->at(i).y(), lines->at(1).y());
+            }
+            if (playing) continue;
+            const QRect inside(QPoint(columns[0].x() + columns[0].y(), rows[0].x() + rows[0].y()),
+                               QPoint(columns[1].x() - 1, rows[1].x() - 1));
+            QCOMPARE(countPixels(shot, inside.adjusted(0, 0, 0, -inside.height() + 1), isDark), 0);
+            QCOMPARE(countPixels(shot, inside.adjusted(0, inside.height() - 1, 0, 0), isDark), 0);
+            QVERIFY(countPixels(shot, inside, isDark) > 50);
+        }
     }
 
     void colourPanelShowsEveryPreview() {
