@@ -6,6 +6,7 @@
 
 #include <QFontInfo>
 #include <QScreen>
+#include <QStyle>
 #include <QTest>
 
 #include <map>
@@ -254,6 +255,21 @@ class RenderingTest : public QObject {
                 for (int x = preview.left(); x <= preview.right(); ++x)
                     coloured += QColor(shot.pixel(x, y)) == expected;
             QVERIFY2(coloured > 300, qPrintable(QStringLiteral("preview %1").arg(k)));
+        }
+        // Each slider's arrows stand out from their buttons, as on the desktop's own scroll bars.
+        for (const ScrollBar* slider : f.form->VScroll1) {
+            const int extent = slider->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+            for (const int top : {2, slider->height() - extent + 2}) {
+                const QRect arrow(slider->mapTo(f.form.get(), QPoint(slider->width() / 4, top)),
+                                  QSize(slider->width() / 2, extent - 4));
+                int darkest = 255, lightest = 0;
+                for (int y = arrow.top(); y <= arrow.bottom(); ++y)
+                    for (int x = arrow.left(); x <= arrow.right(); ++x) {
+                        darkest = qMin(darkest, qGray(shot.pixel(x, y)));
+                        lightest = qMax(lightest, qGray(shot.pixel(x, y)));
+                    }
+                QVERIFY2(lightest - darkest > 100, qPrintable(QString::number(lightest - darkest)));
+            }
         }
     }
 };

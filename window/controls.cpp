@@ -2,6 +2,7 @@
 
 #include "window/twips.h"
 
+#include <QApplication>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
@@ -85,6 +86,12 @@ QRect captionArea(const QFont& font, const QString& text, const QRect& area) {
 
 void setBackAndForeColours(QWidget* widget, qint32 back, qint32 fore) {
     setPaletteColours(widget, {{QPalette::Window, back}, {QPalette::WindowText, fore}});
+}
+
+void useDesktopColours(QWidget* widget) {
+    QPalette desktop = QApplication::palette(widget);
+    desktop.setResolveMask(~QPalette::ResolveMask(0));
+    widget->setPalette(desktop);
 }
 
 // --- Placement and clicks -------------------------------------------------------------------
@@ -274,6 +281,7 @@ void TextBox::setColours(qint32 back, qint32 fore) {
 
 ScrollBar::ScrollBar(QWidget* container, Qt::Orientation orientation, int min, int max, int value)
     : QScrollBar(orientation, container), Placement(this) {
+    useDesktopColours(this);  // the arrows stay dark on their light buttons in the colour panel
     setRange(min, max);
     setValue(value);
     setSingleStep(1);
