@@ -5,9 +5,12 @@
 #include "formfixture.h"
 #include "palette/palette.h"
 #include "scores/highscores.h"
+#include "window/warningbox.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QMessageBox>
+#include <QPointer>
 #include <QProcess>
 #include <QPushButton>
 #include <QTest>
@@ -220,46 +223,76 @@ class StartupTest : public QObject {
         QCOMPARE(f.read("jx.iro"), palette);
     }
 
-    // The box belongs to the game's window: centred on it, in the desktop's colours rather than
-    // the window's black.
+    // The box belongs to the game's window, in a window of its own or drawn inside it: centred
+    // on it, titled, in the desktop's colours rather than the window's black, modal (a click on
+    // the window behind reaches nothing) and answered with Enter.
+    void realWarningBoxIsModalWithOneOkButtonOverItsOwner_data() {
+        QTest::addColumn<BoxPlace>("place");
+        QTest::newRow("a window of its own") << BoxPlace::OwnWindow;
+        QTest::newRow("inside the game's window") << BoxPlace::InsideOwner;
+    }
     void realWarningBoxIsModalWithOneOkButtonOverItsOwner() {
+        QFETCH(BoxPlace, place);
         QWidget owner;
         QPalette black = owner.palette();
         black.setColor(QPalette::Window, Qt::black);
         owner.setPalette(black);
         owner.setGeometry(200, 100, 900, 700);
         owner.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&owner));
+        int clicksBehind = 0;    // on the window or a control of it
+        QWidget behind(&owner);  // a control of the game's window
+        behind.setGeometry(0, 0, 50, 50);
+        behind.show();
+        struct : QObject {
+            int* clicks;
+            bool eventFilter(QObject*, QEvent* event) override {
+                *clicks += event->type() == QEvent::MouseButtonPress;
+                return false;
+            }
+        } counter;
+        counter.clicks = &clicksBehind;
+        behind.installEventFilter(&counter);
+        owner.installEventFilter(&counter);
         QString title, text;
         QMessageBox::Icon icon = QMessageBox::NoIcon;
         int buttons = 0;
-        bool modal = false;
-        QWidget* parent = nullptr;
-        QPoint centre;
+        bool insideOwner = false;
+        QPoint offCentre;
         QColor background;
+        QPointer<QMessageBox> box;
         QTimer::singleShot(0, [&] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            box = owner.findChild<QMessageBox*>();
             QVERIFY(box);
-            title = box->windowTitle();
+            const QWidget* outer = box->isWindow() ? box.data() : box->parentWidget();
+            title = box->isWindow()
+                        ? box->windowTitle()
+                        : outer->findChild<QLabel*>(QString(), Qt::FindDirectChildrenOnly)->text();
             text = box->text();
             icon = box->icon();
             buttons = box->buttons().size();
-            modal = box->isModal();
-            parent = box->parentWidget();
-            centre = box->geometry().center();
+            insideOwner = box->window() == &owner;
+            offCentre = outer->mapToGlobal(outer->rect().center()) -
+                        owner.mapToGlobal(owner.rect().center());
             background = box->palette().color(QPalette::Window);
-            box->button(QMessageBox::Ok)->click();
+            QTest::mouseClick(owner.windowHandle(), Qt::LeftButton, {}, QPoint(10, 10));
+            QTest::keyClick(box, Qt::Key_Return);
         });
-        Form1Seams::real().warn(&owner, kReadErrorTitle, kHighScoreReadError);
+        QTimer::singleShot(2000, [&] {  // should Enter not answer it
+            if (box && box->isVisible()) box->button(QMessageBox::Ok)->click();
+            buttons = -1;
+        });
+        showWarningBox(&owner, kReadErrorTitle, kHighScoreReadError, place);
         QCOMPARE(title, kReadErrorTitle);
         QCOMPARE(text, kHighScoreReadError);
         QCOMPARE(icon, QMessageBox::Warning);
         QCOMPARE(buttons, 1);
-        QVERIFY(modal);
-        QCOMPARE(parent, &owner);
+        QCOMPARE(insideOwner, place == BoxPlace::InsideOwner);
         QVERIFY2(
-            (centre - owner.geometry().center()).manhattanLength() <= 1,
-            qPrintable(QStringLiteral("box centred at %1,%2").arg(centre.x()).arg(centre.y())));
+            offCentre.manhattanLength() <= 1,
+            qPrintable(QStringLiteral("box off by %1,%2").arg(offCentre.x()).arg(offCentre.y())));
         QCOMPARE(background, QApplication::palette().color(QPalette::Window));
+        QCOMPARE(clicksBehind, 0);
     }
 };
 
