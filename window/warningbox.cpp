@@ -21,7 +21,7 @@ class WarningBox : public QMessageBox {
   public:
     WarningBox(QWidget* owner, const QString& title, const QString& text)
         : QMessageBox(QMessageBox::Warning, title, text, QMessageBox::Ok, owner) {
-        setPalette(QApplication::palette(this));
+        useDesktopColours(this);
         if (owner) keepOffTaskBar(this);
     }
 

@@ -16,8 +16,8 @@ CASE is one of
                 runs: the board is centred on the new size and the game goes on to game over;
   wayland       under weston (its X11 backend on a private Xvfb, so that keys reach the game
                 through the compositor) in an empty folder: the screen shows each warning box
-                over the full-screen game, centred, with its text; Enter answers it, and the
-                files are as described.
+                over the full-screen game, centred, with its text; Enter answers it, the
+                files are as described, and Enter then opens the level dialog.
 The window manager of the openbox case can be swapped for a trial by hand, for example
   TINTMAZE_E2E_WM="mutter --x11 --replace" desktops.py openbox build/tintmaze /tmp/out
 Exit status 0 on success, 1 on failure, 77 when a needed program is missing.
@@ -320,6 +320,8 @@ def under_weston(case):
     check(poll(lambda: case.files() == (DEFAULT_SCORES, DEFAULT_PALETTE), 10),
           f"after the warnings the files are {case.files()!r}")
     case.snapshot("title")
+    case.x.key("Return")
+    case.wait_screen(lambda s: is_level_dialog(s, output), 10, "the level dialog")
     case.escape(None)
 
 
