@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
 #include <QProcess>
@@ -242,6 +243,11 @@ class StartupTest : public QObject {
         owner.setPalette(black);
         owner.setGeometry(200, 100, 900, 700);
         owner.show();
+        QLineEdit elsewhere(&owner), typing(&owner);  // the player was typing in the second
+        elsewhere.show();
+        typing.show();
+        QApplication::setActiveWindow(&owner);
+        typing.setFocus();
         QVERIFY(QTest::qWaitForWindowExposed(&owner));
         QString title, text;
         QMessageBox::Icon icon = QMessageBox::NoIcon;
@@ -282,6 +288,8 @@ class StartupTest : public QObject {
             qPrintable(QStringLiteral("box off by %1,%2").arg(offCentre.x()).arg(offCentre.y())));
         QCOMPARE(background, QApplication::palette().color(QPalette::Window));
         QCOMPARE(owner.clicks, 0);
+        if (place == BoxPlace::InsideOwner)  // a window of its own: the desktop gives focus back
+            QCOMPARE(QApplication::focusWidget(), &typing);
     }
 };
 

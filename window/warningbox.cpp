@@ -10,6 +10,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -64,6 +65,7 @@ class BoxInWindow : public QWidget {
     }
 
     void exec() {
+        const QPointer<QWidget> focus = QApplication::focusWidget();
         setGeometry(parentWidget()->rect());
         raise();
         show();
@@ -73,6 +75,8 @@ class BoxInWindow : public QWidget {
         qApp->installEventFilter(this);
         answered.exec(QEventLoop::DialogExec);
         qApp->removeEventFilter(this);
+        hide();
+        if (focus) focus->setFocus();  // typing goes on where it was, as after a box of its own
     }
 
   protected:
