@@ -6,6 +6,7 @@
 
 #include <QFontInfo>
 #include <QScreen>
+#include <QStyle>
 #include <QTest>
 
 #include <map>
@@ -24,6 +25,26 @@ int countPixels(const QImage& image, const QRect& area, bool (*test)(QRgb)) {
     for (int y = area.top(); y <= area.bottom(); ++y)
         for (int x = area.left(); x <= area.right(); ++x) count += test(image.pixel(x, y));
     return count;
+}
+
+// The lines drawn across `area` of the image: runs of rows (or of columns, for vertical lines)
+// dark all along the area's middle, as (first, width) pairs.
+QList<QPoint> linesAcross(const QImage& image, const QRect& area, Qt::Orientation orientation) {
+    const bool rows = orientation == Qt::Horizontal;
+    const QRect middle = rows ? area.adjusted(area.width() / 8, 0, -area.width() / 8, 0)
+                              : area.adjusted(0, area.height() / 8, 0, -area.height() / 8);
+    QList<QPoint> lines;
+    for (int at = rows ? area.top() : area.left(); at <= (rows ? area.bottom() : area.right());
+         ++at) {
+        const QRect line = rows ? QRect(middle.left(), at, middle.width(), 1)
+                                : QRect(at, middle.top(), 1, middle.height());
+        if (countPixels(image, line, isDark) < line.width() * line.height()) continue;
+        if (!lines.isEmpty() && lines.last().x() + lines.last().y() == at)
+            lines.last().ry() += 1;
+        else
+            lines << QPoint(at, 1);
+    }
+    return lines;
 }
 
 }  // namespace
@@ -166,6 +187,59 @@ class RenderingTest : public QObject {
         QVERIFY(countPixels(shot, QRect(185, 150, 650, 50), isDark) == 650 * 50);
     }
 
+    // At every scale the level dialog's boxes and the board's cells have four whole lines, those
+    // between cells all of one width and those round them too, and the dialog's captions stand
+    // inside their boxes, clear of the lines.
+    void boxesAreWholeAtEveryScale_data() {
+        QTest::addColumn<qreal>("ratio");
+        QTest::addColumn<bool>("playing");
+        QTest::newRow("level dialog at 1") << 1.0 << false;
+        QTest::newRow("level dialog at 1.5") << 1.5 << false;
+        QTest::newRow("level dialog at 2") << 2.0 << false;
+        QTest::newRow("board at 1.25") << 1.25 << true;
+        QTest::newRow("board at 1.5") << 1.5 << true;
+        QTest::newRow("board at 2") << 2.0 << true;
+    }
+    void boxesAreWholeAtEveryScale() {
+        QFETCH(qreal, ratio);
+        QFETCH(bool, playing);
+        StartedForm f;
+        QList<QRect> boxes;
+        if (playing) {
+            startGame(*f.form, 3);
+            QRect grid;
+            for (const Label* cell : f.form->Label1)
+                if (cell->visible()) grid |= cell->geometry();
+            boxes << grid;
+        } else {
+            f.form->Command1_Click(0);
+            for (const Label* box : f.form->Label4) boxes << box->geometry();
+        }
+        QPixmap canvas(f.form->Picture1->size() * ratio);
+        canvas.setDevicePixelRatio(ratio);
+        f.form->Picture1->render(&canvas);
+        const QImage shot = canvas.toImage();
+        for (const QRect& box : boxes) {
+            const QRect area = QRectF(QPointF(box.topLeft()) * ratio, QSizeF(box.size()) * ratio)
+                                   .toAlignedRect()
+                                   .adjusted(-1, -1, 1, 1);
+            const QList<QPoint> rows = linesAcross(shot, area, Qt::Horizontal);
+            const QList<QPoint> columns = linesAcross(shot, area, Qt::Vertical);
+            for (const QList<QPoint>& lines : {rows, columns}) {
+                QCOMPARE(lines.size(), playing ? 5 : 2);  // a level-3 grid: 4 cells a side
+                QCOMPARE(lines.last().y(), lines.first().y());
+                for (const QPoint& inner : lines.mid(1, lines.size() - 2))
+                    QCOMPARE(inner.y(), lines[1].y());
+            }
+            if (playing) continue;
+            const QRect inside(QPoint(columns[0].x() + columns[0].y(), rows[0].x() + rows[0].y()),
+                               QPoint(columns[1].x() - 1, rows[1].x() - 1));
+            QVERIFY(countPixels(shot, inside, isDark) > 50);
+            for (const int y : {inside.top(), inside.bottom()})  // the letters touch no line
+                QCOMPARE(countPixels(shot, QRect(inside.left(), y, inside.width(), 1), isDark), 0);
+        }
+    }
+
     void colourPanelShowsEveryPreview() {
         StartedForm f;
         f.form->Command1_Click(2);
@@ -180,6 +254,13 @@ class RenderingTest : public QObject {
                 for (int x = preview.left(); x <= preview.right(); ++x)
                     coloured += QColor(shot.pixel(x, y)) == expected;
             QVERIFY2(coloured > 300, qPrintable(QStringLiteral("preview %1").arg(k)));
+        }
+        // Each slider's arrows stand out from their light buttons, as on the desktop's own.
+        for (const ScrollBar* slider : f.form->VScroll1) {
+            const int extent = slider->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+            const QRect arrow(slider->mapTo(f.form.get(), QPoint(slider->width() / 4, 2)),
+                              QSize(slider->width() / 2, extent - 4));
+            QVERIFY(countPixels(shot, arrow, [](QRgb pixel) { return qGray(pixel) < 128; }) > 0);
         }
     }
 };

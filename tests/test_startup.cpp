@@ -6,10 +6,14 @@
 #include "scores/highscores.h"
 #include "window/messages.h"
 #include "window/translations.h"
+#include "window/warningbox.h"
 
 #include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPointer>
 #include <QProcess>
 #include <QPushButton>
 #include <QTest>
@@ -259,46 +263,72 @@ class StartupTest : public QObject {
         QCOMPARE(first, undo);
     }
 
-    // The box belongs to the game's window: centred on it, in the desktop's colours rather than
-    // the window's black.
+    // The box belongs to the game's window, in a window of its own or drawn inside it: centred
+    // on it, titled, in the desktop's colours rather than the window's black, modal (a click on
+    // the window behind reaches nothing) and answered with Enter.
+    void realWarningBoxIsModalWithOneOkButtonOverItsOwner_data() {
+        QTest::addColumn<BoxPlace>("place");
+        QTest::newRow("a window of its own") << BoxPlace::OwnWindow;
+        QTest::newRow("inside the game's window") << BoxPlace::InsideOwner;
+    }
     void realWarningBoxIsModalWithOneOkButtonOverItsOwner() {
-        QWidget owner;
+        QFETCH(BoxPlace, place);
+        struct : QWidget {
+            int clicks = 0;  // that reach the window behind the box
+            void mousePressEvent(QMouseEvent*) override { ++clicks; }
+        } owner;
         QPalette black = owner.palette();
         black.setColor(QPalette::Window, Qt::black);
         owner.setPalette(black);
         owner.setGeometry(200, 100, 900, 700);
         owner.show();
+        QLineEdit elsewhere(&owner), typing(&owner);  // the player was typing in the second
+        elsewhere.show();
+        typing.show();
+        QApplication::setActiveWindow(&owner);
+        typing.setFocus();
+        QVERIFY(QTest::qWaitForWindowExposed(&owner));
         QString title, text;
         QMessageBox::Icon icon = QMessageBox::NoIcon;
         int buttons = 0;
-        bool modal = false;
-        QWidget* parent = nullptr;
-        QPoint centre;
+        bool insideOwner = false;
+        QPoint offCentre;
         QColor background;
+        QPointer<QMessageBox> box;
         QTimer::singleShot(0, [&] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            box = owner.findChild<QMessageBox*>();
             QVERIFY(box);
-            title = box->windowTitle();
+            const QWidget* outer = box->isWindow() ? box.data() : box->parentWidget();
+            title = box->isWindow()
+                        ? box->windowTitle()
+                        : outer->findChild<QLabel*>(QString(), Qt::FindDirectChildrenOnly)->text();
             text = box->text();
             icon = box->icon();
             buttons = box->buttons().size();
-            modal = box->isModal();
-            parent = box->parentWidget();
-            centre = box->geometry().center();
+            insideOwner = box->window() == &owner;
+            offCentre = outer->mapToGlobal(outer->rect().center()) -
+                        owner.mapToGlobal(owner.rect().center());
             background = box->palette().color(QPalette::Window);
-            box->button(QMessageBox::Ok)->click();
+            QTest::mouseClick(owner.windowHandle(), Qt::LeftButton, {}, QPoint(10, 10));
+            QTest::keyClick(box, Qt::Key_Return);
         });
-        Form1Seams::real().warn(&owner, kReadErrorTitle, kHighScoreReadError);
+        QTimer::singleShot(2000, &owner, [&] {  // should Enter not answer it
+            if (box && box->isVisible()) box->button(QMessageBox::Ok)->click();
+            buttons = -1;
+        });
+        showWarningBox(&owner, kReadErrorTitle, kHighScoreReadError, place);
         QCOMPARE(title, kReadErrorTitle);
         QCOMPARE(text, kHighScoreReadError);
         QCOMPARE(icon, QMessageBox::Warning);
         QCOMPARE(buttons, 1);
-        QVERIFY(modal);
-        QCOMPARE(parent, &owner);
+        QCOMPARE(insideOwner, place == BoxPlace::InsideOwner);
         QVERIFY2(
-            (centre - owner.geometry().center()).manhattanLength() <= 1,
-            qPrintable(QStringLiteral("box centred at %1,%2").arg(centre.x()).arg(centre.y())));
+            offCentre.manhattanLength() <= 1,
+            qPrintable(QStringLiteral("box off by %1,%2").arg(offCentre.x()).arg(offCentre.y())));
         QCOMPARE(background, QApplication::palette().color(QPalette::Window));
+        QCOMPARE(owner.clicks, 0);
+        if (place == BoxPlace::InsideOwner)  // a window of its own: the desktop gives focus back
+            QCOMPARE(QApplication::focusWidget(), &typing);
     }
 };
 

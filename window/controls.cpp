@@ -3,9 +3,11 @@
 #include "window/theme.h"
 #include "window/twips.h"
 
+#include <QApplication>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
+#include <QtMath>
 
 QColor colourFromValue(qint32 value) {
     return QColor(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF);
@@ -52,10 +54,45 @@ QFont fittedFont(const QFont& font, const QString& text, const QRect& area) {
     return narrower;
 }
 
+// Draws a one-pixel outline just inside `area` in whole device pixels: each side is the row or
+// column of device pixels nearest to the logical edge, as many device pixels wide as fit whole in
+// a logical pixel. At a fractional scale no side falls between pixels, and controls side by side
+// draw lines of one width.
+void drawOutline(QPainter& painter, const QRect& area, const QColor& colour) {
+    const QTransform toDevice = painter.deviceTransform();
+    const QRectF outer = toDevice.mapRect(QRectF(area));
+    const int left = qRound(outer.left()), top = qRound(outer.top());
+    const int width = qRound(outer.right()) - left, height = qRound(outer.bottom()) - top;
+    const int line = qMax(1, qFloor(toDevice.m11() + 1e-6));
+    const QTransform toLogical = toDevice.inverted();
+    for (const QRect& side : {QRect(left, top, width, line), QRect(left, top, line, height),
+                              QRect(left, top + height - line, width, line),
+                              QRect(left + width - line, top, line, height)})
+        painter.fillRect(toLogical.mapRect(QRectF(side)), colour);
+}
+
+// Where a one-line caption's text goes in `area`: the area itself, or, when the font's line is
+// taller than the area (the stand-in fonts are taller than the described ones), a line whose
+// letters are centred between the area's top and bottom instead of standing on its bottom.
+QRect captionArea(const QFont& font, const QString& text, const QRect& area) {
+    const QFontMetrics metrics(font);
+    if (metrics.height() <= area.height() || metrics.horizontalAdvance(text) > area.width())
+        return area;
+    const QRect ink = metrics.tightBoundingRect(text);  // from the baseline
+    const int baseline = area.top() + (area.height() - ink.height()) / 2 - ink.top();
+    return QRect(area.left(), baseline - metrics.ascent(), area.width(), metrics.height());
+}
+
 }  // namespace
 
 void setBackAndForeColours(QWidget* widget, qint32 back, qint32 fore) {
     setPaletteColours(widget, {{QPalette::Window, back}, {QPalette::WindowText, fore}});
+}
+
+void useDesktopColours(QWidget* widget) {
+    QPalette desktop = QApplication::palette(widget);
+    desktop.setResolveMask(~QPalette::ResolveMask(0));
+    widget->setPalette(desktop);
 }
 
 // --- Placement and clicks -------------------------------------------------------------------
@@ -134,13 +171,15 @@ void Label::paintEvent(QPaintEvent*) {
     QRect area = rect();
     if (backStyle_ == BackStyle::Opaque) painter.fillRect(area, palette().color(QPalette::Window));
     if (border_ == Border::Single) {
-        painter.setPen(Qt::black);
-        painter.drawRect(area.adjusted(0, 0, -1, -1));
+        drawOutline(painter, area, Qt::black);
         area.adjust(1, 1, -1, -1);
     }
+    const QString text = shownText();
+    const QFont font = fittedFont(this->font(), text, area);
     painter.setPen(palette().color(QPalette::WindowText));
-    painter.setFont(fittedFont(font(), shownText(), area));
-    painter.drawText(area, qtAlignment(align_) | Qt::AlignTop | Qt::TextWordWrap, shownText());
+    painter.setFont(font);
+    painter.drawText(captionArea(font, text, area),
+                     qtAlignment(align_) | Qt::AlignTop | Qt::TextWordWrap, text);
 }
 
 // --- Picture box ----------------------------------------------------------------------------
@@ -243,6 +282,7 @@ void TextBox::setColours(qint32 back, qint32 fore) {
 
 ScrollBar::ScrollBar(QWidget* container, Qt::Orientation orientation, int min, int max, int value)
     : QScrollBar(orientation, container), Placement(this) {
+    useDesktopColours(this);  // the arrows stay dark on their light buttons in the colour panel
     setRange(min, max);
     setValue(value);
     setSingleStep(1);

@@ -19,6 +19,10 @@ qint32 valueFromColour(const QColor& colour);
 // The background and text colours of the window or of a control the game draws.
 void setBackAndForeColours(QWidget* widget, qint32 back, qint32 fore);
 
+// Gives the widget the desktop's own colours, whatever colours its containers set: every role
+// of the application's palette is set on it.
+void useDesktopColours(QWidget* widget);
+
 enum class BackStyle { Transparent, Opaque };
 enum class Border { None, Single };
 enum class Align { Left, Right, Centre };
@@ -143,9 +147,9 @@ class TextBox : public QLineEdit, public Placement {
     void setColours(qint32 back, qint32 fore);
 };
 
-// Scroll bar used as a slider. A change of value, by the player or the program, fires onChange;
-// dragging the thumb fires onScroll while it moves and onChange when it is let go at a new value.
-// Setting the value it already has fires nothing.
+// Scroll bar used as a slider, in the desktop's colours (not its container's). A change of value,
+// by the player or the program, fires onChange; dragging the thumb fires onScroll while it moves
+// and onChange when it is let go at a new value. Setting the value it already has fires nothing.
 class ScrollBar : public QScrollBar, public Placement {
   public:
     ScrollBar(QWidget* container, Qt::Orientation orientation, int min, int max, int value);

@@ -2,12 +2,11 @@
 // hands to the window first, and the outside effects of the real game.
 
 #include "window/form1.h"
-#include "window/taskbar.h"
+#include "window/warningbox.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QKeyEvent>
-#include <QMessageBox>
 #include <QScreen>
 #include <QWindow>
 
@@ -32,24 +31,6 @@ qint16 characterCode(const QKeyEvent* event) {
     return static_cast<qint16>(text.at(0).unicode());
 }
 
-// A warning box over the game's window: centred on it once the box has its final size, which
-// is only known when it is shown, and in the desktop's own colours rather than the game's.
-class WarningBox : public QMessageBox {
-  public:
-    WarningBox(QWidget* owner, const QString& title, const QString& text)
-        : QMessageBox(QMessageBox::Warning, title, text, QMessageBox::Ok, owner) {
-        setPalette(QApplication::palette(this));
-        if (owner) keepOffTaskBar(this);
-    }
-
-  protected:
-    void showEvent(QShowEvent* event) override {
-        QMessageBox::showEvent(event);  // sizes the box
-        if (parentWidget())
-            move(pos() + parentWidget()->geometry().center() - frameGeometry().center());
-    }
-};
-
 // A control that is hidden, by the game or by Qt, takes no keys: when the focus stays on it or on
 // a control inside it, the focus goes back to the window.
 void keepKeysOffHidden(QWidget* hidden) {
@@ -63,7 +44,7 @@ void keepKeysOffHidden(QWidget* hidden) {
 Form1Seams Form1Seams::real() {
     Form1Seams seams;
     seams.warn = [](QWidget* owner, const QString& title, const QString& text) {
-        WarningBox(owner, title, text).exec();
+        showWarningBox(owner, title, text, boxPlaceOnThisDesktop());
     };
     seams.endProgram = [] { QCoreApplication::exit(0); };
     seams.random = std::make_shared<ClockRandom>();

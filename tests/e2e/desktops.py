@@ -14,15 +14,17 @@ CASE is one of
                 primary monitor, and the board is centred on it;
   mode-change   a game at 1280 x 1024, the screen switched to 1024 x 768 with xrandr while it
                 runs: the board is centred on the new size and the game goes on to game over;
-  wayland       under a headless weston: the game's toplevel is full screen on the output before
-                the first warning box, and the box is the game's child (xdg_toplevel.set_parent).
+  wayland       under weston (its X11 backend on a private Xvfb, so that keys reach the game
+                through the compositor) in an empty folder: the screen shows each warning box
+                over the full-screen game, centred, with its text; Enter answers it, the
+                files are as described, Enter then opens the level dialog and Escape ends
+                the game.
 The window manager of the openbox case can be swapped for a trial by hand, for example
   TINTMAZE_E2E_WM="mutter --x11 --replace" desktops.py openbox build/tintmaze /tmp/out
 Exit status 0 on success, 1 on failure, 77 when a needed program is missing.
 """
 
 import os
-import re
 import shutil
 import subprocess
 import sys
@@ -39,6 +41,8 @@ GAUGE_WIDTH = 48
 GAME_OVER_HALF = (180, 60)  # Picture3, half of 5415 x 1800 twips
 CENTRE_TOLERANCE = 3  # pixels: the board's bevelled edge and odd halves
 WARNING_TOLERANCE = 2
+TITLE_BAR_PROBE = 120  # pixels left of the middle: inside a box's title bar, clear of its title
+BY_BOX = (-150, 150)  # where the board's edges show beside a box in the middle of the screen
 GAME_SECONDS = 30.0
 
 
@@ -64,18 +68,19 @@ class Monitor:
         return cx - BOARD_SIDE // 2, cy - BOARD_SIDE // 2, cx + BOARD_SIDE // 2, cy + BOARD_SIDE // 2
 
 
-def board_edges(shot, monitor):
+def board_edges(shot, monitor, probe=(0, 0)):
     """The board's left edge (from the monitor's left along its middle row) and its bottom edge
-    (from the monitor's bottom up its middle column), both as found on screen."""
-    cx, cy = monitor.centre()
+    (from the monitor's bottom up its middle column), both as found on screen; `probe` moves the
+    row and the column off the middle."""
+    cx, cy = (c + d for c, d in zip(monitor.centre(), probe))
     left = shot.first_bright(monitor.x, cy, 1, 0, monitor.width // 2, limit=20)
     bottom = shot.first_bright(cx, monitor.y + monitor.height - 1, 0, -1, monitor.height // 2,
                                limit=20)
     return (left[0] - BOARD_INSET if left else None), (bottom[1] + 1 + BOARD_INSET if bottom else None)
 
 
-def board_is_centred(shot, monitor):
-    left, bottom = board_edges(shot, monitor)
+def board_is_centred(shot, monitor, probe=(0, 0)):
+    left, bottom = board_edges(shot, monitor, probe)
     want_left, _, _, want_bottom = monitor.board()
     return (left is not None and bottom is not None and abs(left - want_left) <= CENTRE_TOLERANCE
             and abs(bottom - want_bottom) <= CENTRE_TOLERANCE)
@@ -237,69 +242,91 @@ def mode_change(case):
     case.escape(main)
 
 
+def warning_box(shot, monitor):
+    """The warning box drawn inside the game's window when the screen shows one, as the left,
+    top, right and bottom of its inside: a title bar in the desktop's highlight colour above the
+    monitor's middle, then the box's face down to its lower edge."""
+    cx, cy = monitor.centre()
+    x = cx - TITLE_BAR_PROBE
+
+    def highlight(x, y):
+        r, g, b = shot.pixel(x, y)
+        return b - r > 60
+
+    bar_bottom = next((y for y in range(cy, monitor.y, -1) if highlight(x, y)), None)
+    if bar_bottom is None:
+        return None
+    top = bar_bottom
+    while top > monitor.y and highlight(x, top - 1):
+        top -= 1
+    left, right = x, x + 1
+    while left > monitor.x and highlight(left - 1, top):
+        left -= 1
+    while right < monitor.x + monitor.width and highlight(right, top):
+        right += 1
+    face = shot.pixel(left, bar_bottom + 1)
+    bottom = bar_bottom + 1
+    while bottom < monitor.y + monitor.height and shot.pixel(left, bottom) == face:
+        bottom += 1
+    return left, top, right, bottom
+
+
 def under_weston(case):
-    need("weston")
-    output = Monitor(0, 0, 1024, 768)
+    """weston with its X11 backend on a private Xvfb: its output is an X window, so keys typed
+    on the display reach the game through the compositor, and a grab shows what weston shows."""
+    need("weston", "Xvfb", "xdotool", "xwd", "xwininfo", "import")
+    case.open_display(1024, 768)
     socket = f"tintmaze-e2e-{os.getpid()}"
-    env = dict(os.environ, XDG_RUNTIME_DIR=case.runtime)
-    env.pop("DISPLAY", None)
-    weston = case.start(["weston", "--backend=headless-backend.so", "--use-pixman", "--debug",
-                         f"--socket={socket}", f"--width={output.width}",
-                         f"--height={output.height}", "--idle-time=0"], env, "weston.log")
-    if not poll(lambda: weston.poll() is not None or
-                os.path.exists(os.path.join(case.runtime, socket)), 20) or weston.poll() is not None:
+    env = dict(case.x.env, XDG_RUNTIME_DIR=case.runtime)
+    weston = case.start(["weston", "--backend=x11-backend.so", "--use-pixman",
+                         f"--socket={socket}", "--width=1024", "--height=768", "--idle-time=0"],
+                        env, "weston.log")
+    outputs = poll(lambda: weston.poll() is not None or [int(w) for w in case.x.xdotool(
+        "search", "--onlyvisible", "--class", "Weston Compositor", check=False).split()], 20)
+    if weston.poll() is not None or not outputs:
         raise Skip(f"weston does not run here (status {weston.poll()}); see its log")
-    env = dict(env, WAYLAND_DISPLAY=socket, QT_QPA_PLATFORM="wayland", WAYLAND_DEBUG="client")
+    output = Monitor(*case.x.geometry(outputs[0]))
+    case.x.xdotool("windowfocus", str(outputs[0]))  # keys typed on the display go to weston
+    env = dict(env, WAYLAND_DISPLAY=socket, QT_QPA_PLATFORM="wayland")
+    env.pop("DISPLAY")
     case.game = case.start([case.game_path], env, "game.log")
-    log_path = os.path.join(case.log_dir, "game.log")
-
-    def protocol():
-        with open(log_path, encoding="utf-8", errors="replace") as f:
-            return f.read()
-
-    box = re.compile(r'-> xdg_toplevel@(\d+)\.set_title\("' + WARNING_TITLE + '"\)')
-    if not poll(lambda: box.search(protocol()) or case.game.poll() is not None, 30):
-        raise Failure("no warning box appeared")
-    text = protocol()
-    if case.game.poll() is not None and "wayland" in text and "Could not" in text:
-        raise Skip("Qt's Wayland platform plugin did not start: " + text[-300:])
-    check(box.search(text), "the game ended without a warning box")
-    main = re.search(r'-> xdg_toplevel@(\d+)\.set_title\("' + MAIN_TITLE + r'"\)', text)
-    check(main, "the game window has no toplevel")
-    game, dialog = main.group(1), box.search(text).group(1)
-    before_box = text[:box.search(text).start()]
-    check(f"xdg_toplevel@{game}.set_fullscreen" in before_box, "the game did not ask for full screen")
-    configured = re.findall(rf"xdg_toplevel@{game}\.configure\((\d+), (\d+)", before_box)
-    check((str(output.width), str(output.height)) in configured,
-          f"the game was not configured to the output's size before the box: {configured}")
-    check(f"-> xdg_toplevel@{dialog}.set_parent(xdg_toplevel@{game})" in text,
-          "the warning box is not the game window's child")
-    check(case.files() == (None, None), f"while the first box shows the files are {case.files()}")
-    case.say(f"game toplevel {game} full screen at {output.width} x {output.height}; "
-             f"warning box toplevel {dialog} is its child")
-    check(poll(lambda: f"xdg_toplevel@{dialog}.configure(" in protocol(), 10),
-          "weston did not configure the warning box")
-    if shutil.which("weston-screenshooter"):
-        # Once weston's fade-in is over, two pictures in a row are the same.
-        path = os.path.join(case.log_dir, "01-high-score-warning.png")
-        poll(lambda: weston_picture(case.log_dir, env, path), 10, interval=0.3)
-        case.say(f"screenshot {os.path.relpath(path, os.path.dirname(case.log_dir))}")
-
-
-def weston_picture(folder, env, path):
-    """Saves weston's output to `path`; True when it is the same as what `path` held before."""
-    subprocess.run(["weston-screenshooter"], cwd=folder, env=env, timeout=20, capture_output=True)
-    taken = [n for n in os.listdir(folder) if n.startswith("wayland-screenshot")]
-    if not taken:
-        return False
-    with open(os.path.join(folder, taken[0]), "rb") as f:
-        new = f.read()
-    same = False
-    if os.path.exists(path):
-        with open(path, "rb") as f:
-            same = f.read() == new
-    os.replace(os.path.join(folder, taken[0]), path)
-    return same
+    for what, files in (("high-score", (None, None)), ("palette", (DEFAULT_SCORES, None))):
+        shot = poll(lambda: case.game.poll() is not None or
+                    (lambda s: s if warning_box(s, output) and board_is_centred(s, output, BY_BOX)
+                     else None)(case.x.grab()), 30)
+        if case.game.poll() is not None:
+            with open(os.path.join(case.log_dir, "game.log"), encoding="utf-8",
+                      errors="replace") as log:
+                text = log.read()
+            if "wayland" in text and "Could not" in text:
+                raise Skip("Qt's Wayland platform plugin did not start: " + text[-300:])
+            raise Failure(f"the game ended with status {case.game.returncode}")
+        if not shot:
+            case.snapshot(f"failed-{what}-warning")
+            raise Failure(f"the screen shows no {what} box over the full-screen game")
+        left, top, right, bottom = warning_box(shot, output)
+        cx, cy = output.centre()
+        off = ((left + right) // 2 - cx, (top + bottom) // 2 - cy)
+        check(all(abs(d) <= WARNING_TOLERANCE for d in off),
+              f"the {what} box's middle is {off} from the screen's middle")
+        check(shot.dark_box(left + 4, top + (bottom - top) // 3, right - 4, bottom - 4),
+              f"the {what} box shows no text")
+        check(case.files() == files, f"while the {what} box shows the files are {case.files()!r}")
+        case.say(f"{what} box {right - left} x {bottom - top} at ({left}, {top}) over the "
+                 "full-screen game")
+        case.snapshot(f"{what}-warning", shot)
+        case.x.key("Return")
+    case.wait_screen(lambda s: not warning_box(s, output) and board_is_centred(s, output), 10,
+                     "the title without a box")
+    check(poll(lambda: case.files() == (DEFAULT_SCORES, DEFAULT_PALETTE), 10),
+          f"after the warnings the files are {case.files()!r}")
+    case.snapshot("title")
+    case.x.key("Return")
+    case.wait_screen(lambda s: is_level_dialog(s, output), 10, "the level dialog")
+    # Escape ends the game: its window leaves the screen. (Qt 6.4's Wayland plugin now and then
+    # hangs in its own teardown after that, so the process's end is not waited for here.)
+    case.x.key("Escape")
+    case.wait_screen(lambda s: not board_is_centred(s, output), 10, "the game gone after Escape")
 
 
 CASES = {"openbox": under_openbox, "two-monitors": two_monitors, "mode-change": mode_change,
