@@ -120,7 +120,7 @@ QString verdict(bool met) {
 
 Form1Seams benchSeams(const QString& folder) {
     Form1Seams seams = Form1Seams::real();
-    seams.warn = [](QWidget*, const QString&, const QString&) {};
+    seams.warn = [](QWidget*, const QString&, const QString&, const QString&) {};
     seams.endProgram = [] {};
     seams.dataFolder = DataFolder(folder);
     return seams;

@@ -24,7 +24,7 @@ bool Form1::savePalette() {
         save = saveDataFile(seams_.dataFolder, kPaletteFileName, kPaletteFileBytes, confirmed);
     });
     if (save.outcome == SaveResult::Outcome::Saved) return true;
-    seams_.warn(this, kWriteErrorTitle, kPaletteWriteError);
+    seams_.warn(this, kWriteErrorTitle, kPaletteWriteError, save.reason);
     return false;
 }
 

@@ -26,7 +26,7 @@ bool Form1::storeBestScore() {
         save = saveDataFile(seams_.dataFolder, kHighScoreFileName, kHighScoreFileBytes, merge);
     });
     if (save.outcome != SaveResult::Outcome::Failed) return true;
-    seams_.warn(this, kWriteErrorTitle, kHighScoreWriteError);
+    seams_.warn(this, kWriteErrorTitle, kHighScoreWriteError, save.reason);
     return false;
 }
 

@@ -54,6 +54,7 @@ inline const QString kPaletteWrite = kWriteErrorTitle + '|' + kPaletteWriteError
 struct FormFixture {
     QTemporaryDir folder;
     QStringList warnings;  // "title|text" of every warning box, in order
+    QStringList details;   // the line under the text of each box that has one, in order
     // Run while a warning box is up, as a player might act then.
     std::function<void(const QString& warning)> whileWarning;
     QStringList notOverTheGame;  // titles of warnings not owned by the game's shown window
@@ -67,8 +68,10 @@ struct FormFixture {
                          std::optional<DataFolder> dataFolder = std::nullopt,
                          QPoint screenOrigin = {}) {
         Form1Seams seams;
-        seams.warn = [this](QWidget* owner, const QString& title, const QString& text) {
+        seams.warn = [this](QWidget* owner, const QString& title, const QString& text,
+                            const QString& detail) {
             warnings << title + QLatin1Char('|') + text;
+            if (!detail.isEmpty()) details << detail;
             if (whileWarning) whileWarning(warnings.last());
             if (owner != form.get() || !windowShown) notOverTheGame << title;
         };

@@ -142,6 +142,7 @@ void TestSharedFiles::unreadableFileSurvivesNewBest() {
         const QStringList warned = {kHighScoreRead, kHighScoreRead, kHighScoreWrite,
                                     kHighScoreRead};
         if (fixture.warnings != warned) return 6;
+        if (!fixture.details.value(0).startsWith("jx.hsd cannot be opened: ")) return 9;
         if (chmod(systemPath(fixture.path("jx.hsd")).constData(), 0644) != 0) return 7;
         return fixture.read("jx.hsd") == old ? 0 : 8;
     });
@@ -364,6 +365,8 @@ void TestSharedFiles::waitsWithTheWindowPainting() {
     QCOMPARE(form.mode, Mode::Load);  // the Enter pressed during the wait opened no level dialog
     QCOMPARE(fixture.endRequests, 1);
     QCOMPARE(fixture.warnings, saves ? QStringList{} : QStringList{kPaletteWrite});
+    QCOMPARE(fixture.details,
+             saves ? QStringList{} : QStringList{"jx.iro is locked by another program"});
     QCOMPARE(contentOf(real + "/jx.iro"), saves ? defaultPaletteBytes() : tunedPalette());
 }
 

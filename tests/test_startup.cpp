@@ -316,7 +316,7 @@ class StartupTest : public QObject {
             if (box && box->isVisible()) box->button(QMessageBox::Ok)->click();
             buttons = -1;
         });
-        showWarningBox(&owner, kReadErrorTitle, kHighScoreReadError, place);
+        showWarningBox(&owner, kReadErrorTitle, kHighScoreReadError, {}, place);
         QCOMPARE(title, kReadErrorTitle);
         QCOMPARE(text, kHighScoreReadError);
         QCOMPARE(icon, QMessageBox::Warning);

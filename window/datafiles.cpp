@@ -51,8 +51,11 @@ DataFileRead Form1::loadDataFile(const QString& name, const QByteArray& defaults
     };
     DataFileRead file = read();
     if (file.state == DataFileRead::State::Read) return file;
-    seams_.warn(this, kReadErrorTitle, readError);
-    if (file.state == DataFileRead::State::Unreadable) return file;  // left for the player
+    // A file that is there but cannot be read says why (a plainly missing one needs no reason).
+    const bool unreadable = file.state == DataFileRead::State::Unreadable;
+    seams_.warn(this, kReadErrorTitle, readError,
+                unreadable ? name + QLatin1Char(' ') + file.reason : QString());
+    if (unreadable) return file;  // left for the player
     // Created with the defaults, unless a file turned up meanwhile: that one is read.
     const auto defaultsIfMissing = [&](const DataFileRead& now) {
         return now.state == DataFileRead::State::Missing ? std::optional(defaults) : std::nullopt;
@@ -63,6 +66,7 @@ DataFileRead Form1::loadDataFile(const QString& name, const QByteArray& defaults
     if (made.outcome == SaveResult::Outcome::Saved)
         return {DataFileRead::State::Read, defaults, {}};
     file = read();
-    if (file.state != DataFileRead::State::Read) seams_.warn(this, kWriteErrorTitle, writeError);
+    if (file.state != DataFileRead::State::Read)
+        seams_.warn(this, kWriteErrorTitle, writeError, made.reason);
     return file;
 }

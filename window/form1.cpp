@@ -43,8 +43,9 @@ void keepKeysOffHidden(QWidget* hidden) {
 
 Form1Seams Form1Seams::real() {
     Form1Seams seams;
-    seams.warn = [](QWidget* owner, const QString& title, const QString& text) {
-        showWarningBox(owner, title, text, boxPlaceOnThisDesktop());
+    seams.warn = [](QWidget* owner, const QString& title, const QString& text,
+                    const QString& detail) {
+        showWarningBox(owner, title, text, detail, boxPlaceOnThisDesktop());
     };
     seams.endProgram = [] { QCoreApplication::exit(0); };
     seams.random = std::make_shared<ClockRandom>();

@@ -20,8 +20,9 @@ namespace {
 // which is only known when it is shown, and in the desktop's own colours rather than the game's.
 class WarningBox : public QMessageBox {
   public:
-    WarningBox(QWidget* owner, const QString& title, const QString& text)
+    WarningBox(QWidget* owner, const QString& title, const QString& text, const QString& detail)
         : QMessageBox(QMessageBox::Warning, title, text, QMessageBox::Ok, owner) {
+        setInformativeText(detail);
         useDesktopColours(this);
         if (owner) keepOffTaskBar(this);
     }
@@ -40,7 +41,8 @@ class WarningBox : public QMessageBox {
 // outside the panel: Enter, Escape or Space answer it, as they answer a box of its own.
 class BoxInWindow : public QWidget {
   public:
-    BoxInWindow(QWidget* owner, const QString& title, const QString& text) : QWidget(owner) {
+    BoxInWindow(QWidget* owner, const QString& title, const QString& text, const QString& detail)
+        : QWidget(owner) {
         panel_ = new QFrame(this);
         panel_->setFrameStyle(QFrame::Panel | QFrame::Raised);
         panel_->setLineWidth(2);
@@ -53,6 +55,7 @@ class BoxInWindow : public QWidget {
         titleBar->setAlignment(Qt::AlignCenter);
         titleBar->setMargin(titleBar->fontMetrics().height() / 4);
         message_ = new QMessageBox(QMessageBox::Warning, title, text, QMessageBox::Ok, panel_);
+        message_->setInformativeText(detail);
         message_->setWindowFlags(Qt::Widget);
         message_->setAttribute(Qt::WA_Moved);  // its layout places it, not a dialog's centring
         auto* column = new QVBoxLayout(panel_);
@@ -122,9 +125,10 @@ BoxPlace boxPlaceOnThisDesktop() {
                : BoxPlace::OwnWindow;
 }
 
-void showWarningBox(QWidget* owner, const QString& title, const QString& text, BoxPlace place) {
+void showWarningBox(QWidget* owner, const QString& title, const QString& text,
+                    const QString& detail, BoxPlace place) {
     if (place == BoxPlace::InsideOwner && owner && owner->isVisible())
-        BoxInWindow(owner, title, text).exec();
+        BoxInWindow(owner, title, text, detail).exec();
     else
-        WarningBox(owner, title, text).exec();
+        WarningBox(owner, title, text, detail).exec();
 }

@@ -15,7 +15,8 @@ enum class BoxPlace { OwnWindow, InsideOwner };
 // The place this desktop shows a box over the game's full-screen window.
 BoxPlace boxPlaceOnThisDesktop();
 
-// Shows the box over `owner` and returns when the player has answered it. A box inside its
-// owner takes every key and click meant for the owner's window while it is up. Without a shown
-// owner the box has a window of its own.
-void showWarningBox(QWidget* owner, const QString& title, const QString& text, BoxPlace place);
+// Shows the box over `owner`, with `detail` (if any) in a line under the text, and returns when
+// the player has answered it. A box inside its owner takes every key and click meant for the
+// owner's window while it is up. Without a shown owner the box has a window of its own.
+void showWarningBox(QWidget* owner, const QString& title, const QString& text,
+                    const QString& detail, BoxPlace place);
