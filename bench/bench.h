@@ -5,6 +5,8 @@
 
 #include "window/form1.h"
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -94,6 +96,12 @@ class ScreenWatch {
     std::atomic<bool> stop_ = false;
     std::thread thread_;
 };
+
+// Whether `screen` can time frames; if not, says so under a part's heading.
+bool screenMeasurable(const ScreenWatch& screen);
+
+// Runs this bench again with `argument` and gives the figures it prints on one line.
+QList<QByteArray> childFigures(const QString& argument);
 
 // The parts of the benchmark; each prints its own table.
 // One timed game; clickEvery 0 plays without a click; listLateTicks prints every tick more than

@@ -2,7 +2,9 @@
 
 #include "bench.h"
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QProcess>
 #include <QThread>
 
 #include <algorithm>
@@ -142,3 +144,20 @@ void makeDataFiles(const QString& folder, qint64 bytes) {
 }
 
 BenchWindow::BenchWindow() : form(std::make_unique<Form1>(benchSeams(folder.path()))) {}
+
+bool screenMeasurable(const ScreenWatch& screen) {
+    if (screen.problem().isEmpty()) return true;
+    std::printf("not measured: %s (run it under Xvfb, see bench/README.md)\n",
+                screen.problem().toUtf8().constData());
+    return false;
+}
+
+QList<QByteArray> childFigures(const QString& argument) {
+    QProcess child;
+    child.setProgram(QCoreApplication::applicationFilePath());
+    child.setArguments({argument});
+    child.setStandardErrorFile(QProcess::nullDevice());
+    child.start();
+    child.waitForFinished(-1);
+    return child.readAllStandardOutput().trimmed().split(' ');
+}

@@ -9,7 +9,6 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QProcess>
 
 #include <array>
 #include <cstdio>
@@ -86,20 +85,10 @@ void benchFirstUse(int runs, const ScreenWatch& screen) {
     printHeading(QStringLiteral("First use of each screen, from the action to its frame at the X "
                                 "server, in %1 fresh game windows (child processes)")
                      .arg(runs));
-    if (!screen.problem().isEmpty()) {
-        std::printf("not measured: %s (run it under Xvfb, see bench/README.md)\n",
-                    screen.problem().toUtf8().constData());
-        return;
-    }
+    if (!screenMeasurable(screen)) return;
     std::array<std::vector<double>, kFirstUses.size()> times;
     for (int run = 0; run < runs; ++run) {
-        QProcess child;
-        child.setProgram(QCoreApplication::applicationFilePath());
-        child.setArguments({QStringLiteral("--first-use")});
-        child.setStandardErrorFile(QProcess::nullDevice());
-        child.start();
-        child.waitForFinished(-1);
-        const QList<QByteArray> figures = child.readAllStandardOutput().trimmed().split(' ');
+        const QList<QByteArray> figures = childFigures(QStringLiteral("--first-use"));
         if (figures.size() != static_cast<qsizetype>(times.size())) continue;
         for (std::size_t i = 0; i < times.size(); ++i)
             if (figures[i].toDouble() >= 0) times[i].push_back(figures[i].toDouble());
@@ -145,13 +134,7 @@ int playGames(int argc, char** argv) {
 
 void benchGamesMemory() {
     printHeading(QStringLiteral("Peak memory of a fresh game window after %1 games").arg(kGames));
-    QProcess child;
-    child.setProgram(QCoreApplication::applicationFilePath());
-    child.setArguments({QStringLiteral("--play-games")});
-    child.setStandardErrorFile(QProcess::nullDevice());
-    child.start();
-    child.waitForFinished(-1);
-    const QList<QByteArray> figures = child.readAllStandardOutput().trimmed().split(' ');
+    const QList<QByteArray> figures = childFigures(QStringLiteral("--play-games"));
     if (figures.size() != 2) {
         std::printf("not measured: the child playing the games did not finish\n");
         return;

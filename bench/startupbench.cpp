@@ -125,11 +125,7 @@ void benchStartUp(int runs, const ScreenWatch& screen, const QString& program,
     printHeading(QStringLiteral("Start-up to the first frame at the X server, %1 rounds of one "
                                 "child process of each kind, started in turn")
                      .arg(runs));
-    if (!screen.problem().isEmpty()) {
-        std::printf("not measured: %s (run it under Xvfb, see bench/README.md)\n",
-                    screen.problem().toUtf8().constData());
-        return;
-    }
+    if (!screenMeasurable(screen)) return;
     std::printf("%s\n", waitForQuietMachine(quietWaitSeconds).toUtf8().constData());
     QTemporaryDir folder, hugeFolder;
     makeDataFiles(folder.path(), 0);
