@@ -1,4 +1,6 @@
 // The high-score table and the bytes of jx.hsd.
+#include "testfiles.h"
+
 #include "scores/cp932.h"
 #include "scores/highscores.h"
 
@@ -19,10 +21,6 @@ QByteArray twoBytes(int first, int second) {
 // One 56-byte record as it stands in the file.
 QByteArray recordBytes(const QByteArray& nameField, const QByteArray& score) {
     return nameField + score;
-}
-
-QByteArray recordOf(const QByteArray& file, int level) {
-    return file.mid(kHighScoreRecordBytes * (level - 1), kHighScoreRecordBytes);
 }
 
 const QString kRed = u"赤"_qs;

@@ -14,7 +14,6 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
-#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -39,13 +38,6 @@ QByteArray tunedPalette() {
     return encodePalette(table);
 }
 
-// A game at `level` that scores `points`, left by a click on the game-over picture: the name
-// entry if it is a best.
-void finishGame(Form1& form, int level, int points) {
-    playToGameOver(form, level, points);
-    form.Picture3_Click();
-}
-
 // Types `name` and presses Enter in the name entry.
 void enterName(Form1& form, const QString& name) {
     form.Text1->setText(name);
@@ -54,15 +46,6 @@ void enterName(Form1& form, const QString& name) {
 
 QByteArray systemPath(const QString& path) {
     return QFile::encodeName(path);
-}
-
-// The bytes of the file at `path`, bytes that need not be UTF-8, or "<missing>".
-QByteArray rawContent(const QByteArray& path) {
-    QFile file;
-    const int fd = open(path.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
-        return "<missing>";
-    return file.readAll();
 }
 
 }  // namespace
@@ -135,7 +118,7 @@ void TestSharedFiles::unreadableFileSurvivesNewBest() {
         fixture.form->Form_Load();
         if (fixture.warnings != QStringList{kHighScoreRead}) return 3;
         if (fixture.form->highScores != defaultHighScores()) return 4;
-        finishGame(*fixture.form, 2, 5);
+        playToNameEntry(*fixture.form, 2, 5);
         if (fixture.form->mode != Mode::NameEntry) return 5;
         enterName(*fixture.form, "winner");
         // Every return to the title warns again: the one before the name entry, the one after.
@@ -179,7 +162,7 @@ void TestSharedFiles::twoCopiesStoreBests() {
     const auto copyOfTheGame = [&](int level, int score, const QString& name, bool waits) {
         return [&folder, level, score, name, waits, ready, go] {
             StartedForm fixture(QSize(15360, 11520), 1, DataFolder(folder.path()));
-            finishGame(*fixture.form, level, score);
+            playToNameEntry(*fixture.form, level, score);
             if (fixture.form->mode != Mode::NameEntry) return 1;
             char byte = 'x';
             if (waits && (write(ready[1], &byte, 1) != 1 || read(go[0], &byte, 1) != 1)) return 2;
@@ -219,7 +202,7 @@ void TestSharedFiles::twoCopiesStoreAtOnce() {
         return [&folder, level] {
             StartedForm fixture(QSize(15360, 11520), 1, DataFolder(folder.path()));
             for (int score = 1; score <= kBests; ++score) {
-                finishGame(*fixture.form, level, score);
+                playToNameEntry(*fixture.form, level, score);
                 enterName(*fixture.form, QStringLiteral("level %1").arg(level));
             }
             return fixture.warnings.isEmpty() ? 0 : 1;
@@ -250,16 +233,16 @@ void TestSharedFiles::folderNamedInCodePage932() {
 
     fixture.form->Form_Load();
     QCOMPARE(fixture.warnings, (QStringList{kHighScoreRead, kPaletteRead}));
-    QCOMPARE(rawContent(named + "/jx.hsd"), defaultHighScoreBytes());
-    QCOMPARE(rawContent(named + "/jx.iro"), defaultPaletteBytes());
+    QCOMPARE(contentOf(named + "/jx.hsd"), defaultHighScoreBytes());
+    QCOMPARE(contentOf(named + "/jx.iro"), defaultPaletteBytes());
 
     QCOMPARE(rename(named.constData(), renamed.constData()), 0);
     QCOMPARE(mkdir(named.constData(), 0700), 0);
     fixture.warnings.clear();
-    finishGame(*fixture.form, 1, 3);
+    playToNameEntry(*fixture.form, 1, 3);
     enterName(*fixture.form, "moved");
     QCOMPARE(fixture.warnings, QStringList{});
-    QCOMPARE(decodeHighScores(rawContent(renamed + "/jx.hsd"))[1].bestScore, qint16(3));
+    QCOMPARE(decodeHighScores(contentOf(renamed + "/jx.hsd"))[1].bestScore, qint16(3));
     QCOMPARE(rmdir(named.constData()), 0);  // only an empty folder can be removed
     for (const char* name : {"/jx.hsd", "/jx.iro"}) unlink(renamed + name);
     QCOMPARE(rmdir(renamed.constData()), 0);
@@ -280,7 +263,7 @@ void TestSharedFiles::hugeFiles() {
     QCOMPARE(fixture.form->highScores, decodeHighScores(playedHighScores()));
     QCOMPARE(fixture.form->colourRGB, decodePalette(tunedPalette()));
 
-    finishGame(*fixture.form, 9, 95);
+    playToNameEntry(*fixture.form, 9, 95);
     enterName(*fixture.form, "huge");
     fixture.form->Command1_Click(2);  // "ColorOption"
     fixture.form->Command2_Click();   // "Default"
@@ -322,18 +305,15 @@ void TestSharedFiles::waitsWithTheWindowPainting() {
     writeFile(real + "/jx.iro", tunedPalette());
     chmodAt(real + "/jx.iro", 0644);
     FormFixture fixture(QSize(15360, 11520), 1, DataFolder(saves ? mounted : real));
-    int locked[2];
-    QCOMPARE(pipe(locked), 0);
-    const passwd* other = otherUser();
-    const pid_t holder = saves ? -1 : fork();
-    if (holder == 0) {
-        const int fd = open(systemPath(real + "/jx.iro").constData(), O_RDONLY);
-        if ((other && !becomeUser(*other)) || ::flock(fd, LOCK_EX) != 0) _exit(1);
-        prctl(PR_SET_PDEATHSIG, SIGKILL);
-        _exit(write(locked[1], "x", 1) == 1 ? (pause(), 0) : 1);
+    std::optional<HoldingChild> lock;
+    if (!saves) {
+        lock.emplace([&] {
+            const int fd = open(systemPath(real + "/jx.iro").constData(), O_RDONLY);
+            const passwd* other = otherUser();
+            return (!other || becomeUser(*other)) && ::flock(fd, LOCK_EX) == 0;
+        });
+        QVERIFY(lock->holds);
     }
-    char byte = 0;
-    QVERIFY(saves || read(locked[0], &byte, 1) == 1);
     Form1& form = *fixture.form;
     form.Form_Load();
     QCOMPARE(fixture.warnings, QStringList{});
@@ -357,8 +337,7 @@ void TestSharedFiles::waitsWithTheWindowPainting() {
     QElapsedTimer waited;
     waited.start();
     form.Command3_Click();  // "OK"
-    if (holder > 0) kill(holder, SIGKILL);
-    if (holder > 0) waitpid(holder, nullptr, 0);
+    lock.reset();
     QVERIFY(waited.elapsed() < 10000);
     QVERIFY(count.paints > 0);
     QCoreApplication::processEvents();
@@ -389,7 +368,7 @@ void TestSharedFiles::firstStartInFuseFolders() {
     QCOMPARE(fixture.warnings, (QStringList{kHighScoreRead, kPaletteRead}));
     QCOMPARE(contentOf(top.filePath("real/jx.hsd")), defaultHighScoreBytes());
     QCOMPARE(contentOf(top.filePath("real/jx.iro")), defaultPaletteBytes());
-    finishGame(*fixture.form, 3, 2);
+    playToNameEntry(*fixture.form, 3, 2);
     enterName(*fixture.form, "on the stick");
     QCOMPARE(fixture.warnings.size(), 2);
     QCOMPARE(decodeHighScores(contentOf(top.filePath("real/jx.hsd")))[3].bestScore, qint16(2));
