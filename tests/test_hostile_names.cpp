@@ -119,16 +119,12 @@ class HostileNamesTest : public QObject {
 
         // Only this level's record changed; the other eight and the bytes after them did not.
         const QByteArray after = f.read(QStringLiteral("jx.hsd"));
-        const int start = kHighScoreRecordBytes * (level - 1);
-        QCOMPARE(after.size(), before.size());
-        QCOMPARE(after.left(start), before.left(start));
-        QCOMPARE(after.mid(start + kHighScoreRecordBytes),
-                 before.mid(start + kHighScoreRecordBytes));
-        QCOMPARE(after.mid(start + kNameBytes, 2), QByteArray::fromHex("0100"));
+        QCOMPARE(allButRecord(after, level), allButRecord(before, level));
+        QCOMPARE(recordOf(after, level).mid(kNameBytes), QByteArray::fromHex("0100"));
 
         // The field holds valid code page 932: it decodes without a replacement character and
         // encodes back to the same bytes; what it holds is at most 27 characters.
-        const QByteArray field = after.mid(start, kNameBytes);
+        const QByteArray field = recordOf(after, level).left(kNameBytes);
         const QString decoded = cp932::decode(field);
         QVERIFY2(!decoded.contains(QChar::ReplacementCharacter), field.toHex().constData());
         QCOMPARE(cp932::encode(decoded), field);

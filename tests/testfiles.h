@@ -48,9 +48,12 @@ inline QByteArray contentOf(const QString& path) {
     return contentOf(QFile::encodeName(path));
 }
 
-// The record of `level` in the bytes of a high-score file.
+// The record of `level` in the bytes of a high-score file, and all the bytes but that record.
 inline QByteArray recordOf(const QByteArray& file, int level) {
     return file.mid(kHighScoreRecordBytes * (level - 1), kHighScoreRecordBytes);
+}
+inline QByteArray allButRecord(QByteArray file, int level) {
+    return file.remove(kHighScoreRecordBytes * (level - 1), kHighScoreRecordBytes);
 }
 
 // Every entry of a folder, hidden ones too.
