@@ -39,32 +39,6 @@ bool fullDiskAt(const QString& folder, const QString& file, const QByteArray& ol
     return statvfs(path.constData(), &room) == 0 && room.f_bavail == 0;
 }
 
-// Runs `work` in `count` forked children that start together; true when all of them return 0.
-bool together(int count, const std::function<int(int child)>& work) {
-    int go[2];
-    if (pipe(go) != 0) return false;
-    QList<pid_t> children;
-    for (int child = 0; child < count; ++child) {
-        const pid_t pid = fork();
-        if (pid == 0) {
-            close(go[1]);
-            char byte;
-            alarm(20);
-            _exit(read(go[0], &byte, 1) == 0 ? work(child) : 99);
-        }
-        children << pid;
-    }
-    close(go[0]);
-    close(go[1]);
-    bool all = true;
-    for (pid_t pid : children) {
-        int status = 0;
-        all =
-            waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0 && all;
-    }
-    return all;
-}
-
 }  // namespace
 
 class TestSaveFaults : public QObject {

@@ -125,6 +125,34 @@ inline int inChild(const std::function<int()>& work, unsigned patienceSeconds = 
     return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
 }
 
+// Runs `work` in `count` forked children that start together, each given `patienceSeconds`;
+// true when all of them return 0.
+inline bool together(int count, const std::function<int(int child)>& work,
+                     unsigned patienceSeconds = 20) {
+    int go[2];
+    if (pipe(go) != 0) return false;
+    QList<pid_t> children;
+    for (int child = 0; child < count; ++child) {
+        const pid_t pid = fork();
+        if (pid == 0) {
+            close(go[1]);
+            char byte;
+            alarm(patienceSeconds);
+            _exit(read(go[0], &byte, 1) == 0 ? work(child) : 99);
+        }
+        children << pid;
+    }
+    close(go[0]);
+    close(go[1]);
+    bool all = true;
+    for (pid_t pid : children) {
+        int status = 0;
+        all =
+            waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0 && all;
+    }
+    return all;
+}
+
 // A forked child that takes something another program would hold (a lock, a lease) with `take`
 // and holds it until this goes, dying with the test; `holds` says whether it got it.
 struct HoldingChild {
