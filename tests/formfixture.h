@@ -9,7 +9,6 @@
 #include "window/form1.h"
 #include "window/messages.h"
 
-#include <QFile>
 #include <QList>
 #include <QStringList>
 #include <QTemporaryDir>

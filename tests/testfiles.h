@@ -1,6 +1,7 @@
 #pragma once
-// Writing and reading whole files in tests, the data files' calls on paths, forked children that
-// may run as another user or with mounts of their own, and FUSE folders.
+// Writing and reading whole files and high-score records in tests, the data files' calls on
+// paths, forked children that may run as another user, start together, hold a lock or have mounts
+// of their own, and FUSE folders.
 
 #include "files/datafile.h"
 #include "scores/highscores.h"
