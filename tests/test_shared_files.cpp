@@ -156,7 +156,12 @@ class TestSharedFiles : public QObject {
             };
         };
         const pid_t waiting = fork();
-        if (waiting == 0) _exit(copyOfTheGame(waitingLevel, waitingScore, "waiting", true)());
+        if (waiting == 0) {
+            alarm(20);
+            _exit(copyOfTheGame(waitingLevel, waitingScore, "waiting", true)());
+        }
+        close(ready[1]);  // a copy that ends early is read as the end of its pipe
+        close(go[0]);
         char byte = 0;
         QCOMPARE(read(ready[0], &byte, 1), ssize_t(1));
         QCOMPARE(inChild(copyOfTheGame(otherLevel, otherScore, "other", false)), 0);
@@ -164,7 +169,7 @@ class TestSharedFiles : public QObject {
         int status = 0;
         QCOMPARE(waitpid(waiting, &status, 0), waiting);
         QVERIFY(WIFEXITED(status));
-        for (int fd : {ready[0], ready[1], go[0], go[1]}) close(fd);
+        for (int fd : {ready[0], go[1]}) close(fd);
         // The copy whose score is not above the other's best at the same level stores nothing.
         QCOMPARE(WEXITSTATUS(status), 0);
 
