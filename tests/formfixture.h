@@ -2,15 +2,17 @@
 // A game window for tests: warnings and the end of the program are recorded instead of shown,
 // boards come from a seeded source, and the data files live in a fresh temporary folder.
 
+#include "testfiles.h"
+
 #include "game/modes.h"
 #include "game/random.h"
 #include "window/form1.h"
 #include "window/messages.h"
 
-#include <QFile>
 #include <QList>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <functional>
 #include <memory>
@@ -87,15 +89,9 @@ struct FormFixture {
 
     QString path(const QString& name) const { return folder.filePath(name); }
 
-    QByteArray read(const QString& name) const {
-        QFile file(path(name));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
+    QByteArray read(const QString& name) const { return contentOf(path(name)); }
 
-    void write(const QString& name, const QByteArray& bytes) const {
-        QFile file(path(name));
-        if (file.open(QIODevice::WriteOnly)) file.write(bytes);
-    }
+    void write(const QString& name, const QByteArray& bytes) const { writeFile(path(name), bytes); }
 
     // Starts the game with both data files already in place, so no warning is shown.
     void startWithFiles(const QByteArray& highScores, const QByteArray& palette) {
@@ -130,4 +126,11 @@ inline void playToGameOver(Form1& form, int level, int points = 0) {
         form.Timer1_Timer();
     }
     while (form.mode == Mode::Measuring) form.Timer1_Timer();
+}
+
+// From the title, plays a game at `level` that scores `points`, a best, and clicks the game-over
+// picture, which opens the name entry.
+inline void playToNameEntry(Form1& form, int level, int points = 1) {
+    playToGameOver(form, level, points);
+    QTest::mouseClick(form.Picture3, Qt::LeftButton);
 }

@@ -17,165 +17,164 @@ class TestDataFile : public QObject {
     Q_OBJECT
 
   private slots:
-    void savesOverTheStart_data();
-    void savesOverTheStart();
-    void keptWhereverItLives_data();
-    void keptWhereverItLives();
-};
-
-void TestDataFile::savesOverTheStart_data() {
-    QTest::addColumn<int>("oldSize");  // -1: no file yet
-    QTest::addColumn<int>("fileMode");
-    QTest::addColumn<int>("folderMode");
-    QTest::addColumn<bool>("saves");
-    QTest::newRow("new file") << -1 << 0 << 0777 << true;
-    QTest::newRow("empty file") << 0 << 0666 << 0777 << true;
-    QTest::newRow("shorter file") << 10 << 0666 << 0777 << true;
-    QTest::newRow("longer file keeps its tail") << 66 << 0666 << 0777 << true;
-    QTest::newRow("file in a read-only folder") << 66 << 0666 << 0555 << true;
-    QTest::newRow("read-only file") << 66 << 0444 << 0777 << false;
-    QTest::newRow("file it cannot read") << 66 << 0222 << 0777 << false;
-    QTest::newRow("new file in a read-only folder") << -1 << 0 << 0555 << false;
-}
-
-// Saved by a player (nobody when the tests run as root, who may write anything): written in
-// place, a hard link sharing the new bytes, or refused with a reason and the old bytes kept.
-void TestDataFile::savesOverTheStart() {
-    QFETCH(int, oldSize);
-    QFETCH(int, fileMode);
-    QFETCH(int, folderMode);
-    QFETCH(bool, saves);
-    const QByteArray old = oldSize < 0 ? QByteArray("<missing>") : kOld.left(oldSize);
-    const QByteArray after = saves ? kRecords + old.mid(kRecords.size()) : old;
-    QTemporaryDir top;
-    chmodAt(top.path(), 0755);
-    const QString folder = top.filePath("folder"), file = folder + "/jx.iro";
-    const QString otherName = top.filePath("other name");
-    QVERIFY(QDir().mkdir(folder));
-    if (oldSize >= 0) {
-        writeFile(file, old);
-        chmodAt(file, mode_t(fileMode));
-        QCOMPARE(
-            link(QFile::encodeName(file).constData(), QFile::encodeName(otherName).constData()), 0);
-    }
-    chmodAt(folder, mode_t(folderMode));
-    const QString before = identityOf(file);
-
-    const passwd* other = otherUser();
-    const int result = inChild([&] {
-        if (other && !becomeUser(*other)) return 3;
-        const SaveResult save = saveFileAt(file, kRecords);
-        return saved(save) ? 0 : save.reason.isEmpty() ? 2 : 1;
-    });
-    QCOMPARE(result, saves ? 0 : 1);
-    chmodAt(folder, 0700);
-    QCOMPARE(entriesOf(folder), QFileInfo::exists(file) ? QStringList{"jx.iro"} : QStringList{});
-    if (!QFileInfo::exists(file)) {
-        QCOMPARE(QByteArray("<missing>"), after);
-        return;
-    }
-    chmodAt(file, 0600);
-    QCOMPARE(contentOf(file), after);
-    if (oldSize < 0) return;
-    QCOMPARE(contentOf(otherName), after);
-    chmodAt(file, mode_t(fileMode));
-    QCOMPARE(identityOf(file), before);
-}
-
-void TestDataFile::keptWhereverItLives_data() {
-    QTest::addColumn<bool>("saves");
-    QTest::newRow("root through another user's link in a folder others may write") << false;
-    QTest::newRow("another user's file in a shared folder, saved by root") << false;
-    QTest::newRow("folder with a default access control list") << true;
-    QTest::newRow("FUSE folder without hard links or rename flags") << true;
-    QTest::newRow("folder that refuses chmod and chown") << true;
-    QTest::newRow("file bind-mounted over the name") << true;
-    QTest::newRow("link to a file with a 240-byte name") << true;
-    QTest::newRow("link to a shared 0666 file in root's folder, saved by its player") << true;
-    QTest::newRow("new file on a system without /proc") << true;
-}
-
-// Wherever the file lives, a missing one is created and a save writes its records over the file
-// itself: owner, mode, access control list, links and mount stay as they were. Only a file that
-// someone else may have planted on the player is refused: another user's link, where the kernel
-// would follow it, and another user's file in a shared folder.
-void TestDataFile::keptWhereverItLives() {
-    QFETCH(bool, saves);
-    const QByteArray place = QTest::currentDataTag();
-    const passwd* other = otherUser();
-    if (geteuid() != 0 || !other) QSKIP("needs root and the user nobody");
-    QTemporaryDir top;
-    chmodAt(top.path(), 0755);
-    const QString game = top.filePath("game"), elsewhere = top.filePath("elsewhere");
-    QVERIFY(QDir().mkdir(game) && QDir().mkdir(elsewhere));
-    QString real = game + "/jx.iro";
-    bool asPlayer = false, bindMount = false, noProc = place.contains("/proc");
-    std::unique_ptr<FuseFolder> fuse;
-
-    if (place.startsWith("root through")) {
-        chmodAt(game, 0777);
-        real = elsewhere + "/root only";
-        writeFile(real, kOld);
-        chmodAt(real, 0600);
-        QVERIFY(QFile::link(real, game + "/jx.iro"));
-        QCOMPARE(
-            lchown(QFile::encodeName(game + "/jx.iro").constData(), other->pw_uid, other->pw_gid),
-            0);
-    } else if (place.startsWith("another user's")) {
-        chmodAt(game, 01777);
-        writeFile(real, kOld);
-        chmodAt(real, 0666);
-        QCOMPARE(chown(QFile::encodeName(real).constData(), other->pw_uid, other->pw_gid), 0);
-    } else if (place.startsWith("folder with")) {
-        writeFile(real, kOld);
-        chmodAt(real, 0644);
-        if (QProcess::execute("setfacl", {"-d", "-m", "u:nobody:rwx,g::r,o::-", game}) != 0)
-            QSKIP("setfacl (Debian: acl) cannot set a default access control list here");
-    } else if (place.startsWith("FUSE") || place.contains("refuses chmod")) {
-        const QStringList server =
-            place.startsWith("FUSE") ? plainFuseFolder()
-                                     : QStringList{"bindfs", "-f", "--chmod-deny", "--chown-deny"};
-        fuse = std::make_unique<FuseFolder>(server, elsewhere, game);
-        if (!fuse->skipped.isEmpty()) QSKIP(qPrintable(fuse->skipped));
-    } else if (place.startsWith("file bind-mounted")) {
-        bindMount = true;
-        real = elsewhere + "/mounted";
-        writeFile(real, kOld);
-        writeFile(game + "/jx.iro", "covered");
-    } else if (place.contains("240-byte")) {
-        real = elsewhere + '/' + QString(240, 'x');
-        writeFile(real, kOld);
-        QVERIFY(QFile::link(real, game + "/jx.iro"));
-    } else if (!noProc) {
-        asPlayer = true;
-        QCOMPARE(chown(QFile::encodeName(game).constData(), other->pw_uid, other->pw_gid), 0);
-        real = elsewhere + "/scores";
-        writeFile(real, kOld);
-        chmodAt(real, 0666);
-        QVERIFY(QFile::link("../elsewhere/scores", game + "/jx.iro"));
+    void savesOverTheStart_data() {
+        QTest::addColumn<int>("oldSize");  // -1: no file yet
+        QTest::addColumn<int>("fileMode");
+        QTest::addColumn<int>("folderMode");
+        QTest::addColumn<bool>("saves");
+        QTest::newRow("new file") << -1 << 0 << 0777 << true;
+        QTest::newRow("empty file") << 0 << 0666 << 0777 << true;
+        QTest::newRow("shorter file") << 10 << 0666 << 0777 << true;
+        QTest::newRow("longer file keeps its tail") << 66 << 0666 << 0777 << true;
+        QTest::newRow("file in a read-only folder") << 66 << 0666 << 0555 << true;
+        QTest::newRow("read-only file") << 66 << 0444 << 0777 << false;
+        QTest::newRow("file it cannot read") << 66 << 0222 << 0777 << false;
+        QTest::newRow("new file in a read-only folder") << -1 << 0 << 0555 << false;
     }
 
-    const int result = inChild([&] {
-        const QByteArray from = QFile::encodeName(real), over = QFile::encodeName(game + "/jx.iro");
-        if (bindMount &&
-            (!ownMounts() || mount(from.constData(), over.constData(), nullptr, MS_BIND, nullptr)))
-            return 10;
-        if (noProc && (!ownMounts() || umount2("/proc", MNT_DETACH) != 0)) return 10;
-        if (asPlayer && !becomeUser(*other)) return 11;
-        if (!QFileInfo::exists(real)) {
-            if (!saved(saveFileAt(game + "/jx.iro", kOld))) return 1;
-            if (contentOf(real) != kOld) return 2;
+    // Saved by a player (nobody when the tests run as root, who may write anything): written in
+    // place, a hard link sharing the new bytes, or refused with a reason and the old bytes kept.
+    void savesOverTheStart() {
+        QFETCH(int, oldSize);
+        QFETCH(int, fileMode);
+        QFETCH(int, folderMode);
+        QFETCH(bool, saves);
+        const QByteArray old = oldSize < 0 ? QByteArray("<missing>") : kOld.left(oldSize);
+        const QByteArray after = saves ? kRecords + old.mid(kRecords.size()) : old;
+        QTemporaryDir top;
+        chmodAt(top.path(), 0755);
+        const QString folder = top.filePath("folder"), file = folder + "/jx.iro";
+        const QString otherName = top.filePath("other name");
+        QVERIFY(QDir().mkdir(folder));
+        if (oldSize >= 0) {
+            writeFile(file, old);
+            chmodAt(file, mode_t(fileMode));
+            QCOMPARE(
+                link(QFile::encodeName(file).constData(), QFile::encodeName(otherName).constData()),
+                0);
         }
-        const QString before = identityOf(real);
-        const SaveResult save = saveFileAt(game + "/jx.iro", kRecords);
-        if (saved(save) != saves || save.reason.isEmpty() == !saves) return 3;
-        if (contentOf(real) != (saves ? kSaved : kOld)) return 4;
-        return identityOf(real) == before ? 0 : 5;
-    });
-    if (result == 10) QSKIP("the kernel refuses a mount of its own here");
-    QCOMPARE(result, 0);
-    if (!fuse) QCOMPARE(entriesOf(game).size(), 1);  // nothing beside the file
-}
+        chmodAt(folder, mode_t(folderMode));
+        const QString before = identityOf(file);
+
+        const passwd* other = otherUser();
+        const int result = inChild([&] {
+            if (other && !becomeUser(*other)) return 3;
+            const SaveResult save = saveFileAt(file, kRecords);
+            return saved(save) ? 0 : save.reason.isEmpty() ? 2 : 1;
+        });
+        QCOMPARE(result, saves ? 0 : 1);
+        chmodAt(folder, 0700);
+        QCOMPARE(entriesOf(folder),
+                 QFileInfo::exists(file) ? QStringList{"jx.iro"} : QStringList{});
+        if (!QFileInfo::exists(file)) {
+            QCOMPARE(QByteArray("<missing>"), after);
+            return;
+        }
+        chmodAt(file, 0600);
+        QCOMPARE(contentOf(file), after);
+        if (oldSize < 0) return;
+        QCOMPARE(contentOf(otherName), after);
+        chmodAt(file, mode_t(fileMode));
+        QCOMPARE(identityOf(file), before);
+    }
+
+    void keptWhereverItLives_data() {
+        QTest::addColumn<bool>("saves");
+        QTest::newRow("root through another user's link in a folder others may write") << false;
+        QTest::newRow("another user's file in a shared folder, saved by root") << false;
+        QTest::newRow("folder with a default access control list") << true;
+        QTest::newRow("FUSE folder without hard links or rename flags") << true;
+        QTest::newRow("folder that refuses chmod and chown") << true;
+        QTest::newRow("file bind-mounted over the name") << true;
+        QTest::newRow("link to a file with a 240-byte name") << true;
+        QTest::newRow("link to a shared 0666 file in root's folder, saved by its player") << true;
+        QTest::newRow("new file on a system without /proc") << true;
+    }
+
+    // Wherever the file lives, a missing one is created and a save writes its records over the file
+    // itself: owner, mode, access control list, links and mount stay as they were. Only a file that
+    // someone else may have planted on the player is refused: another user's link, where the kernel
+    // would follow it, and another user's file in a shared folder.
+    void keptWhereverItLives() {
+        QFETCH(bool, saves);
+        const QByteArray place = QTest::currentDataTag();
+        const passwd* other = otherUser();
+        if (geteuid() != 0 || !other) QSKIP("needs root and the user nobody");
+        QTemporaryDir top;
+        chmodAt(top.path(), 0755);
+        const QString game = top.filePath("game"), elsewhere = top.filePath("elsewhere");
+        QVERIFY(QDir().mkdir(game) && QDir().mkdir(elsewhere));
+        QString real = game + "/jx.iro";
+        bool asPlayer = false, bindMount = false, noProc = place.contains("/proc");
+        std::unique_ptr<FuseFolder> fuse;
+
+        if (place.startsWith("root through")) {
+            chmodAt(game, 0777);
+            real = elsewhere + "/root only";
+            writeFile(real, kOld);
+            chmodAt(real, 0600);
+            QVERIFY(QFile::link(real, game + "/jx.iro"));
+            QCOMPARE(lchown(QFile::encodeName(game + "/jx.iro").constData(), other->pw_uid,
+                            other->pw_gid),
+                     0);
+        } else if (place.startsWith("another user's")) {
+            chmodAt(game, 01777);
+            writeFile(real, kOld);
+            chmodAt(real, 0666);
+            QCOMPARE(chown(QFile::encodeName(real).constData(), other->pw_uid, other->pw_gid), 0);
+        } else if (place.startsWith("folder with")) {
+            writeFile(real, kOld);
+            chmodAt(real, 0644);
+            if (QProcess::execute("setfacl", {"-d", "-m", "u:nobody:rwx,g::r,o::-", game}) != 0)
+                QSKIP("setfacl (Debian: acl) cannot set a default access control list here");
+        } else if (place.startsWith("FUSE") || place.contains("refuses chmod")) {
+            const QStringList server =
+                place.startsWith("FUSE")
+                    ? plainFuseFolder()
+                    : QStringList{"bindfs", "-f", "--chmod-deny", "--chown-deny"};
+            fuse = std::make_unique<FuseFolder>(server, elsewhere, game);
+            if (!fuse->skipped.isEmpty()) QSKIP(qPrintable(fuse->skipped));
+        } else if (place.startsWith("file bind-mounted")) {
+            bindMount = true;
+            real = elsewhere + "/mounted";
+            writeFile(real, kOld);
+            writeFile(game + "/jx.iro", "covered");
+        } else if (place.contains("240-byte")) {
+            real = elsewhere + '/' + QString(240, 'x');
+            writeFile(real, kOld);
+            QVERIFY(QFile::link(real, game + "/jx.iro"));
+        } else if (!noProc) {
+            asPlayer = true;
+            QCOMPARE(chown(QFile::encodeName(game).constData(), other->pw_uid, other->pw_gid), 0);
+            real = elsewhere + "/scores";
+            writeFile(real, kOld);
+            chmodAt(real, 0666);
+            QVERIFY(QFile::link("../elsewhere/scores", game + "/jx.iro"));
+        }
+
+        const int result = inChild([&] {
+            const QByteArray from = QFile::encodeName(real),
+                             over = QFile::encodeName(game + "/jx.iro");
+            if (bindMount && (!ownMounts() ||
+                              mount(from.constData(), over.constData(), nullptr, MS_BIND, nullptr)))
+                return 10;
+            if (noProc && (!ownMounts() || umount2("/proc", MNT_DETACH) != 0)) return 10;
+            if (asPlayer && !becomeUser(*other)) return 11;
+            if (!QFileInfo::exists(real)) {
+                if (!saved(saveFileAt(game + "/jx.iro", kOld))) return 1;
+                if (contentOf(real) != kOld) return 2;
+            }
+            const QString before = identityOf(real);
+            const SaveResult save = saveFileAt(game + "/jx.iro", kRecords);
+            if (saved(save) != saves || save.reason.isEmpty() == !saves) return 3;
+            if (contentOf(real) != (saves ? kSaved : kOld)) return 4;
+            return identityOf(real) == before ? 0 : 5;
+        });
+        if (result == 10) QSKIP("the kernel refuses a mount of its own here");
+        QCOMPARE(result, 0);
+        if (!fuse) QCOMPARE(entriesOf(game).size(), 1);  // nothing beside the file
+    }
+};
 
 QTEST_GUILESS_MAIN(TestDataFile)
 #include "test_datafile.moc"

@@ -236,50 +236,42 @@ class PlayTest : public QObject {
                                     "level dialog: still", "count-down: 1000 ms"}));
     }
 
-    void ticksThatDoNothing_data() {
+    void inputsThatDoNothing_data() {
         QTest::addColumn<Road>("road");
         QTest::addColumn<QString>("mode");
-        QTest::newRow("level dialog") << kToLevelDialog << Mode::LevelChoice;
-        QTest::newRow("game over")
-            << Road([](Form1& form) { playToGameOver(form, 1, 1); }) << Mode::GameOver;
-        QTest::newRow("table view") << kToTableView << Mode::HighScores;
-        QTest::newRow("name entry") << Road([](Form1& form) {
-            playToGameOver(form, 1, 1);
-            form.Form_Click();
-        }) << Mode::NameEntry;
-    }
-    void ticksThatDoNothing() {
-        QFETCH(Road, road);
-        QFETCH(QString, mode);
-        StartedForm f;
-        Form1& form = *f.form;
-        road(form);
-        QCOMPARE(form.mode, mode);
-        const QString before = snapshot(form);
-        for (int tick = 0; tick < 5; ++tick) form.Timer1_Timer();
-        QCOMPARE(snapshot(form), before);
-    }
-
-    void cellClicksThatDoNothing_data() {
-        QTest::addColumn<Road>("road");
-        QTest::addColumn<QString>("mode");
-        QTest::newRow("title") << Road([](Form1&) {}) << Mode::Load;
-        QTest::newRow("level dialog") << kToLevelDialog << Mode::LevelChoice;
-        QTest::newRow("count-down") << Road([](Form1& form) {
+        QTest::addColumn<Road>("input");
+        const Road ticks = [](Form1& form) {
+            for (int tick = 0; tick < 5; ++tick) form.Timer1_Timer();
+        };
+        const Road cellClicks = [](Form1& form) {
+            for (qint16 cell : {0, 3, 99}) form.Label1_Click(cell);
+        };
+        const Road toGameOver = [](Form1& form) { playToGameOver(form, 1, 1); };
+        const Road toNameEntry = [](Form1& form) { playToNameEntry(form, 1); };
+        const Road toCountDown = [](Form1& form) {
             form.Command1_Click(0);
             form.Label4_Click(1);
-        }) << Mode::GameStart;
-        QTest::newRow("table view") << kToTableView << Mode::HighScores;
+        };
+        QTest::newRow("ticks, level dialog") << kToLevelDialog << Mode::LevelChoice << ticks;
+        QTest::newRow("ticks, game over") << toGameOver << Mode::GameOver << ticks;
+        QTest::newRow("ticks, table view") << kToTableView << Mode::HighScores << ticks;
+        QTest::newRow("ticks, name entry") << toNameEntry << Mode::NameEntry << ticks;
+        QTest::newRow("cell clicks, title") << Road([](Form1&) {}) << Mode::Load << cellClicks;
+        QTest::newRow("cell clicks, level dialog")
+            << kToLevelDialog << Mode::LevelChoice << cellClicks;
+        QTest::newRow("cell clicks, count-down") << toCountDown << Mode::GameStart << cellClicks;
+        QTest::newRow("cell clicks, table view") << kToTableView << Mode::HighScores << cellClicks;
     }
-    void cellClicksThatDoNothing() {
+    void inputsThatDoNothing() {
         QFETCH(Road, road);
         QFETCH(QString, mode);
+        QFETCH(Road, input);
         StartedForm f;
         Form1& form = *f.form;
         road(form);
         QCOMPARE(form.mode, mode);
         const QString before = snapshot(form);
-        for (qint16 cell : {0, 3, 99}) form.Label1_Click(cell);
+        input(form);
         QCOMPARE(snapshot(form), before);
     }
 

@@ -58,8 +58,7 @@ struct WatchedFile {
         if (same) return false;
         seen = now;
         missing = false;
-        QFile file(QString::fromLocal8Bit(path));
-        bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        bytes = contentOf(path);
         return true;
     }
 };
@@ -457,11 +456,8 @@ class Session {
     void checkNameEntry(const Before& before, QStringList& found) {
         if (before.mode != Mode::NameEntry || form.mode == Mode::NameEntry) return;
         ++namesStored;
-        const int start = kHighScoreRecordBytes * (form.level - 1);
-        QByteArray outside = hsd.bytes, outsideBefore = before.highScoreFile;
-        outside.remove(start, kHighScoreRecordBytes);
-        outsideBefore.remove(start, kHighScoreRecordBytes);
-        if (outside != outsideBefore) found << QStringLiteral("a save changed another slot");
+        if (allButRecord(hsd.bytes, form.level) != allButRecord(before.highScoreFile, form.level))
+            found << QStringLiteral("a save changed another slot");
         const HighScoreRecord& stored = hsdTable[form.level];
         if (stored.bestScore != form.score)
             found << QStringLiteral("stored score %1 of %2").arg(stored.bestScore).arg(form.score);

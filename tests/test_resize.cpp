@@ -20,13 +20,6 @@ void intoPlay(Form1& form) {
     tick(form, 20);
 }
 
-// One point, then the game runs out.
-void toGameOver(Form1& form) {
-    intoPlay(form);
-    form.Label1_Click(form.answerIndex);
-    while (form.mode != Mode::GameOver) form.Timer1_Timer();
-}
-
 // What the game holds and shows, apart from where the window-level controls stand: its state,
 // the timer, and for every control its visibility, text or value, and its place when it lies
 // inside the board, the gauge or the colour panel.
@@ -100,11 +93,10 @@ class ResizeTest : public QObject {
                  intoPlay(form);
                  form.Label1_Click(form.answerIndex);
              }},
-            {"gameover", toGameOver},
+            {"gameover", [](Form1& form) { playToGameOver(form, 4, 1); }},
             {"hs入力",
              [](Form1& form) {
-                 toGameOver(form);
-                 form.Picture3_Click();
+                 playToNameEntry(form, 4);
                  form.Text1->setText(QStringLiteral("Typed so far"));
              }},
             {"hs", [](Form1& form) { form.Command1_Click(1); }},

@@ -1,8 +1,10 @@
 #pragma once
-// Writing and reading whole files in tests, the data files' calls on paths, forked children that
-// may run as another user or with mounts of their own, and FUSE folders.
+// Writing and reading whole files and high-score records in tests, the data files' calls on
+// paths, forked children that may run as another user, start together, hold a lock or have mounts
+// of their own, and FUSE folders.
 
 #include "files/datafile.h"
+#include "scores/highscores.h"
 
 #include <QByteArray>
 #include <QDeadlineTimer>
@@ -13,10 +15,13 @@
 #include <QString>
 #include <QTest>
 
+#include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
 #include <sched.h>
+#include <signal.h>
 #include <sys/mount.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
 #include <sys/wait.h>
@@ -31,10 +36,25 @@ inline void writeFile(const QString& path, const QByteArray& bytes) {
     QCOMPARE(file.write(bytes), bytes.size());
 }
 
-// The whole file, or "<unreadable>".
+// The whole file at `path`, a name in the system's bytes that need not be UTF-8, or
+// "<unreadable>".
+inline QByteArray contentOf(const QByteArray& path) {
+    QFile file;
+    const int fd = open(path.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+        return "<unreadable>";
+    return file.readAll();
+}
 inline QByteArray contentOf(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+    return contentOf(QFile::encodeName(path));
+}
+
+// The record of `level` in the bytes of a high-score file, and all the bytes but that record.
+inline QByteArray recordOf(const QByteArray& file, int level) {
+    return file.mid(kHighScoreRecordBytes * (level - 1), kHighScoreRecordBytes);
+}
+inline QByteArray allButRecord(QByteArray file, int level) {
+    return file.remove(kHighScoreRecordBytes * (level - 1), kHighScoreRecordBytes);
 }
 
 // Every entry of a folder, hidden ones too.
@@ -105,6 +125,61 @@ inline int inChild(const std::function<int()>& work, unsigned patienceSeconds = 
     if (pid < 0 || waitpid(pid, &status, 0) != pid) return -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
 }
+
+// Runs `work` in `count` forked children that start together, each given `patienceSeconds`;
+// true when all of them return 0.
+inline bool together(int count, const std::function<int(int child)>& work,
+                     unsigned patienceSeconds = 20) {
+    int go[2];
+    if (pipe(go) != 0) return false;
+    QList<pid_t> children;
+    for (int child = 0; child < count; ++child) {
+        const pid_t pid = fork();
+        if (pid == 0) {
+            close(go[1]);
+            char byte;
+            alarm(patienceSeconds);
+            _exit(read(go[0], &byte, 1) == 0 ? work(child) : 99);
+        }
+        children << pid;
+    }
+    close(go[0]);
+    close(go[1]);
+    bool all = true;
+    for (pid_t pid : children) {
+        int status = 0;
+        all =
+            waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0 && all;
+    }
+    return all;
+}
+
+// A forked child that takes something another program would hold (a lock, a lease) with `take`
+// and holds it until this goes, dying with the test; `holds` says whether it got it.
+struct HoldingChild {
+    pid_t pid = -1;
+    bool holds = false;
+
+    explicit HoldingChild(const std::function<bool()>& take) {
+        int told[2];
+        if (pipe(told) != 0) return;
+        pid = fork();
+        if (pid == 0) {
+            prctl(PR_SET_PDEATHSIG, SIGKILL);
+            const char got = take() ? 'y' : 'n';
+            _exit(write(told[1], &got, 1) == 1 ? (pause(), 0) : 1);
+        }
+        char got = 'n';
+        close(told[1]);
+        holds = pid > 0 && read(told[0], &got, 1) == 1 && got == 'y';
+        close(told[0]);
+    }
+    ~HoldingChild() {
+        if (pid <= 0) return;
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+    }
+};
 
 // The user a test switches to when it runs as root, who may read and write anything: "nobody";
 // null when the tests do not run as root or there is no such user.
