@@ -3,12 +3,11 @@
 
 usage: whole_game.py <path to tintmaze> <folder for screenshots and logs>
 
-Starts a private Xvfb at 1024 x 768, runs the game in an empty folder, accepts the two warnings
-about the missing data files, opens the colour panel and leaves it with "Cansel", plays a level-1
-game to the end by clicking the four cells in turn, enters a name for the new best score and
-checks jx.hsd and jx.iro; then Escape must end the
-program without touching either file. Exit status 0 on success, 1 on failure, 77 when a needed
-X tool is missing.
+Starts a private Xvfb at 1024 x 768, runs the game full screen in an empty folder, accepts the
+two warnings about the missing data files, opens the colour panel and leaves it with "Cansel",
+plays a level-1 game to the end by clicking the four cells in turn, enters a name for the new best
+score and checks jx.hsd and jx.iro; then Escape must end the program without touching either file.
+Exit status 0 on success, 1 on failure, 77 when a needed X tool is missing.
 """
 
 import os
