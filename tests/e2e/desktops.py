@@ -29,8 +29,9 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from session import Session  # noqa: E402
 from xscreen import (DEFAULT_PALETTE, DEFAULT_SCORES, FIRST_START_WARNINGS,  # noqa: E402
-                     Failure, Session, Skip, answer_first_start_warnings, check, end_on_escape,
+                     Failure, Skip, answer_first_start_warnings, check, end_on_escape,
                      expect_default_files, game_timing, need, poll)
 
 BOARD_SIDE = 352      # Picture1, 5280 twips

@@ -15,7 +15,8 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from xscreen import (DEFAULT_FILES, DEFAULT_PALETTE, DEFAULT_RECORD, Session,  # noqa: E402
+from session import Session  # noqa: E402
+from xscreen import (DEFAULT_FILES, DEFAULT_PALETTE, DEFAULT_RECORD,  # noqa: E402
                      answer_first_start_warnings, check, end_on_escape, game_timing, need, poll)
 
 SCREEN_W, SCREEN_H = 1024, 768
