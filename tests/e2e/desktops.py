@@ -25,14 +25,14 @@ Exit status 0 on success, 1 on failure, 77 when a needed program is missing.
 """
 
 import os
-import shutil
-import subprocess
 import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from xscreen import (DEFAULT_PALETTE, DEFAULT_SCORES, MAIN_TITLE, WARNING_TITLE,  # noqa: E402
-                     Failure, Session, Skip, check, poll)
+from session import Session  # noqa: E402
+from xscreen import (DEFAULT_PALETTE, DEFAULT_SCORES, FIRST_START_WARNINGS,  # noqa: E402
+                     Failure, Skip, answer_first_start_warnings, check, end_on_escape,
+                     expect_default_files, game_timing, need, poll)
 
 BOARD_SIDE = 352      # Picture1, 5280 twips
 BOARD_INSET = 5       # black between the board's outer edge and its bevel
@@ -43,13 +43,7 @@ CENTRE_TOLERANCE = 3  # pixels: the board's bevelled edge and odd halves
 WARNING_TOLERANCE = 2
 TITLE_BAR_PROBE = 120  # pixels left of the middle: inside a box's title bar, clear of its title
 BY_BOX = (-150, 150)  # where the board's edges show beside a box in the middle of the screen
-GAME_SECONDS = 30.0
-
-
-def need(*programs):
-    missing = [p for p in programs if not shutil.which(p)]
-    if missing:
-        raise Skip(f"{', '.join(missing)} not installed")
+GAME_SECONDS = game_timing("kGameTimeMs")
 
 
 class Monitor:
@@ -57,6 +51,7 @@ class Monitor:
 
     def __init__(self, x, y, width, height):
         self.x, self.y, self.width, self.height = x, y, width, height
+        self.area = (x, y, width, height)
 
     def centre(self):
         return self.x + self.width // 2, self.y + self.height // 2
@@ -64,8 +59,8 @@ class Monitor:
     def board(self):
         """The board's left, top, right and bottom edges (exclusive) for a window covering
         this monitor."""
-        cx, cy = self.centre()
-        return cx - BOARD_SIDE // 2, cy - BOARD_SIDE // 2, cx + BOARD_SIDE // 2, cy + BOARD_SIDE // 2
+        (cx, cy), half = self.centre(), BOARD_SIDE // 2
+        return cx - half, cy - half, cx + half, cy + half
 
 
 def board_edges(shot, monitor, probe=(0, 0)):
@@ -76,7 +71,8 @@ def board_edges(shot, monitor, probe=(0, 0)):
     left = shot.first_bright(monitor.x, cy, 1, 0, monitor.width // 2, limit=20)
     bottom = shot.first_bright(cx, monitor.y + monitor.height - 1, 0, -1, monitor.height // 2,
                                limit=20)
-    return (left[0] - BOARD_INSET if left else None), (bottom[1] + 1 + BOARD_INSET if bottom else None)
+    return ((left[0] - BOARD_INSET if left else None),
+            (bottom[1] + 1 + BOARD_INSET if bottom else None))
 
 
 def board_is_centred(shot, monitor, probe=(0, 0)):
@@ -115,29 +111,13 @@ class Case(Session):
         super().__init__(game_path, os.path.join(out_dir, name), os.path.join(out_dir, name))
         self.name = name
 
-    def main_window(self):
-        found = poll(lambda: self.x.windows(f"^{MAIN_TITLE}$"), 30)
-        check(len(found) == 1, f"{len(found)} windows titled {MAIN_TITLE}")
-        return found[0]
-
-    def check_covers(self, wid, monitor):
-        want = (monitor.x, monitor.y, monitor.width, monitor.height)
-        covered = poll(lambda: self.x.geometry(wid) == want, 10)
-        check(covered, f"the game window is at {self.x.geometry(wid)}, not on the monitor {want}")
-        state = self.x.property(wid, "_NET_WM_STATE") or ""
-        check("_NET_WM_STATE_FULLSCREEN" in state, f"the game window's state is {state!r}")
-
-    def accept_warning(self, what, main, monitor, files, previous=None):
-        """Waits for a warning box other than `previous`, checks that it belongs to the game
-        window and sits in the middle of the monitor while the files are as given, and presses
-        Enter without giving it the focus by hand."""
-        found = poll(lambda: [w for w in self.x.windows(f"^{WARNING_TITLE}$") if w != previous], 30)
-        check(len(found) == 1, f"{len(found)} {what} warning boxes")
-        box = found[0]
-        check(self.x.geometry(main) == (monitor.x, monitor.y, monitor.width, monitor.height),
+    def look_at_warning(self, what, box, main, monitor):
+        """The box belongs to the game window and sits in the middle of the monitor."""
+        check(self.x.geometry(main) == monitor.area,
               f"the game window is at {self.x.geometry(main)} when the {what} box shows")
         owner = self.x.property(box, "WM_TRANSIENT_FOR") or ""
-        check(owner.endswith(hex(main)), f"the {what} box is transient for {owner!r}, not {main:#x}")
+        check(owner.endswith(hex(main)),
+              f"the {what} box is transient for {owner!r}, not {main:#x}")
         state = self.x.property(box, "_NET_WM_STATE") or ""
         check("_NET_WM_STATE_SKIP_TASKBAR" in state, f"the {what} box's state is {state!r}")
         x, y, width, height = self.x.geometry(box)
@@ -145,27 +125,19 @@ class Case(Session):
         off = (x + width // 2 - cx, y + height // 2 - cy)
         check(all(abs(d) <= WARNING_TOLERANCE for d in off),
               f"the {what} box's middle is {off} from the monitor's middle")
-        check(self.files() == files, f"while the {what} box shows the files are {self.files()!r}")
         self.say(f"{what} box {box}: {width} x {height} at ({x}, {y}), transient for the game, "
                  "off the task bar")
         self.snapshot(f"{what}-warning")
-        check(poll(lambda: self.x.focused_window() == box, 10),
-              f"the {what} box did not get the keyboard focus")
-        self.x.key("Return")
-        check(poll(lambda: box not in self.x.windows(f"^{WARNING_TITLE}$"), 10),
-              f"the {what} box did not close on Enter")
-        return box
 
     def start_up_with_warnings(self, monitor):
+        """The window is full screen before the first warning box; the boxes are as
+        `look_at_warning` has them, and Enter answers each without a click."""
         self.start_game_on_x()
-        first_box = poll(lambda: self.x.windows(f"^{WARNING_TITLE}$"), 30)
-        check(first_box, "no warning box appeared")
-        main = self.main_window()
-        self.check_covers(main, monitor)
-        first = self.accept_warning("high-score", main, monitor, (None, None))
-        self.accept_warning("palette", main, monitor, (DEFAULT_SCORES, None), previous=first)
-        check(poll(lambda: self.files() == (DEFAULT_SCORES, DEFAULT_PALETTE), 10),
-              f"after the warnings the files are {self.files()!r}")
+        check(poll(self.x.warning_boxes, 30), "no warning box appeared")
+        main = self.x.main_window()
+        self.x.check_covers(main, monitor.area)
+        answer_first_start_warnings(
+            self.x, self.folder, lambda what, box: self.look_at_warning(what, box, main, monitor))
         return main
 
     def open_level_dialog(self, main, monitor):
@@ -177,15 +149,6 @@ class Case(Session):
         self.wait_screen(lambda s: is_level_dialog(s, monitor), 10, "the level dialog")
         self.snapshot("level-dialog")
 
-    def escape(self):
-        """Escape ends the program at once, with status 0."""
-        self.x.key("Escape")
-        try:
-            code = self.game.wait(10)
-        except subprocess.TimeoutExpired:
-            raise Failure("the program did not end on Escape")
-        check(code == 0, f"exit status {code} after Escape")
-
 
 def under_openbox(case):
     manager = os.environ.get("TINTMAZE_E2E_WM", "openbox").split()
@@ -195,7 +158,7 @@ def under_openbox(case):
     case.processes.append(case.x.start_window_manager(*manager))
     main = case.start_up_with_warnings(screen)
     case.open_level_dialog(main, screen)
-    case.escape()
+    end_on_escape(case.x, case.game)
 
 
 def two_monitors(case):
@@ -211,7 +174,7 @@ def two_monitors(case):
     shot = case.x.grab()
     check(shot.first_bright(left.x, left.y, 1, 1, left.height) is None,
           "something bright on the left monitor's diagonal")
-    case.escape()
+    end_on_escape(case.x, case.game)
 
 
 def mode_change(case):
@@ -223,8 +186,8 @@ def mode_change(case):
     case.write("jx.hsd", DEFAULT_SCORES)
     case.write("jx.iro", DEFAULT_PALETTE)
     case.start_game_on_x()
-    main = case.main_window()
-    case.check_covers(main, large)
+    main = case.x.main_window()
+    case.x.check_covers(main, large.area)
     case.x.focus(main)
     case.open_level_dialog(main, large)
     case.x.key("Return")  # level 3
@@ -233,14 +196,14 @@ def mode_change(case):
     case.snapshot("playing-1280x1024")
     case.x.run("xrandr", "--output", "screen", "--mode", "1024x768")
     case.say("switched the screen to 1024 x 768")
-    case.check_covers(main, small)
+    case.x.check_covers(main, small.area)
     case.wait_screen(lambda s: is_playing(s, small), 10, "the game centred at 1024 x 768")
     case.snapshot("playing-1024x768")
     left = GAME_SECONDS - (time.monotonic() - playing)
     case.wait_screen(lambda s: is_game_over(s, small), left + 15, "game over at 1024 x 768")
     case.say(f"game over {time.monotonic() - playing:.1f} s after the first board")
     case.snapshot("game-over-1024x768")
-    case.escape()
+    end_on_escape(case.x, case.game)
 
 
 def warning_box(shot, monitor):
@@ -291,7 +254,7 @@ def under_weston(case):
     env = dict(env, WAYLAND_DISPLAY=socket, QT_QPA_PLATFORM="wayland")
     env.pop("DISPLAY")
     case.game = case.start([case.game_path], env, "game.log")
-    for what, files in (("high-score", (None, None)), ("palette", (DEFAULT_SCORES, None))):
+    for what, files in FIRST_START_WARNINGS:
         shot = poll(lambda: case.game.poll() is not None or
                     (lambda s: s if warning_box(s, output) and board_is_centred(s, output, BY_BOX)
                      else None)(case.x.grab()), 30)
@@ -319,12 +282,11 @@ def under_weston(case):
         case.x.key("Return")
     case.wait_screen(lambda s: not warning_box(s, output) and board_is_centred(s, output), 10,
                      "the title without a box")
-    check(poll(lambda: case.files() == (DEFAULT_SCORES, DEFAULT_PALETTE), 10),
-          f"after the warnings the files are {case.files()!r}")
+    expect_default_files(case.folder)
     case.snapshot("title")
     case.x.key("Return")
     case.wait_screen(lambda s: is_level_dialog(s, output), 10, "the level dialog")
-    case.escape()
+    end_on_escape(case.x, case.game)
 
 
 CASES = {"openbox": under_openbox, "two-monitors": two_monitors, "mode-change": mode_change,

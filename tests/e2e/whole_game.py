@@ -3,23 +3,21 @@
 
 usage: whole_game.py <path to tintmaze> <folder for screenshots and logs>
 
-Starts a private Xvfb at 1024 x 768, runs the game in an empty folder, accepts the two warnings
-about the missing data files, opens the colour panel and leaves it with "Cansel", plays a level-1
-game to the end by clicking the four cells in turn, enters a name for the new best score and
-checks jx.hsd and jx.iro; then Escape must end the
-program without touching either file. Exit status 0 on success, 1 on failure, 77 when a needed
-X tool is missing.
+Starts a private Xvfb at 1024 x 768, runs the game full screen in an empty folder, accepts the
+two warnings about the missing data files, opens the colour panel and leaves it with "Cansel",
+plays a level-1 game to the end by clicking the four cells in turn, enters a name for the new best
+score and checks jx.hsd and jx.iro; then Escape must end the program without touching either file.
+Exit status 0 on success, 1 on failure, 77 when a needed X tool is missing.
 """
 
 import os
-import shutil
-import subprocess
 import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from xscreen import (DEFAULT_PALETTE, DEFAULT_RECORD, MAIN_TITLE, WARNING_TITLE,  # noqa: E402
-                     Failure, Session, check, poll)
+from session import Session  # noqa: E402
+from xscreen import (DEFAULT_FILES, DEFAULT_PALETTE, DEFAULT_RECORD,  # noqa: E402
+                     answer_first_start_warnings, check, end_on_escape, game_timing, need, poll)
 
 SCREEN_W, SCREEN_H = 1024, 768
 TWIPS_PER_PIXEL = 15
@@ -39,19 +37,6 @@ SCORE_LABEL = (336, 560, 430, 585)  # Label6, under the board
 COLOUR_OPTION = (BOARD_X + 176, BOARD_Y + 216)  # Command1(2), "ColorOption"
 PANEL_OK = (382, 661, 400, 668)  # inside Command3 ("OK") of the colour panel, below the board
 PANEL_CANSEL = (750, 670)  # Command4, "Cansel"
-
-
-
-def game_timing(name):
-    """A period of the game's mode table (game/modes.h), in seconds."""
-    path = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "game", "modes.h")
-    with open(path, encoding="utf-8") as header:
-        for line in header:
-            words = line.replace(";", " ").split()
-            if words[:4] == ["constexpr", "int", name, "="] and len(words) > 4 and words[4].isdigit():
-                return int(words[4]) / 1000
-    raise SystemExit(f"whole_game.py: no {name} in {path}")
-
 
 # The timing as the mode table has it (30 s of 100 ms ticks, a 300 ms verdict, as described).
 GAME_SECONDS = game_timing("kGameTimeMs")  # verdicts and ticks never take less wall time
@@ -144,48 +129,13 @@ class Run(Session):
         check(os.listdir(self.folder) == [], "the game folder is not empty")
         self.start_game_on_x()
 
-    def accept_warning(self, name, expected_files, previous=None):
-        """Waits for a warning box (not `previous`), checks its title and the data files while it
-        shows, and presses Enter on it."""
-        found = poll(lambda: [w for w in self.wait_for_windows(f"^{WARNING_TITLE}$")
-                              if w != previous], 30)
-        check(found, f"no {name} warning box appeared")
-        check(len(found) == 1, f"{len(found)} warning boxes at once")
-        wid = found[0]
-        check(self.x.window_name(wid) == WARNING_TITLE,
-              f"warning titled {self.x.window_name(wid)!r}")
-        self.snapshot(name + "-warning")
-        files = self.files()
-        check(files == expected_files, f"while the {name} warning shows the files are {files!r}")
-        self.x.focus(wid)
-        self.x.key("Return")
-        check(poll(lambda: wid not in self.x.windows(f"^{WARNING_TITLE}$"), 10),
-              f"the {name} warning did not close on Enter")
-        self.say(f"accepted the {name} warning box {wid} titled {WARNING_TITLE}")
-        return wid
-
-    def wait_for_windows(self, regex, timeout=30):
-        try:
-            self.x.xdotool("search", "--sync", "--onlyvisible", "--name", regex, timeout=timeout)
-        except subprocess.TimeoutExpired:
-            raise Failure(f"no window named {regex} appeared within {timeout} s")
-        return self.x.windows(regex)
-
     def start_up(self):
-        # The high-score warning comes first, before either file exists; the palette one after
-        # jx.hsd has been written with its defaults.
-        first = self.accept_warning("high-score", (None, None))
-        self.accept_warning("palette", (DEFAULT_RECORD * SLOTS, None), previous=first)
-        main = self.wait_for_windows(f"^{MAIN_TITLE}$")
-        check(len(main) == 1, f"{len(main)} windows titled {MAIN_TITLE}")
-        self.main = main[0]
-        geometry = self.x.xdotool("getwindowgeometry", "--shell", str(self.main))
-        values = dict(line.split("=") for line in geometry.split())
-        check((values["X"], values["Y"], values["WIDTH"], values["HEIGHT"]) ==
-              ("0", "0", str(SCREEN_W), str(SCREEN_H)), f"window geometry {values}")
+        answer_first_start_warnings(self.x, self.folder,
+                                    lambda what, box: self.snapshot(what + "-warning"))
+        self.main = self.x.main_window()
+        self.x.check_covers(self.main, (0, 0, SCREEN_W, SCREEN_H))
         shot = self.wait_screen(is_title, 20, "the title screen")
-        check(self.x.windows(f"^{WARNING_TITLE}$") == [], "a third warning box")
-        check(self.file("jx.iro") == DEFAULT_PALETTE, f"jx.iro at start: {self.file('jx.iro')!r}")
+        check(self.x.warning_boxes() == [], "a third warning box")
         time.sleep(2.0)  # let the logo come to rest for the picture
         self.snapshot("title")
         return shot
@@ -198,7 +148,7 @@ class Run(Session):
         self.snapshot("colour-panel", shot)
         self.x.click(*PANEL_CANSEL)
         self.wait_screen(is_title, 10, "the title after the colour panel")
-        check(self.file("jx.iro") == DEFAULT_PALETTE, "Cansel changed jx.iro")
+        check(self.files() == DEFAULT_FILES, "Cansel changed the files")
 
     def choose_level_one(self):
         self.x.focus(self.main)
@@ -283,9 +233,9 @@ class Run(Session):
         self.x.type_text(PLAYER_NAME)
         time.sleep(0.3)
         self.snapshot("name-typed")
-        before = self.file("jx.hsd")
+        before = self.files()
         self.x.key("Return")
-        check(poll(lambda: self.file("jx.hsd") != before, 10), "Enter did not store the name")
+        check(poll(lambda: self.files() != before, 10), "Enter did not store the name")
         self.wait_screen(is_title, 10, "the title after the name entry")
         time.sleep(2.0)
         self.snapshot("title-after-entry")
@@ -312,13 +262,8 @@ class Run(Session):
 
     def escape(self, files):
         self.x.focus(self.main)
-        self.x.key("Escape")
-        try:
-            code = self.game.wait(10)
-        except subprocess.TimeoutExpired:
-            raise Failure("the program did not end on Escape")
-        self.say(f"the program ended on Escape with status {code}")
-        check(code == 0, f"exit status {code} after Escape")
+        end_on_escape(self.x, self.game)
+        self.say("the program ended on Escape with status 0")
         check(self.files() == files, "Escape changed the data files")
         check(sorted(os.listdir(self.folder)) == ["jx.hsd", "jx.iro"],
               f"after Escape the game folder holds {sorted(os.listdir(self.folder))}")
@@ -328,15 +273,10 @@ def main():
     if len(sys.argv) != 3:
         print(__doc__, file=sys.stderr)
         return 2
-    missing = [tool for tool in ("Xvfb", "xdotool", "xwd", "convert", "import")
-               if not shutil.which(tool)]
-    if missing:
-        print(f"skipped: {', '.join(missing)} not installed", flush=True)
-        return 77
-
     run = Run(os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2]))
 
     def whole_game():
+        need("Xvfb", "xdotool", "xwd", "xwininfo", "xprop", "convert", "import")
         run.start_in_empty_folder()
         run.start_up()
         run.look_at_colour_panel()

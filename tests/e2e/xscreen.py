@@ -1,5 +1,5 @@
-"""A private X display for driving the game: Xvfb, xdotool, screen grabs and pixel checks, and
-the session of one test run of the game on it.
+"""A private X display for driving the game: Xvfb, xdotool, screen grabs and pixel checks, the
+warning boxes of a first start and the end on Escape.
 
 Only the Python standard library is used; xdotool, xwd and ImageMagick's convert and import run
 as programs.
@@ -12,11 +12,11 @@ import shutil
 import signal
 import struct
 import subprocess
-import tempfile
 import time
 
 PR_SET_PDEATHSIG = 1
 TOOL_TIMEOUT = 30.0  # seconds any single xdotool, xwd or convert call may take
+WINDOW_TIMEOUT = 30.0  # seconds the game may take to show its window or a warning box
 
 MAIN_TITLE = "Tintmaze"
 WARNING_TITLE = "読み込みエラー"
@@ -26,6 +26,11 @@ DEFAULT_SCORES = DEFAULT_RECORD * 9
 DEFAULT_PALETTE = bytes.fromhex(
     "000000000000" "00000000ff00" "0000ff000000" "ff0000000000"
     "ff000000ff00" "ff00ff000000" "c000c000c000")
+DATA_FILES = ("jx.hsd", "jx.iro")
+DEFAULT_FILES = (DEFAULT_SCORES, DEFAULT_PALETTE)
+# The warning boxes of a start in an empty folder, in their order, each with the data files as
+# they are while it shows: jx.hsd is written once its box is answered, then jx.iro once its is.
+FIRST_START_WARNINGS = (("high-score", (None, None)), ("palette", (DEFAULT_SCORES, None)))
 
 
 def die_with_parent():
@@ -146,8 +151,21 @@ class XScreen:
         out = self.xdotool("search", "--onlyvisible", "--name", name_regex, check=False)
         return [int(w) for w in out.split()]
 
-    def window_name(self, wid):
-        return self.xdotool("getwindowname", str(wid)).rstrip("\n")
+    def warning_boxes(self):
+        return self.windows(f"^{WARNING_TITLE}$")
+
+    def main_window(self):
+        """The game's window, once it is up: the one window with the game's title."""
+        found = poll(lambda: self.windows(f"^{MAIN_TITLE}$"), WINDOW_TIMEOUT)
+        check(len(found) == 1, f"{len(found)} windows titled {MAIN_TITLE}")
+        return found[0]
+
+    def check_covers(self, wid, area):
+        """The game's window comes to cover `area` (x, y, width, height) and is full screen."""
+        covered = poll(lambda: self.geometry(wid) == area, 10)
+        check(covered, f"the game window is at {self.geometry(wid)}, not on the monitor {area}")
+        state = self.property(wid, "_NET_WM_STATE") or ""
+        check("_NET_WM_STATE_FULLSCREEN" in state, f"the game window's state is {state!r}")
 
     def focused_window(self):
         return int(self.xdotool("getwindowfocus").strip() or 0)
@@ -178,7 +196,7 @@ class XScreen:
             name, _, value = line.strip().partition(":")
             field[name] = value.strip()
         return tuple(int(field[n]) for n in ("Absolute upper-left X", "Absolute upper-left Y",
-                                              "Width", "Height"))
+                                             "Width", "Height"))
 
     def property(self, wid, name):
         """A window property as xprop prints it after the "=" or ":", or None when it is not set."""
@@ -238,117 +256,67 @@ def check(condition, message):
         raise Failure(message)
 
 
-class Session:
-    """One test run of the game in a fresh, empty folder on a private display: the processes it
-    starts (ended by `close`), their logs in `log_dir` and numbered pictures in `shots_dir`."""
+def need(*programs):
+    missing = [p for p in programs if not shutil.which(p)]
+    if missing:
+        raise Skip(f"{', '.join(missing)} not installed")
 
-    def __init__(self, game_path, log_dir, shots_dir):
-        self.game_path = game_path
-        self.log_dir = log_dir
-        self.shots_dir = shots_dir
-        self.folder = tempfile.mkdtemp(prefix="tintmaze-e2e-")
-        self.runtime = tempfile.mkdtemp(prefix="tintmaze-e2e-runtime-")  # mode 0700
-        self.processes = []
-        self.logs = []
-        self.x = None
-        self.game = None
-        self.started = time.monotonic()
-        self.pictures = 0
-        os.makedirs(log_dir, exist_ok=True)
-        os.makedirs(shots_dir, exist_ok=True)
-        for old in os.listdir(shots_dir):
-            if old.endswith(".png"):
-                os.remove(os.path.join(shots_dir, old))
 
-    def close(self):
-        for process in reversed(self.processes):
-            stop_process(process)
-        if self.x:
-            self.x.close()
-        for log in self.logs:
-            log.close()
-        shutil.rmtree(self.folder, ignore_errors=True)
-        shutil.rmtree(self.runtime, ignore_errors=True)
+def game_timing(name):
+    """A period of the game's mode table (game/modes.h), in seconds."""
+    path = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "game", "modes.h")
+    with open(path, encoding="utf-8") as header:
+        for line in header:
+            words = line.replace(";", " ").split()
+            if (words[:4] == ["constexpr", "int", name, "="] and len(words) > 4
+                    and words[4].isdigit()):
+                return int(words[4]) / 1000
+    raise SystemExit(f"no {name} in {path}")
 
-    def say(self, text):
-        print(f"[{time.monotonic() - self.started:6.2f} s] {text}", flush=True)
 
-    def start(self, command, env, log_name):
-        """Starts a program in the game's folder, its output going to `log_name`."""
-        log = open(os.path.join(self.log_dir, log_name), "wb")
-        self.logs.append(log)
-        process = subprocess.Popen(command, cwd=self.folder, env=env, stdout=log,
-                                   stderr=subprocess.STDOUT, preexec_fn=die_with_parent)
-        self.processes.append(process)
-        return process
-
-    def open_display(self, width, height):
-        self.x = XScreen(width, height, os.path.join(self.log_dir, "xvfb.log"))
-        self.say(f"Xvfb {width} x {height} on display {self.x.display}; game folder {self.folder}")
-
-    def start_game_on_x(self):
-        env = dict(self.x.env, QT_QPA_PLATFORM="xcb", XDG_RUNTIME_DIR=self.runtime)
-        self.game = self.start([self.game_path], env, "game.log")
-
-    def snapshot(self, what, shot=None):
-        """Saves `shot`, or else what the screen shows now, as the next numbered picture."""
-        self.pictures += 1
-        path = os.path.join(self.shots_dir, f"{self.pictures:02d}-{what}.png")
-        if shot:
-            self.x.save(shot, path)
-        else:
-            self.x.picture(path)
-        self.say(f"screenshot {os.path.relpath(path, os.path.dirname(self.shots_dir))}")
-
-    def wait_screen(self, condition, timeout, what):
-        """Grabs the screen until `condition(shot)` holds and returns that grab; otherwise saves
-        a picture and fails."""
-        shot = poll(lambda: (lambda s: s if condition(s) else None)(self.x.grab()), timeout)
-        if not shot:
-            self.snapshot("failed-" + what.replace(" ", "-"))
-            raise Failure(f"the screen did not show {what} within {timeout} s")
-        return shot
-
-    def file(self, name):
-        """The bytes of a file in the game's folder, or None when there is none."""
-        path = os.path.join(self.folder, name)
-        if not os.path.exists(path):
-            return None
-        with open(path, "rb") as f:
-            return f.read()
-
-    def files(self):
-        return self.file("jx.hsd"), self.file("jx.iro")
-
-    def write(self, name, data):
-        with open(os.path.join(self.folder, name), "wb") as f:
-            f.write(data)
-
-    def run(self, body):
-        """Runs `body()` and returns the exit status: 0 passed, 1 failed (with a picture of the
-        screen), 77 skipped. The signals that stop a test end it through `close()` too."""
-
-        def stop(signum, _frame):
-            raise SystemExit(f"stopped by signal {signum}")
-
-        for signum in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
-            signal.signal(signum, stop)
+def data_files(folder):
+    """The bytes of jx.hsd and jx.iro in `folder`, None for one that is not there."""
+    def read(name):
         try:
-            body()
-            self.say("passed")
-            return 0
-        except Skip as reason:
-            print(f"skipped: {reason}", flush=True)
-            return 77
-        except (Failure, subprocess.SubprocessError, RuntimeError) as error:
-            print(f"FAILED: {error}", flush=True)
-            if self.x:
-                try:
-                    self.snapshot("at-failure")
-                except (subprocess.SubprocessError, RuntimeError, OSError):
-                    pass
-            if self.game and self.game.poll() is not None:
-                print(f"the program had ended with status {self.game.returncode}", flush=True)
-            return 1
-        finally:
-            self.close()
+            with open(os.path.join(folder, name), "rb") as f:
+                return f.read()
+        except FileNotFoundError:
+            return None
+    return tuple(read(name) for name in DATA_FILES)
+
+
+def expect_default_files(folder):
+    check(poll(lambda: data_files(folder) == DEFAULT_FILES, 10),
+          f"after the warnings the files are {data_files(folder)!r}")
+
+
+def answer_first_start_warnings(screen, folder, look=lambda what, box: None):
+    """Answers the warning boxes of a start in the empty `folder` in their order. Each must be
+    the only one on the screen, with the files as FIRST_START_WARNINGS has them while it shows
+    and whatever `look(what, box)` checks, take the keyboard focus without help and close on
+    Enter; then the folder must come to hold the default files."""
+    boxes = []
+    for what, files in FIRST_START_WARNINGS:
+        found = poll(lambda: [w for w in screen.warning_boxes() if w not in boxes], WINDOW_TIMEOUT)
+        check(len(found) == 1, f"{len(found)} {what} warning boxes instead of one")
+        box = found[0]
+        check(data_files(folder) == files,
+              f"while the {what} box shows the files are {data_files(folder)!r}")
+        look(what, box)
+        check(poll(lambda: screen.focused_window() == box, 10),
+              f"the {what} box did not get the keyboard focus")
+        screen.key("Return")
+        check(poll(lambda: box not in screen.warning_boxes(), 10),
+              f"the {what} box did not close on Enter")
+        boxes.append(box)
+    expect_default_files(folder)
+
+
+def end_on_escape(screen, game):
+    """Escape ends the program at once, with status 0."""
+    screen.key("Escape")
+    try:
+        code = game.wait(10)
+    except subprocess.TimeoutExpired:
+        raise Failure("the program did not end on Escape")
+    check(code == 0, f"exit status {code} after Escape")

@@ -1,0 +1,119 @@
+"""The session of one test run of the game on a private X display (xscreen.py): its folder, the
+programs it starts and their logs, numbered screenshots, and its end however the run ends."""
+
+import os
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+
+from xscreen import Failure, Skip, XScreen, data_files, die_with_parent, poll, stop_process
+
+
+class Session:
+    """One test run of the game in a fresh, empty folder on a private display: the processes it
+    starts (ended by `close`), their logs in `log_dir` and numbered pictures in `shots_dir`."""
+
+    def __init__(self, game_path, log_dir, shots_dir):
+        self.game_path = game_path
+        self.log_dir = log_dir
+        self.shots_dir = shots_dir
+        self.folder = tempfile.mkdtemp(prefix="tintmaze-e2e-")
+        self.runtime = tempfile.mkdtemp(prefix="tintmaze-e2e-runtime-")  # mode 0700
+        self.processes = []
+        self.logs = []
+        self.x = None
+        self.game = None
+        self.started = time.monotonic()
+        self.pictures = 0
+        os.makedirs(log_dir, exist_ok=True)
+        os.makedirs(shots_dir, exist_ok=True)
+        for old in os.listdir(shots_dir):
+            if old.endswith(".png"):
+                os.remove(os.path.join(shots_dir, old))
+
+    def close(self):
+        for process in reversed(self.processes):
+            stop_process(process)
+        if self.x:
+            self.x.close()
+        for log in self.logs:
+            log.close()
+        shutil.rmtree(self.folder, ignore_errors=True)
+        shutil.rmtree(self.runtime, ignore_errors=True)
+
+    def say(self, text):
+        print(f"[{time.monotonic() - self.started:6.2f} s] {text}", flush=True)
+
+    def start(self, command, env, log_name):
+        """Starts a program in the game's folder, its output going to `log_name`."""
+        log = open(os.path.join(self.log_dir, log_name), "wb")
+        self.logs.append(log)
+        process = subprocess.Popen(command, cwd=self.folder, env=env, stdout=log,
+                                   stderr=subprocess.STDOUT, preexec_fn=die_with_parent)
+        self.processes.append(process)
+        return process
+
+    def open_display(self, width, height):
+        self.x = XScreen(width, height, os.path.join(self.log_dir, "xvfb.log"))
+        self.say(f"Xvfb {width} x {height} on display {self.x.display}; game folder {self.folder}")
+
+    def start_game_on_x(self):
+        env = dict(self.x.env, QT_QPA_PLATFORM="xcb", XDG_RUNTIME_DIR=self.runtime)
+        self.game = self.start([self.game_path], env, "game.log")
+
+    def snapshot(self, what, shot=None):
+        """Saves `shot`, or else what the screen shows now, as the next numbered picture."""
+        self.pictures += 1
+        path = os.path.join(self.shots_dir, f"{self.pictures:02d}-{what}.png")
+        if shot:
+            self.x.save(shot, path)
+        else:
+            self.x.picture(path)
+        self.say(f"screenshot {os.path.relpath(path, os.path.dirname(self.shots_dir))}")
+
+    def wait_screen(self, condition, timeout, what):
+        """Grabs the screen until `condition(shot)` holds and returns that grab; otherwise saves
+        a picture and fails."""
+        shot = poll(lambda: (lambda s: s if condition(s) else None)(self.x.grab()), timeout)
+        if not shot:
+            self.snapshot("failed-" + what.replace(" ", "-"))
+            raise Failure(f"the screen did not show {what} within {timeout} s")
+        return shot
+
+    def files(self):
+        return data_files(self.folder)
+
+    def write(self, name, data):
+        with open(os.path.join(self.folder, name), "wb") as f:
+            f.write(data)
+
+    def run(self, body):
+        """Runs `body()` and returns the exit status: 0 passed, 1 failed (with a picture of the
+        screen), 77 skipped. The signals that stop a test end it through `close()` too."""
+
+        def stop(signum, _frame):
+            raise SystemExit(f"stopped by signal {signum}")
+
+        for signum in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
+            signal.signal(signum, stop)
+        try:
+            body()
+            self.say("passed")
+            return 0
+        except Skip as reason:
+            print(f"skipped: {reason}", flush=True)
+            return 77
+        except (Failure, subprocess.SubprocessError, RuntimeError) as error:
+            print(f"FAILED: {error}", flush=True)
+            if self.x:
+                try:
+                    self.snapshot("at-failure")
+                except (subprocess.SubprocessError, RuntimeError, OSError):
+                    pass
+            if self.game and self.game.poll() is not None:
+                print(f"the program had ended with status {self.game.returncode}", flush=True)
+            return 1
+        finally:
+            self.close()
