@@ -67,39 +67,28 @@ class TestLayout : public QObject {
         QCOMPARE(cellPosition(level, n * n - 1), QPoint(last, last));
     }
 
-    void titleLogoThreshold_data() {
+    void titleLogoThresholdAndRest_data() {
         QTest::addColumn<double>("picture1Top");
         QTest::addColumn<qint32>("threshold");
-        QTest::newRow("1024x768 board") << 3120.0 << 938;
-        QTest::newRow("1920x1080 board") << 5460.0 << 2108;
-        QTest::newRow("halfway rounds to even, down") << 3120.5 << 938;
-        QTest::newRow("halfway rounds to even, up") << 3121.5 << 939;
-        QTest::newRow("odd top drops the half") << 3121.0 << 938;
+        QTest::addColumn<qint32>("rest");
+        QTest::newRow("1024x768 board: 73 steps") << 3120.0 << 938 << 945;
+        QTest::newRow("1920x1080 board") << 5460.0 << 2108 << 2115;
+        QTest::newRow("halfway rounds to even, down") << 3120.5 << 938 << 945;
+        QTest::newRow("halfway rounds to even, up") << 3121.5 << 939 << 945;
+        QTest::newRow("odd top drops the half") << 3121.0 << 938 << 945;
+        QTest::newRow("threshold on a step: the next one") << 3134.0 << 945 << 975;
+        QTest::newRow("board above the window: one step") << -2640.0 << -1942 << -1215;
     }
 
-    void titleLogoThreshold() {
+    // The rest is where the title's slide stops: past the threshold, a step earlier not.
+    void titleLogoThresholdAndRest() {
         QFETCH(double, picture1Top);
         QFETCH(qint32, threshold);
-        QCOMPARE(::titleLogoThreshold(picture1Top), threshold);
-    }
-
-    void titleLogoRestTop_data() {
-        QTest::addColumn<double>("picture1Top");
-        QTest::addColumn<qint32>("rest");
-        QTest::newRow("1024x768: 73 steps") << 3120.0 << 945;
-        QTest::newRow("1920x1080") << 5460.0 << 2115;
-        QTest::newRow("threshold on a step: the next one") << 3134.0 << 975;  // threshold 945
-        QTest::newRow("board above the window: one step") << -2640.0 << -1215;
-    }
-
-    void titleLogoRestTop() {
-        QFETCH(double, picture1Top);
         QFETCH(qint32, rest);
+        QCOMPARE(::titleLogoThreshold(picture1Top), threshold);
         QCOMPARE(::titleLogoRestTop(picture1Top), rest);
-        // The rest is where the title's slide stops: past the threshold, a step earlier not.
-        QVERIFY(rest > ::titleLogoThreshold(picture1Top));
-        QVERIFY(rest - kTitleLogoStep <= ::titleLogoThreshold(picture1Top) ||
-                rest - kTitleLogoStep == kTitleLogoStartTop);
+        QVERIFY(rest > threshold);
+        QVERIFY(rest - kTitleLogoStep <= threshold || rest - kTitleLogoStep == kTitleLogoStartTop);
     }
 
     void titleLogoTopAfterMove_data() {
