@@ -11,8 +11,19 @@
 #include <cstdio>
 #include <cstdlib>
 
+namespace {
+
+// A logout or an interrupt ends the game as Escape does, with the signal's status, once no data
+// file is being written.
+void endOnSignal(int signal) {
+    endWhenFilesAreSafe(128 + signal);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     std::signal(SIGXFSZ, SIG_IGN);  // a write past the file-size limit fails instead of ending us
+    for (const int signal : {SIGTERM, SIGHUP, SIGINT}) std::signal(signal, endOnSignal);
     if (const auto status = answerCommandLine(argc, argv)) return *status;
     QApplication app(argc, argv);
     loadQtTranslations(app);

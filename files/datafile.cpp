@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -53,9 +54,12 @@ using State = DataFileRead::State;
 using Outcome = SaveResult::Outcome;
 
 constexpr auto kStep = std::chrono::milliseconds(10);
-constexpr auto kSavePatience = std::chrono::seconds(5);  // then the save fails, nothing written
-// Then a locked file is read anyway, and one another program holds a lease on is given up.
-constexpr auto kReadPatience = std::chrono::milliseconds(500);
+// A lock or a lease another program holds is waited for four fifths of the patience, the rest
+// left for the answer: then a locked file is read anyway, a save gives up, and a file another
+// program holds a lease on is given up.
+Clock::time_point lockDeadline(std::chrono::milliseconds patience) {
+    return Clock::now() + patience * 4 / 5;
+}
 constexpr int kMostLinks = 40;  // followed in a row, as the kernel does
 
 QString systemError(int error = errno) {
@@ -91,37 +95,62 @@ bool leadsNowhere(Opened& opened, int error, int links) {
     return false;
 }
 
-// Follows the name in `opened` to what it leads to, opening nothing for real: a link is followed
+// The names of a link's target, first first; a target of only slashes names its folder itself.
+QList<QByteArray> namesOf(const QByteArray& target) {
+    QList<QByteArray> names = target.split('/');
+    names.removeAll(QByteArray());
+    if (names.isEmpty()) names << ".";
+    return names;
+}
+
+// Follows the name in `opened` to what it leads to, one name at a time and opening nothing for
+// real: every link on the way, in the last name or in the folders of a link's target, is followed
 // only when the player or root made it, its target read from the very link looked at. Leaves the
-// status of what is there; false when nothing is.
+// folder and name of what is there and its status; false when nothing is.
 bool follow(Opened& opened) {
-    for (int links = 0;; ++links) {
-        const Fd path(
-            ::openat(opened.folder, opened.name.constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
-        if (!path || ::fstat(path.get(), &opened.status) != 0)
-            return leadsNowhere(opened, errno, links);
-        if (!S_ISLNK(opened.status.st_mode)) return true;
-        if (opened.status.st_uid != ::geteuid() && opened.status.st_uid != 0) {
-            opened.state = State::Unreadable;
-            opened.reason = QStringLiteral("is a link another user made");
-            return false;
-        }
-        QByteArray target(PATH_MAX, Qt::Uninitialized);
-        const ssize_t size = ::readlinkat(path.get(), "", target.data(), size_t(target.size()));
-        if (size <= 0 || links == kMostLinks)
-            return leadsNowhere(opened, size <= 0 ? errno : ELOOP, links + 1);
-        target.truncate(size);
-        const qsizetype slash = target.lastIndexOf('/');
-        if (slash >= 0) {
-            const QByteArray to = slash == 0 ? QByteArray("/") : target.left(slash);
-            Fd next(::openat(opened.folder, to.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-            if (!next) return leadsNowhere(opened, errno, links + 1);
-            opened.linkedFolder = std::move(next);
+    QList<QByteArray> names{opened.name};  // still to follow
+    for (int links = 0;;) {
+        const QByteArray name = names.takeFirst();
+        Fd path(::openat(opened.folder, name.constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+        struct stat status {};
+        if (!path || ::fstat(path.get(), &status) != 0) return leadsNowhere(opened, errno, links);
+        if (S_ISLNK(status.st_mode)) {
+            if (status.st_uid != ::geteuid() && status.st_uid != 0) {
+                opened.state = State::Unreadable;
+                opened.reason = links == 0 && names.isEmpty()
+                                    ? QStringLiteral("is a link another user made")
+                                    : QStringLiteral("leads through a link another user made");
+                return false;
+            }
+            QByteArray target(PATH_MAX, Qt::Uninitialized);
+            const ssize_t size = ::readlinkat(path.get(), "", target.data(), size_t(target.size()));
+            if (size <= 0 || ++links > kMostLinks)
+                return leadsNowhere(opened, size <= 0 ? errno : ELOOP, links);
+            target.truncate(size);
+            if (target.startsWith('/')) {
+                opened.linkedFolder = Fd(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
+                opened.folder = opened.linkedFolder.get();
+            }
+            names = namesOf(target) + names;
+        } else if (names.isEmpty()) {
+            opened.name = name;
+            opened.status = status;
+            return true;
+        } else if (!S_ISDIR(status.st_mode)) {
+            return leadsNowhere(opened, ENOTDIR, links);
+        } else {
+            opened.linkedFolder = std::move(path);
             opened.folder = opened.linkedFolder.get();
         }
-        opened.name = target.mid(slash + 1);
-        if (opened.name.isEmpty()) opened.name = ".";
     }
+}
+
+// Whether a user other than the player and root may write to `folder`: anyone could have put a
+// second name of one of the player's files there.
+bool othersMayWrite(int folder) {
+    struct stat status {};
+    return ::fstat(folder, &status) != 0 || (status.st_mode & (S_IWGRP | S_IWOTH)) ||
+           (status.st_uid != ::geteuid() && status.st_uid != 0);
 }
 
 // Opens `name` in `folder` with `access` if it leads to a plain file; a folder, pipe, device,
@@ -137,6 +166,11 @@ Opened openPlainFile(int folder, const QByteArray& name, int access, Clock::time
             opened.state = State::Missing;
             opened.reason = S_ISDIR(opened.status.st_mode) ? QStringLiteral("is a folder")
                                                            : QStringLiteral("is not a plain file");
+            return opened;
+        }
+        if (opened.status.st_nlink > 1 && othersMayWrite(opened.folder)) {
+            opened.state = State::Unreadable;
+            opened.reason = QStringLiteral("has another name in a folder other users may write to");
             return opened;
         }
         opened.file = Fd(::openat(opened.folder, opened.name.constData(),
@@ -217,20 +251,58 @@ qsizetype writeStart(int fd, QByteArrayView bytes) {
     return done;
 }
 
-// Writes `records` over the start of `fd` and syncs them. Both data files are smaller than one
-// disk sector, so a crash cannot tear such a write: the disk holds the old or the new records.
-// On a failure (a full disk, a file-size limit, an error of the disk) the `old` bytes that the
-// file held there and its `oldSize` are put back; the empty reason means saved.
-QString writeOver(int fd, const QByteArray& records, const QByteArray& old, qint64 oldSize) {
-    const qsizetype written = writeStart(fd, records);
-    if (written == records.size() && ::fsync(fd) == 0) return {};
-    const int error = errno;
+// Ending the program waits for a write in flight, and no write starts once it was asked for:
+// each side first says what it does, then looks at the other (both sequentially consistent), so
+// that at least one of them sees the other.
+std::atomic<int> writesInFlight{0};
+std::atomic<int> endStatus{-1};  // the status the program ends with once no write is in flight
+
+// One write of a data file's records, and of its old bytes where they must be put back.
+class WriteInFlight {
+  public:
+    WriteInFlight() {
+        ++writesInFlight;
+        endIfAsked();
+    }
+    ~WriteInFlight() {
+        --writesInFlight;
+        endIfAsked();
+    }
+    WriteInFlight(const WriteInFlight&) = delete;
+    WriteInFlight& operator=(const WriteInFlight&) = delete;
+
+  private:
+    static void endIfAsked() {
+        if (const int status = endStatus; status >= 0) ::_exit(status);
+    }
+};
+
+// Puts back the `old` bytes of the file's start that a write of `written` bytes changed, and its
+// `oldSize`; the reason the write failed with `error`.
+QString putBack(int fd, const QByteArray& old, qint64 oldSize, qsizetype written, int error) {
     const QByteArrayView changed = QByteArrayView(old).first(qMin(written, old.size()));
     bool restored = writeStart(fd, changed) == changed.size();
     if (written > oldSize) restored = ::ftruncate(fd, oldSize) == 0 && restored;
     restored = ::fsync(fd) == 0 && restored;
     return QStringLiteral("cannot be written: ") + systemError(error) +
            (restored ? QString() : QStringLiteral(", and its old bytes could not be put back"));
+}
+
+// Writes `records` over the start of `fd` and syncs them. Both data files are smaller than one
+// disk sector, so a crash cannot tear such a write: the disk holds the old or the new records.
+// On a failure (a full disk, a file-size limit, an error of the disk) the `old` bytes that the
+// file held there and its `oldSize` are put back; the empty reason means saved. The program ends
+// meanwhile only with the old or the new records in place.
+QString writeOver(int fd, const QByteArray& records, const QByteArray& old, qint64 oldSize) {
+    {
+        const WriteInFlight writing;
+        const qsizetype written = writeStart(fd, records);
+        if (written != records.size()) return putBack(fd, old, oldSize, written, errno);
+    }
+    if (::fsync(fd) == 0) return {};
+    const int error = errno;
+    const WriteInFlight writing;
+    return putBack(fd, old, oldSize, records.size(), error);
 }
 
 // In a folder that anyone may write to and that keeps entries to their owners (sticky, as /tmp),
@@ -284,7 +356,7 @@ int DataFolder::fd() const {
 
 DataFileRead readDataFile(const DataFolder& folder, const QString& name, qsizetype bytes) {
     const QByteArray fileName = QFile::encodeName(name);
-    const auto deadline = Clock::now() + kReadPatience;
+    const auto deadline = lockDeadline(kReadPatience);
     for (;;) {
         Opened opened = openPlainFile(folder.fd(), fileName, O_RDONLY, deadline);
         if (!opened.file) return {opened.state, {}, opened.reason};
@@ -300,10 +372,15 @@ DataFileRead readDataFile(const DataFolder& folder, const QString& name, qsizety
     }
 }
 
+void endWhenFilesAreSafe(int status) {
+    endStatus = status;
+    if (writesInFlight == 0) ::_exit(status);
+}
+
 SaveResult saveDataFile(const DataFolder& folder, const QString& name, qsizetype bytes,
                         const SaveDecision& decide) {
     const QByteArray fileName = QFile::encodeName(name);
-    const auto deadline = Clock::now() + kSavePatience;
+    const auto deadline = lockDeadline(kSavePatience);
     for (;;) {
         Opened opened = openPlainFile(folder.fd(), fileName, O_RDWR, deadline);
         const bool created = opened.absent;

@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -50,6 +51,11 @@ struct SaveResult {
     QString reason;
 };
 
+// How long the player waits for a data file: for a read, and for a save. A lock or a lease another
+// program holds is waited for a little less, so that the answer comes within the patience.
+constexpr std::chrono::milliseconds kReadPatience{500};
+constexpr std::chrono::milliseconds kSavePatience{5000};
+
 // Reads at most `bytes` bytes from the start of `name` in `folder`, whatever the file's size,
 // while no copy of the game is saving it; after waiting a moment for one, reads it anyway.
 DataFileRead readDataFile(const DataFolder& folder, const QString& name, qsizetype bytes);
@@ -67,3 +73,9 @@ using SaveDecision = std::function<std::optional<QByteArray>(const DataFileRead&
 // lock or a lease another program holds, and never on a pipe or a device.
 SaveResult saveDataFile(const DataFolder& folder, const QString& name, qsizetype bytes,
                         const SaveDecision& decide);
+
+// Ends the process with `status` as soon as no data file is being written, so that every file
+// holds its old or its new records, and lets no write start after it. Returns only while a write
+// is in flight, on another thread or under a signal handler: that write then ends the process.
+// Safe to call from a signal handler.
+void endWhenFilesAreSafe(int status);

@@ -16,13 +16,10 @@ void Form1::loadPalette() {
 // The colours the player confirmed win over whatever the file holds; the lock only keeps two
 // saves from interleaving.
 bool Form1::savePalette() {
-    const auto confirmed = [this](const DataFileRead&) {
-        return std::optional(encodePalette(colourRGB));
+    const auto confirmed = [records = encodePalette(colourRGB)](const DataFileRead&) {
+        return std::optional(records);
     };
-    SaveResult save;
-    waitForFiles([&] {
-        save = saveDataFile(seams_.dataFolder, kPaletteFileName, kPaletteFileBytes, confirmed);
-    });
+    const SaveResult save = saveFile(kPaletteFileName, kPaletteFileBytes, confirmed);
     if (save.outcome == SaveResult::Outcome::Saved) return true;
     seams_.warn(this, kWriteErrorTitle, kPaletteWriteError, save.reason);
     return false;

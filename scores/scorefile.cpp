@@ -17,14 +17,12 @@ void Form1::loadHighScores() {
 // again under the lock every copy takes, and only the slot of `level` is replaced, only if its
 // score still beats what the file's slot holds. A failed save says so.
 bool Form1::storeBestScore() {
-    const auto merge = [this](const DataFileRead& now) -> std::optional<QByteArray> {
-        if (now.state == DataFileRead::State::Missing) return encodeHighScores(highScores);
-        return withBestScore(now.bytes, level, highScores[level]);
+    const auto merge = [level = level, best = highScores[level],
+                        table = highScores](const DataFileRead& now) -> std::optional<QByteArray> {
+        if (now.state == DataFileRead::State::Missing) return encodeHighScores(table);
+        return withBestScore(now.bytes, level, best);
     };
-    SaveResult save;
-    waitForFiles([&] {
-        save = saveDataFile(seams_.dataFolder, kHighScoreFileName, kHighScoreFileBytes, merge);
-    });
+    const SaveResult save = saveFile(kHighScoreFileName, kHighScoreFileBytes, merge);
     if (save.outcome != SaveResult::Outcome::Failed) return true;
     seams_.warn(this, kWriteErrorTitle, kHighScoreWriteError, save.reason);
     return false;

@@ -4,7 +4,9 @@ no hard links, no rename flags, no files without a name; the locks are the kerne
 Mirrors SOURCE at MOUNTPOINT until unmounted:  fuse_folder.py [OPTION...] SOURCE MOUNTPOINT
   --slow-sync SECONDS  each fsync takes that long, as on slow storage
   --lost-creates       every create loses to another machine's copy, whose file (empty so far)
-                       is there first, and answers EPERM, as sshfs does"""
+                       is there first, and answers EPERM, as sshfs does
+  --hold OPERATION:FLAG  each call of OPERATION (fsync, write, ...) waits until the file FLAG
+                       exists, as a server that stopped answering"""
 import argparse
 import errno
 import os
@@ -23,6 +25,8 @@ class Folder(Operations):
     def __call__(self, op, *args):
         if not hasattr(self, op):
             raise FuseOSError(errno.ENOSYS)
+        while op in self.options.held and not os.path.exists(self.options.held[op]):
+            time.sleep(0.01)
         try:
             return getattr(self, op)(*args)
         except OSError as error:
@@ -75,8 +79,10 @@ if __name__ == '__main__':
     parser = argparse.ArgumentParser()
     parser.add_argument('--slow-sync', type=float, default=0)
     parser.add_argument('--lost-creates', action='store_true')
+    parser.add_argument('--hold', action='append', default=[], metavar='OPERATION:FLAG')
     parser.add_argument('source')
     parser.add_argument('mountpoint')
     arguments = parser.parse_args()
+    arguments.held = dict(hold.split(':', 1) for hold in arguments.hold)
     FUSE(Folder(os.path.realpath(arguments.source), arguments), arguments.mountpoint,
          foreground=True, allow_other=True, default_permissions=True)

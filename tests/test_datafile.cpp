@@ -22,13 +22,13 @@ class TestDataFile : public QObject {
         QTest::addColumn<int>("fileMode");
         QTest::addColumn<int>("folderMode");
         QTest::addColumn<bool>("saves");
-        QTest::newRow("new file") << -1 << 0 << 0777 << true;
-        QTest::newRow("empty file") << 0 << 0666 << 0777 << true;
-        QTest::newRow("shorter file") << 10 << 0666 << 0777 << true;
-        QTest::newRow("longer file keeps its tail") << 66 << 0666 << 0777 << true;
+        QTest::newRow("new file") << -1 << 0 << 0755 << true;
+        QTest::newRow("empty file") << 0 << 0666 << 0755 << true;
+        QTest::newRow("shorter file") << 10 << 0666 << 0755 << true;
+        QTest::newRow("longer file keeps its tail") << 66 << 0666 << 0755 << true;
         QTest::newRow("file in a read-only folder") << 66 << 0666 << 0555 << true;
-        QTest::newRow("read-only file") << 66 << 0444 << 0777 << false;
-        QTest::newRow("file it cannot read") << 66 << 0222 << 0777 << false;
+        QTest::newRow("read-only file") << 66 << 0444 << 0755 << false;
+        QTest::newRow("file it cannot read") << 66 << 0222 << 0755 << false;
         QTest::newRow("new file in a read-only folder") << -1 << 0 << 0555 << false;
     }
 
@@ -46,6 +46,8 @@ class TestDataFile : public QObject {
         const QString folder = top.filePath("folder"), file = folder + "/jx.iro";
         const QString otherName = top.filePath("other name");
         QVERIFY(QDir().mkdir(folder));
+        const passwd* other = otherUser();
+        if (other) QCOMPARE(chown(QFile::encodeName(folder).constData(), other->pw_uid, 0), 0);
         if (oldSize >= 0) {
             writeFile(file, old);
             chmodAt(file, mode_t(fileMode));
@@ -56,7 +58,6 @@ class TestDataFile : public QObject {
         chmodAt(folder, mode_t(folderMode));
         const QString before = identityOf(file);
 
-        const passwd* other = otherUser();
         const int result = inChild([&] {
             if (other && !becomeUser(*other)) return 3;
             const SaveResult save = saveFileAt(file, kRecords);
@@ -82,6 +83,9 @@ class TestDataFile : public QObject {
         QTest::addColumn<bool>("saves");
         QTest::newRow("root through another user's link in a folder others may write") << false;
         QTest::newRow("another user's file in a shared folder, saved by root") << false;
+        QTest::newRow("root through a folder link another user planted in a shared folder")
+            << false;
+        QTest::newRow("root's file hard-linked by another user into a shared folder") << false;
         QTest::newRow("folder with a default access control list") << true;
         QTest::newRow("FUSE folder without hard links or rename flags") << true;
         QTest::newRow("folder that refuses chmod and chown") << true;
@@ -116,6 +120,25 @@ class TestDataFile : public QObject {
             QVERIFY(QFile::link(real, game + "/jx.iro"));
             QCOMPARE(lchown(QFile::encodeName(game + "/jx.iro").constData(), other->pw_uid,
                             other->pw_gid),
+                     0);
+        } else if (place.contains("folder link")) {
+            const QString shared = top.filePath("shared");
+            QVERIFY(QDir().mkdir(shared));
+            chmodAt(shared, 0777);
+            real = elsewhere + "/jx.iro";
+            writeFile(real, kOld);
+            QVERIFY(QFile::link("../elsewhere", shared + "/d"));
+            QCOMPARE(
+                lchown(QFile::encodeName(shared + "/d").constData(), other->pw_uid, other->pw_gid),
+                0);
+            QVERIFY(QFile::link("../shared/d/jx.iro", game + "/jx.iro"));
+        } else if (place.contains("hard-linked")) {
+            chmodAt(game, 01777);
+            real = elsewhere + "/root only";
+            writeFile(real, kOld);
+            chmodAt(real, 0600);
+            QCOMPARE(link(QFile::encodeName(real).constData(),
+                          QFile::encodeName(game + "/jx.iro").constData()),
                      0);
         } else if (place.startsWith("another user's")) {
             chmodAt(game, 01777);

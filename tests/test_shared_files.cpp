@@ -8,12 +8,15 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QTest>
+#include <QTimer>
 
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -265,34 +268,96 @@ class TestSharedFiles : public QObject {
     }
 
     void waitsWithTheWindowPainting_data() {
-        QTest::addColumn<bool>("saves");
-        QTest::newRow("lock held by another user") << false;
-        QTest::newRow("slow fsync on a FUSE folder") << true;
+        QTest::addColumn<QString>("slow");  // what holds the save up
+        QTest::addColumn<bool>("best");     // a best is stored, else the colour panel's OK
+        QTest::addColumn<Road>("meanwhile");
+        QTest::addColumn<QStringList>("boxes");  // the lines under the boxes' texts
+        const Road keys = [](Form1& form) {
+            for (const auto& [key, text] :
+                 {std::pair(Qt::Key_Return, "\r"), {Qt::Key_Escape, "\x1b"}})
+                QCoreApplication::postEvent(&form, new QKeyEvent(QEvent::KeyPress, key, {}, text));
+        };
+        const Road altO = [keys](Form1& form) {
+            keys(form);
+            QTimer::singleShot(0, &form, [&form] {
+                QTest::keyClick(form.windowHandle(), Qt::Key_O, Qt::AltModifier);
+            });
+        };
+        const Road composed = [keys](Form1& form) {
+            keys(form);
+            QTimer::singleShot(0, &form, [] {
+                QInputMethodEvent commit;
+                commit.setCommitString(QStringLiteral("名"));
+                if (QObject* focus = QGuiApplication::focusObject())
+                    QCoreApplication::sendEvent(focus, &commit);
+            });
+        };
+        const QString locked = QStringLiteral("jx.iro is locked by another program");
+        QTest::newRow("lock held by another user")
+            << "lock" << false << keys << QStringList{locked};
+        QTest::newRow("slow fsync on a FUSE folder")
+            << "fsync 1 s" << false << keys << QStringList{};
+        QTest::newRow("Alt+O while another user holds the lock")
+            << "lock" << false << altO << QStringList{locked};
+        QTest::newRow("input-method text while a best is saved")
+            << "fsync 1 s" << true << composed << QStringList{};
+        QTest::newRow("an fsync that does not answer")
+            << "fsync held" << false << keys
+            << QStringList{"jx.iro does not answer",
+                           "jx.iro has not yet answered the game's last call"};
+        QTest::newRow("no thread to be had") << "no thread" << true << keys << QStringList{};
     }
 
     // Any user who may read jx.iro can lock it: a return to the title reads it after a moment, the
     // colour panel's OK gives up after a few seconds with the box and writes nothing. Slow storage
-    // takes its time to save. The window paints all the while, and a key pressed meanwhile does
-    // nothing afterwards; Escape still ends the game, once the file is safe.
+    // takes its time to save, and a file that does not answer gets the box when the patience runs
+    // out, its call left to finish by itself. The window paints all the while and takes nothing:
+    // a key, an access key or an input method's text does nothing, then or afterwards; Escape
+    // still ends the game. Where no thread can be had, the window's own thread does the work.
     void waitsWithTheWindowPainting() {
-        QFETCH(bool, saves);
+        QFETCH(QString, slow);
+        QFETCH(bool, best);
+        QFETCH(Road, meanwhile);
+        QFETCH(QStringList, boxes);
         QTemporaryDir top;
         const QString real = top.filePath("real"), mounted = top.filePath("mounted");
+        const QString released = top.filePath("released");
         QVERIFY(QDir().mkdir(real) && QDir().mkdir(mounted));
         chmodAt(top.path(), 0755);
         chmodAt(real, 0755);
         std::unique_ptr<FuseFolder> fuse;
-        if (saves) {
-            fuse =
-                std::make_unique<FuseFolder>(plainFuseFolder({"--slow-sync", "1"}), real, mounted);
+        if (slow.startsWith("fsync")) {
+            fuse = std::make_unique<FuseFolder>(
+                plainFuseFolder(slow.endsWith("held") ? QStringList{"--hold", "fsync:" + released}
+                                                      : QStringList{"--slow-sync", "1"}),
+                real, mounted);
             if (!fuse->skipped.isEmpty()) QSKIP(qPrintable(fuse->skipped));
         }
         writeFile(real + "/jx.hsd", playedHighScores());
         writeFile(real + "/jx.iro", tunedPalette());
         chmodAt(real + "/jx.iro", 0644);
-        FormFixture fixture(QSize(15360, 11520), 1, DataFolder(saves ? mounted : real));
+        if (slow == "no thread") {
+            const passwd* other = otherUser();
+            if (other) QCOMPARE(chown(systemPath(real).constData(), other->pw_uid, 0), 0);
+            for (const char* name : {"/jx.hsd", "/jx.iro"}) chmodAt(real + name, 0666);
+            const rlimit none{0, 0};
+            QCOMPARE(inChild([&] {
+                         if ((other && !becomeUser(*other)) || setrlimit(RLIMIT_NPROC, &none) != 0)
+                             return 10;
+                         FormFixture fixture(QSize(15360, 11520), 1, DataFolder(real));
+                         fixture.form->Form_Load();
+                         playToNameEntry(*fixture.form, 9, 95);
+                         enterName(*fixture.form, "threadless");
+                         const HighScoreRecord stored =
+                             decodeHighScores(contentOf(real + "/jx.hsd"))[9];
+                         return fixture.warnings.isEmpty() && stored.bestScore == 95 ? 0 : 1;
+                     }),
+                     0);
+            return;
+        }
+        FormFixture fixture(QSize(15360, 11520), 1, DataFolder(fuse ? mounted : real));
         std::optional<HoldingChild> lock;
-        if (!saves) {
+        if (slow == "lock") {
             lock.emplace([&] {
                 const int fd = open(systemPath(real + "/jx.iro").constData(), O_RDONLY);
                 const passwd* other = otherUser();
@@ -305,7 +370,8 @@ class TestSharedFiles : public QObject {
         QCOMPARE(fixture.warnings, QStringList{});
         QCOMPARE(form.colourRGB, decodePalette(tunedPalette()));
         form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
 
         struct PaintCount : QObject {
             int paints = 0;
@@ -315,25 +381,34 @@ class TestSharedFiles : public QObject {
             }
         } count;
         form.installEventFilter(&count);
-        form.Command1_Click(2);  // "ColorOption"
-        form.Command2_Click();   // "Default"
+        if (best) {
+            playToNameEntry(form, 9, 95);
+            form.Text1->setText("typed");
+        } else {
+            form.Command1_Click(2);  // "ColorOption"
+            form.Command2_Click();   // "Default"
+        }
         form.update();
-        for (const auto& [key, text] : {std::pair(Qt::Key_Return, "\r"), {Qt::Key_Escape, "\x1b"}})
-            QCoreApplication::postEvent(&form, new QKeyEvent(QEvent::KeyPress, key, {}, text));
+        meanwhile(form);
         QElapsedTimer waited;
         waited.start();
-        form.Command3_Click();  // "OK"
+        if (best)
+            form.Form_KeyPress(kEnter);  // stores the name
+        else
+            form.Command3_Click();  // "OK"
         lock.reset();
         QVERIFY(waited.elapsed() < 10000);
         QVERIFY(count.paints > 0);
         QCoreApplication::processEvents();
         QCOMPARE(form.mode,
                  Mode::Load);  // the Enter pressed during the wait opened no level dialog
-        QCOMPARE(fixture.endRequests, 1);
-        QCOMPARE(fixture.warnings, saves ? QStringList{} : QStringList{kPaletteWrite});
-        QCOMPARE(fixture.details,
-                 saves ? QStringList{} : QStringList{"jx.iro is locked by another program"});
-        QCOMPARE(contentOf(real + "/jx.iro"), saves ? defaultPaletteBytes() : tunedPalette());
+        QCOMPARE(fixture.endRequests, 1);  // Escape, pressed meanwhile
+        QCOMPARE(fixture.details, boxes);
+        QCOMPARE(form.Text1->text(), best ? "typed" : "No Name");
+        writeFile(released, {});
+        fixture.form.reset();  // once the call left behind is done
+        QCOMPARE(contentOf(real + "/jx.iro"),
+                 best || slow == "lock" ? tunedPalette() : defaultPaletteBytes());
     }
 
     void firstStartInFuseFolders_data() {

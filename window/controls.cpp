@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
+#include <QStyleOptionSlider>
 #include <QtMath>
 
 QColor colourFromValue(qint32 value) {
@@ -81,6 +82,14 @@ QRect captionArea(const QFont& font, const QString& text, const QRect& area) {
     const QRect ink = metrics.tightBoundingRect(text);  // from the baseline
     const int baseline = area.top() + (area.height() - ink.height()) / 2 - ink.top();
     return QRect(area.left(), baseline - metrics.ascent(), area.width(), metrics.height());
+}
+
+// The palette a control the game never disables draws with: while the window waits for a data
+// file, and so is disabled, its controls look as they do when it takes input.
+QPalette shownPalette(const QWidget* control) {
+    QPalette palette = control->palette();
+    palette.setCurrentColorGroup(control->isActiveWindow() ? QPalette::Active : QPalette::Inactive);
+    return palette;
 }
 
 }  // namespace
@@ -236,8 +245,8 @@ void CommandButton::paintEvent(QPaintEvent*) {
     }
     painter.setFont(font());
     const QRect textArea = down ? area.translated(1, 1) : area;
-    style()->drawItemText(&painter, textArea, Qt::AlignCenter | Qt::TextShowMnemonic, palette(),
-                          isEnabled(), text(), QPalette::ButtonText);
+    style()->drawItemText(&painter, textArea, Qt::AlignCenter | Qt::TextShowMnemonic,
+                          shownPalette(this), true, text(), QPalette::ButtonText);
 }
 
 // --- Frame ----------------------------------------------------------------------------------
@@ -272,6 +281,7 @@ TextBox::TextBox(QWidget* container, const QString& text, const QFont& font)
     : QLineEdit(container), Placement(this) {
     setFont(font);
     setText(text);
+    setAcceptDrops(false);  // it takes what is typed, not what is dropped on it
 }
 
 void TextBox::setColours(qint32 back, qint32 fore) {
@@ -299,6 +309,12 @@ ScrollBar::ScrollBar(QWidget* container, Qt::Orientation orientation, int min, i
     connect(this, &QScrollBar::sliderReleased, this, [this] {
         if (this->value() != valueAtPress_ && onChange) onChange();
     });
+}
+
+void ScrollBar::initStyleOption(QStyleOptionSlider* option) const {
+    QScrollBar::initStyleOption(option);
+    option->state |= QStyle::State_Enabled;
+    option->palette = shownPalette(this);
 }
 
 // --- Line and shape -------------------------------------------------------------------------

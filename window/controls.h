@@ -156,6 +156,10 @@ class ScrollBar : public QScrollBar, public Placement {
     std::function<void()> onChange;
     std::function<void()> onScroll;
 
+  protected:
+    // It looks the same while the window waits for a data file.
+    void initStyleOption(QStyleOptionSlider* option) const override;
+
   private:
     int valueAtPress_ = 0;
 };

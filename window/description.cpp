@@ -105,6 +105,7 @@ Form1::Form1(Form1Seams seams) : QWidget(nullptr), seams_(std::move(seams)) {
 
 Form1::~Form1() {
     qApp->removeEventFilter(this);
+    waitForWorkLeftBehind();
 }
 
 void Form1::buildWindowControls() {

@@ -5,10 +5,13 @@
 #include "window/warningbox.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDeadlineTimer>
 #include <QKeyEvent>
 #include <QScreen>
 #include <QWindow>
+
+#include <unistd.h>
 
 namespace {
 
@@ -47,7 +50,11 @@ Form1Seams Form1Seams::real() {
                     const QString& detail) {
         showWarningBox(owner, title, text, detail, boxPlaceOnThisDesktop());
     };
-    seams.endProgram = [] { QCoreApplication::exit(0); };
+    seams.endProgram = [] {
+        for (QWidget* window : QApplication::topLevelWidgets()) window->hide();
+        endWhenFilesAreSafe(0);
+        for (;;) ::pause();  // a data file is being written: that write ends the program
+    };
     seams.random = std::make_shared<ClockRandom>();
     seams.screenGeometry = [] { return QGuiApplication::primaryScreen()->geometry(); };
     seams.showWindow = [](QWidget* window) {
@@ -62,7 +69,10 @@ Form1Seams Form1Seams::real() {
 }
 
 void Form1::wireEvents() {
-    Timer1.onTimer = [this] { Timer1_Timer(); };
+    // A window that waits for a data file takes no ticks either: no handler runs meanwhile.
+    Timer1.onTimer = [this] {
+        if (isEnabled()) Timer1_Timer();
+    };
     for (qint16 i = 0; i < 4; ++i) Command1[i]->onClick = [this, i] { Command1_Click(i); };
     Picture1->onClick = [this] { Picture1_Click(); };
     Picture2->onClick = [this] { Picture2_Click(); };
@@ -100,7 +110,8 @@ void Form1::mouseReleaseEvent(QMouseEvent* event) {
 
 // Every typed character reaches Form_KeyPress before the control that has the focus; Enter and
 // Escape stop there, every other key goes on to the control. While the colour panel is open,
-// Enter presses its "OK" instead of starting a game behind it; Escape still ends the program.
+// Enter presses its "OK" instead of starting a game behind it. Escape ends the program in every
+// state, also while the window waits for a data file, when no other key acts.
 // Every control of the window that is hidden, by any call, passes here too (keepKeysOffHidden).
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
@@ -113,12 +124,17 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
         return false;
     }
     const qint16 code = characterCode(static_cast<QKeyEvent*>(event));
+    if (code == kEscape) {
+        Form_KeyPress(code);  // ends the game, whatever the window is doing
+        return true;
+    }
+    if (!widget->isEnabled()) return false;  // the window waits for a file: Qt drops the key
     if (code == kEnter && Frame2->visible()) {
         // The colour panel's "OK" is the window's default button while the panel is open.
         Command3_Click();
         return true;
     }
-    if (code == kEnter || code == kEscape) {
+    if (code == kEnter) {
         Form_KeyPress(code);
         return true;
     }
@@ -126,6 +142,13 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
     QWidget* focus = QApplication::focusWidget();
     if (code != 0 && watched == (focus ? focus : this)) Form_KeyPress(code);
     return false;
+}
+
+// Closing the window (its close button, Alt+F4, the desktop's menu) ends the game as Escape does,
+// at any moment.
+void Form1::closeEvent(QCloseEvent* event) {
+    event->ignore();
+    seams_.endProgram();
 }
 
 // The colour panel's contents, built after the window's first frame, are wired as they are built.

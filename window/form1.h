@@ -19,6 +19,7 @@
 #include <QString>
 
 #include <array>
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -37,7 +38,8 @@ struct Form1Seams {
     std::function<void(QWidget* owner, const QString& title, const QString& text,
                        const QString& detail)>
         warn;
-    // Ends the program at once, saving nothing.
+    // Ends the program at once, saving nothing: the window leaves the screen, and the program
+    // ends as soon as no data file is being written. Needs no event loop.
     std::function<void()> endProgram;
     // The random source every board is dealt from; reseeded for every board.
     std::shared_ptr<RandomSource> random;
@@ -157,17 +159,25 @@ class Form1 : public QWidget {
     void mouseReleaseEvent(QMouseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
   private:
-    // Runs `work` on the data files off the window's thread and waits for it: the window keeps
-    // painting and following its screen, and a key or click made meanwhile does nothing (Escape
-    // ends the game once `work` is done).
-    void waitForFiles(const std::function<void()>& work);
+    // Runs `work` on the data file `name` off the window's thread and waits for it at most
+    // `patience`: meanwhile the window takes no input but keeps painting, and Escape or a close
+    // still end the game. Empty when the work is done; else why not: the file did not answer in
+    // time (the work goes on by itself), or work an earlier wait left behind on it still runs.
+    QString waitForFile(const QString& name, std::chrono::milliseconds patience,
+                        const std::function<void()>& work);
+    // Reading and saving a data file of the game's folder, as the window waits for them.
+    DataFileRead readFile(const QString& name, qsizetype bytes);
+    SaveResult saveFile(const QString& name, qsizetype bytes, const SaveDecision& decide);
     // Reads `name` (its first defaults.size() bytes), or on failure warns with `readError`; a
     // missing or empty file is created from `defaults`, or read if it appeared meanwhile, and
     // `writeError` says when neither worked. A file there that cannot be read is left as it is.
     DataFileRead loadDataFile(const QString& name, const QByteArray& defaults,
                               const QString& readError, const QString& writeError);
+    // Waits until the work that waits left behind is done.
+    void waitForWorkLeftBehind();
 
     // Sets `mode` to `next` and the timer as the mode table has it there.
     void enterMode(const QString& next);
@@ -200,6 +210,9 @@ class Form1 : public QWidget {
         using Clickable::released;
     } background_;
     Form1Seams seams_;
+    struct FilesInFlight;
+    std::shared_ptr<FilesInFlight> filesInFlight_;
+    FilesInFlight& filesInFlight();
     bool laidOut_ = false;    // the description's places stand until the start-up lays it out
     qreal pointerRatio_ = 0;  // the device pixel ratio the pointer was drawn for
 };
