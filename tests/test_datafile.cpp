@@ -83,7 +83,7 @@ class TestDataFile : public QObject {
         QTest::addColumn<bool>("saves");
         QTest::newRow("root through another user's link in a folder others may write") << false;
         QTest::newRow("another user's file in a shared folder, saved by root") << false;
-        QTest::newRow("root through a folder link another user planted in a shared folder")
+        QTest::newRow("a folder link another user planted in a shared folder, saved by root")
             << false;
         QTest::newRow("root's file hard-linked by another user into a shared folder") << false;
         QTest::newRow("folder with a default access control list") << true;

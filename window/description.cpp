@@ -8,7 +8,9 @@
 // panel's contents, Label5) is the one the player sees.
 
 #include "window/form1.h"
+#include "window/messages.h"
 #include "window/theme.h"
+#include "window/warningbox.h"
 
 #include <QApplication>
 
@@ -144,12 +146,15 @@ void Form1::buildWindowControls() {
 
 // What the title's first frame does not show is built once that frame is on the screen: the name
 // entry (hidden, as the start-up leaves it), the colour panel's contents and the window icon,
-// whose pictures and large property would otherwise hold the frame back.
+// whose pictures and large property would otherwise hold the frame back; and what a warning box
+// draws, before the first data file is opened.
 void Form1::buildUnseenControls() {
     buildNameEntry();
     buildPanelControls();
     wirePanelEvents();
     setWindowIcon(gameIcon());
+    prepareWarningBoxes({kReadErrorTitle, kWriteErrorTitle, kHighScoreReadError, kPaletteReadError,
+                         kHighScoreWriteError, kPaletteWriteError});
 }
 
 void Form1::buildNameEntry() {

@@ -10,9 +10,15 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPixmap>
 #include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <utility>
 
 namespace {
 
@@ -117,6 +123,15 @@ class BoxInWindow : public QWidget {
     QMessageBox* message_;
 };
 
+// A file descriptor kept in reserve for a box: a window of its own takes one for a moment (the
+// memory it is drawn in, shared with the display), which where the game may open no more files
+// would never come, and the box would stand unpainted, taking no answer.
+int reservedDescriptor = -1;
+
+void reserveDescriptor() {
+    if (reservedDescriptor < 0) reservedDescriptor = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+}
+
 }  // namespace
 
 BoxPlace boxPlaceOnThisDesktop() {
@@ -127,8 +142,17 @@ BoxPlace boxPlaceOnThisDesktop() {
 
 void showWarningBox(QWidget* owner, const QString& title, const QString& text,
                     const QString& detail, BoxPlace place) {
+    if (reservedDescriptor >= 0) ::close(std::exchange(reservedDescriptor, -1));
     if (place == BoxPlace::InsideOwner && owner && owner->isVisible())
         BoxInWindow(owner, title, text, detail).exec();
     else
         WarningBox(owner, title, text, detail).exec();
+    reserveDescriptor();
+}
+
+void prepareWarningBoxes(const QStringList& texts) {
+    WarningBox box(nullptr, texts.value(0), texts.join(QLatin1Char('\n')), texts.value(0));
+    QPixmap drawn(box.sizeHint());
+    box.render(&drawn);
+    reserveDescriptor();
 }

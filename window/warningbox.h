@@ -3,6 +3,7 @@
 // game's window, answered with Enter or a click.
 
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -20,3 +21,9 @@ BoxPlace boxPlaceOnThisDesktop();
 // owner's window while it is up. Without a shown owner the box has a window of its own.
 void showWarningBox(QWidget* owner, const QString& title, const QString& text,
                     const QString& detail, BoxPlace place);
+
+// Draws a box once, out of sight, so that all that drawing one takes is loaded while files can
+// still be opened: its icon with the image formats behind it, and the fonts of `texts`; and keeps
+// a file descriptor for the next box. A box then still shows, and takes its answer, where the
+// game can open no more files (the player's limit).
+void prepareWarningBoxes(const QStringList& texts);

@@ -14,6 +14,11 @@ CASE is one of
                 primary monitor, and the board is centred on it;
   mode-change   a game at 1280 x 1024, the screen switched to 1024 x 768 with xrandr while it
                 runs: the board is centred on the new size and the game goes on to game over;
+  escape-while-waiting, close-while-waiting
+                under openbox, with another program holding the lock of both data files as
+                the game starts: Escape, or the window manager's close (Alt+F4), while the
+                start waits for them ends the program at once with status 0, no box shows
+                and the files keep their bytes;
   wayland       under weston (its X11 backend on a private Xvfb, so that keys reach the game
                 through the compositor) in an empty folder: the screen shows each warning box
                 over the full-screen game, centred, with its text; Enter answers it, the
@@ -24,15 +29,17 @@ The window manager of the openbox case can be swapped for a trial by hand, for e
 Exit status 0 on success, 1 on failure, 77 when a needed program is missing.
 """
 
+import fcntl
 import os
+import subprocess
 import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from session import Session  # noqa: E402
-from xscreen import (DEFAULT_PALETTE, DEFAULT_SCORES, FIRST_START_WARNINGS,  # noqa: E402
-                     Failure, Skip, answer_first_start_warnings, check, end_on_escape,
-                     expect_default_files, game_timing, need, poll)
+from xscreen import (DATA_FILES, DEFAULT_FILES, DEFAULT_PALETTE, DEFAULT_SCORES,  # noqa: E402
+                     FIRST_START_WARNINGS, Failure, Skip, answer_first_start_warnings, check,
+                     data_files, end_on_escape, expect_default_files, game_timing, need, poll)
 
 BOARD_SIDE = 352      # Picture1, 5280 twips
 BOARD_INSET = 5       # black between the board's outer edge and its bevel
@@ -159,6 +166,35 @@ def under_openbox(case):
     main = case.start_up_with_warnings(screen)
     case.open_level_dialog(main, screen)
     end_on_escape(case.x, case.game)
+
+
+def end_while_start_waits(case, keys):
+    """Another program holds the lock of both data files as the game starts: `keys`, pressed
+    as soon as the window shows, end the program within the wait, with no box after them."""
+    need("Xvfb", "xdotool", "xwd", "xwininfo", "xprop", "import", "openbox")
+    screen = Monitor(0, 0, 1024, 768)
+    case.open_display(screen.width, screen.height)
+    case.processes.append(case.x.start_window_manager("openbox"))
+    held = []
+    for name, data in zip(DATA_FILES, DEFAULT_FILES):
+        case.write(name, data)
+        held.append(os.open(os.path.join(case.folder, name), os.O_RDONLY))
+        fcntl.flock(held[-1], fcntl.LOCK_EX)
+    case.start_game_on_x()
+    main = case.x.main_window()
+    check(poll(lambda: case.x.focused_window() == main, 10), "the game window has no focus")
+    asked = time.monotonic()
+    case.x.key(*keys)
+    try:
+        code = case.game.wait(10)
+    except subprocess.TimeoutExpired:
+        raise Failure(f"the program did not end on {'+'.join(keys)} during the start's wait")
+    case.say(f"ended {time.monotonic() - asked:.2f} s after {'+'.join(keys)}, status {code}")
+    check(code == 0, f"exit status {code}")
+    check(not case.x.warning_boxes(), "a warning box shows after the end")
+    check(data_files(case.folder) == DEFAULT_FILES, f"the files are {data_files(case.folder)!r}")
+    for fd in held:
+        os.close(fd)
 
 
 def two_monitors(case):
@@ -290,6 +326,8 @@ def under_weston(case):
 
 
 CASES = {"openbox": under_openbox, "two-monitors": two_monitors, "mode-change": mode_change,
+         "escape-while-waiting": lambda case: end_while_start_waits(case, ["Escape"]),
+         "close-while-waiting": lambda case: end_while_start_waits(case, ["alt+F4"]),
          "wayland": under_weston}
 
 
