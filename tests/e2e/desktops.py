@@ -14,11 +14,11 @@ CASE is one of
                 primary monitor, and the board is centred on it;
   mode-change   a game at 1280 x 1024, the screen switched to 1024 x 768 with xrandr while it
                 runs: the board is centred on the new size and the game goes on to game over;
-  escape-while-waiting, close-while-waiting
+  escape-while-waiting, close-while-waiting, logout-while-waiting
                 under openbox, with another program holding the lock of both data files as
-                the game starts: Escape, or the window manager's close (Alt+F4), while the
-                start waits for them ends the program at once with status 0, no box shows
-                and the files keep their bytes;
+                the game starts: Escape, the window manager's close (Alt+F4) or SIGTERM while
+                the start waits for them ends the program at once (status 0, or 128 and the
+                signal's number), no box shows and the files keep their bytes;
   wayland       under weston (its X11 backend on a private Xvfb, so that keys reach the game
                 through the compositor) in an empty folder: the screen shows each warning box
                 over the full-screen game, centred, with its text; Enter answers it, the
@@ -31,6 +31,7 @@ Exit status 0 on success, 1 on failure, 77 when a needed program is missing.
 
 import fcntl
 import os
+import signal as signal_module
 import subprocess
 import sys
 import time
@@ -168,9 +169,10 @@ def under_openbox(case):
     end_on_escape(case.x, case.game)
 
 
-def end_while_start_waits(case, keys):
-    """Another program holds the lock of both data files as the game starts: `keys`, pressed
-    as soon as the window shows, end the program within the wait, with no box after them."""
+def end_while_start_waits(case, how):
+    """Another program holds the lock of both data files as the game starts: `how` (keys, or a
+    signal's name), as soon as the window shows, ends the program within the wait, with no box
+    after it."""
     need("Xvfb", "xdotool", "xwd", "xwininfo", "xprop", "import", "openbox")
     screen = Monitor(0, 0, 1024, 768)
     case.open_display(screen.width, screen.height)
@@ -184,13 +186,17 @@ def end_while_start_waits(case, keys):
     main = case.x.main_window()
     check(poll(lambda: case.x.focused_window() == main, 10), "the game window has no focus")
     asked = time.monotonic()
-    case.x.key(*keys)
+    signal = getattr(signal_module, how, None)
+    if signal:
+        case.game.send_signal(signal)
+    else:
+        case.x.key(how)
     try:
         code = case.game.wait(10)
     except subprocess.TimeoutExpired:
-        raise Failure(f"the program did not end on {'+'.join(keys)} during the start's wait")
-    case.say(f"ended {time.monotonic() - asked:.2f} s after {'+'.join(keys)}, status {code}")
-    check(code == 0, f"exit status {code}")
+        raise Failure(f"the program did not end on {how} during the start's wait")
+    case.say(f"ended {time.monotonic() - asked:.2f} s after {how}, status {code}")
+    check(code == (128 + signal if signal else 0), f"exit status {code}")
     check(not case.x.warning_boxes(), "a warning box shows after the end")
     check(data_files(case.folder) == DEFAULT_FILES, f"the files are {data_files(case.folder)!r}")
     for fd in held:
@@ -326,8 +332,9 @@ def under_weston(case):
 
 
 CASES = {"openbox": under_openbox, "two-monitors": two_monitors, "mode-change": mode_change,
-         "escape-while-waiting": lambda case: end_while_start_waits(case, ["Escape"]),
-         "close-while-waiting": lambda case: end_while_start_waits(case, ["alt+F4"]),
+         "escape-while-waiting": lambda case: end_while_start_waits(case, "Escape"),
+         "close-while-waiting": lambda case: end_while_start_waits(case, "alt+F4"),
+         "logout-while-waiting": lambda case: end_while_start_waits(case, "SIGTERM"),
          "wayland": under_weston}
 
 
