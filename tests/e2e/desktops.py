@@ -19,6 +19,10 @@ CASE is one of
                 the game starts: Escape, the window manager's close (Alt+F4) or SIGTERM while
                 the start waits for them ends the program at once (status 0, or 128 and the
                 signal's number), no box shows and the files keep their bytes;
+  box-at-file-limit
+                under openbox, the game's limit of open files lowered to what it has open:
+                the colour panel's OK gets the write-error box, which is drawn and
+                closes on Enter, as do the title's two read boxes after it;
   wayland       under weston (its X11 backend on a private Xvfb, so that keys reach the game
                 through the compositor) in an empty folder: the screen shows each warning box
                 over the full-screen game, centred, with its text; Enter answers it, the
@@ -52,6 +56,7 @@ WARNING_TOLERANCE = 2
 TITLE_BAR_PROBE = 120  # pixels left of the middle: inside a box's title bar, clear of its title
 BY_BOX = (-150, 150)  # where the board's edges show beside a box in the middle of the screen
 GAME_SECONDS = game_timing("kGameTimeMs")
+COLOUR_OPTION_BELOW_CENTRE = 40  # the title's "ColorOption" button, below the board's middle
 
 
 class Monitor:
@@ -203,6 +208,37 @@ def end_while_start_waits(case, how):
         os.close(fd)
 
 
+def box_at_file_limit(case):
+    """At the player's limit of open files, the colour panel's OK gets the write-error box,
+    drawn and answered with Enter, then the title's two read boxes; Escape then ends the game."""
+    need("Xvfb", "xdotool", "xwd", "xwininfo", "xprop", "import", "openbox", "prlimit")
+    screen = Monitor(0, 0, 1024, 768)
+    case.open_display(screen.width, screen.height)
+    case.processes.append(case.x.start_window_manager("openbox"))
+    for name, data in zip(DATA_FILES, DEFAULT_FILES):
+        case.write(name, data)
+    case.start_game_on_x()
+    main = case.x.main_window()
+    check(poll(lambda: case.x.focused_window() == main, 10), "the game window has no focus")
+    time.sleep(1)  # the title's files are read
+    pid = case.game.pid
+    used = len(os.listdir(f"/proc/{pid}/fd"))
+    subprocess.run(["prlimit", f"--pid={pid}", f"--nofile={used}:{used}"], check=True)
+    x, y = screen.centre()
+    case.x.click(x, y + COLOUR_OPTION_BELOW_CENTRE)
+    time.sleep(0.5)
+    case.x.key("alt+o")
+    for title in ("書き込みエラー", "読み込みエラー", "読み込みエラー"):
+        found = poll(lambda: case.x.windows(f"^{title}$"), 10)
+        check(found, f"no {title} box at the limit of open files")
+        case.snapshot("box-at-file-limit")
+        check(poll(lambda: case.x.focused_window() == found[0], 10), f"the {title} box has no focus")
+        case.x.key("Return")
+        check(poll(lambda: found[0] not in case.x.windows(f"^{title}$"), 10),
+              f"the {title} box did not close on Enter at the limit of open files")
+    end_on_escape(case.x, case.game)
+
+
 def two_monitors(case):
     need("Xvfb", "xdotool", "xwd", "xwininfo", "xprop", "import", "xrandr", "openbox")
     left, primary = Monitor(0, 0, 1280, 1024), Monitor(1280, 0, 1024, 768)
@@ -335,6 +371,7 @@ CASES = {"openbox": under_openbox, "two-monitors": two_monitors, "mode-change": 
          "escape-while-waiting": lambda case: end_while_start_waits(case, "Escape"),
          "close-while-waiting": lambda case: end_while_start_waits(case, "alt+F4"),
          "logout-while-waiting": lambda case: end_while_start_waits(case, "SIGTERM"),
+         "box-at-file-limit": box_at_file_limit,
          "wayland": under_weston}
 
 
