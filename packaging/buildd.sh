@@ -56,7 +56,9 @@ buildd_run() {
         root=$1 name=$2 binds=$3
         shift 3
         [ -z "$name" ] || hostname "$name"
-        mount -t proc proc "$root/proc" && mount -t tmpfs -o mode=1777 shm "$root/dev/shm" || exit 1
+        # The root a mount of its own, so that a chroot inside can have namespaces too.
+        mount --bind "$root" "$root" && mount -t proc proc "$root/proc" &&
+            mount -t tmpfs -o mode=1777 shm "$root/dev/shm" || exit 1
         for bind in $binds; do
             from=${bind%%:*} to=$root${bind#*:}
             if [ -d "$from" ]; then mkdir -p "$to"; else [ -e "$to" ] || touch "$to"; fi
