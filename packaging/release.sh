@@ -7,14 +7,14 @@
 # folders), the cache of chroot bases and a cache of downloaded packages per release
 # ($TINTMAZE_CI_CACHE/apt-RELEASE); it is removed at the end. Its last line is that of ./dev:
 # "checks: N passed, N failed".
-#   packaging/release.sh RELEASE SOURCE_TAR WORK STAGE...
+#   packaging/release.sh SOURCE_TAR RELEASE WORK STAGE...
 set -euo pipefail
 [ "$(id -u)" -eq 0 ] || exec sudo bash "$0" "$@"
 
 here=$(cd "$(dirname "$0")" && pwd)
-buildd_release=$1
+source_tar=$(realpath "$1")
+buildd_release=$2
 . "$here/buildd.sh"
-source_tar=$(realpath "$2")
 work=$(realpath -m "$3")
 shift 3
 root=$work/chroot
