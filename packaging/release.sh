@@ -4,7 +4,7 @@
 # source tree copied in and nothing else installed, so that ./dev itself installs everything.
 # Inside, the package stage builds in a chroot of that release too, lints with its lintian and
 # runs its autopkgtest there. The chroot gets /proc, /dev/shm, /dev/fuse (the tests' FUSE
-# folders), the cache of chroot bases and a cache of downloaded packages per release
+# folders), /dev/pts, the cache of chroot bases and a cache of downloaded packages per release
 # ($TINTMAZE_CI_CACHE/apt-RELEASE); it is removed at the end. Its last line is that of ./dev:
 # "checks: N passed, N failed".
 #   packaging/release.sh SOURCE_TAR RELEASE WORK STAGE...
@@ -32,6 +32,7 @@ mkdir -p "$root/src/tintmaze" && tar -C "$root/src/tintmaze" -xf "$source_tar"
 echo "a fresh $buildd_release chroot in $root ($((SECONDS - start)) s)"
 binds="$buildd_cache:$buildd_cache $packages:/var/cache/apt/archives"
 [ -c /dev/fuse ] && binds+=" /dev/fuse:/dev/fuse"
+[ -d /dev/pts ] && binds+=" /dev/pts:/dev/pts"  # for the terminal log of apt and dpkg
 BUILDD_BINDS=$binds BUILDD_HOSTNAME=tintmaze-$buildd_release buildd_run "$root" \
     env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin HOME=/root \
     LANG=C.UTF-8 TINTMAZE_CI_CACHE="$buildd_cache" \
