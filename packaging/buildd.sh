@@ -1,48 +1,71 @@
 # shellcheck shell=bash
-# Building the Debian package as Debian's build daemons do: in a fresh Debian 12 chroot that holds
-# only build-essential (mmdebstrap's buildd variant) and the package's Build-Depends, as a user
-# other than root. Sourced by check_package.sh; needs root (chroot, namespaces).
+# Building the Debian package as Debian's build daemons do: in a fresh chroot of a Debian release
+# that holds only build-essential (mmdebstrap's buildd variant) and the package's Build-Depends,
+# as a user other than root. Sourced by check_package.sh and release.sh; needs root (chroot,
+# namespaces).
 #
-# The chroot's base is a tarball in $TINTMAZE_CI_CACHE (/var/cache/tintmaze-ci unless set), made
+# The release is this machine's own unless buildd_release names another (bookworm, trixie, sid).
+# Its chroot's base is a tarball in $TINTMAZE_CI_CACHE (/var/cache/tintmaze-ci unless set), made
 # by the first run and again once it is a week old; every other run only unpacks it.
 
 buildd_cache=${TINTMAZE_CI_CACHE:-/var/cache/tintmaze-ci}
-buildd_base=$buildd_cache/bookworm-buildd.tar
 buildd_base_days=7
 
-# Makes the base tarball when it is missing or old, from Debian's mirror with the updates and
-# security suites (mmdebstrap's choice for a stable release).
+# This machine's release: its code name, or sid for unstable and testing (no version number).
+buildd_host_release() {
+    (. /etc/os-release && if [ -n "${VERSION_ID:-}" ]; then echo "$VERSION_CODENAME"; else echo sid; fi)
+}
+buildd_release=${buildd_release:-$(buildd_host_release)}
+
+buildd_base() {
+    echo "$buildd_cache/$buildd_release-buildd.tar"
+}
+
+# Makes the base tarball when it is missing or old, from Debian's mirror (with the updates and
+# security suites for a stable release, mmdebstrap's choice). Unstable's Release file is valid
+# for a week only, so a mirror that lags behind the clock would refuse it: unstable moves anyway.
 buildd_ensure_base() {
-    [ -n "$(find "$buildd_base" -mtime -"$buildd_base_days" 2>/dev/null)" ] && return 0
+    local base options=()
+    base=$(buildd_base)
+    [ -n "$(find "$base" -mtime -"$buildd_base_days" 2>/dev/null)" ] && return 0
     mkdir -p "$buildd_cache"
-    echo "making the chroot base $buildd_base"
+    [ "$buildd_release" = sid ] && options+=(--aptopt='Acquire::Check-Valid-Until "false"')
+    echo "making the chroot base $base"
     mmdebstrap --quiet --variant=buildd --format=tar --dpkgopt=force-unsafe-io \
-        --aptopt='Acquire::Languages "none"' bookworm "$buildd_base.new" &&
-        mv "$buildd_base.new" "$buildd_base"
+        --aptopt='Acquire::Languages "none"' "${options[@]}" "$buildd_release" "$base.new.$$" &&
+        mv "$base.new.$$" "$base"
 }
 
 # buildd_unpack ROOT: a fresh chroot in the empty or missing folder ROOT, with the package lists
 # of today.
 buildd_unpack() {
     local root=$1
-    mkdir -p "$root" && tar -C "$root" -xf "$buildd_base" &&
+    mkdir -p "$root" && tar -C "$root" -xf "$(buildd_base)" &&
         cp /etc/resolv.conf "$root/etc/resolv.conf" &&
         buildd_quietly "$root" apt-get update
 }
 
 # buildd_run ROOT COMMAND...: runs COMMAND as root in the chroot, in mount, process and host-name
 # namespaces of its own with /proc and /dev/shm mounted, so nothing stays mounted or running
-# when it ends. BUILDD_HOSTNAME, when set, is the host name inside.
+# when it ends. BUILDD_HOSTNAME, when set, is the host name inside; BUILDD_BINDS, when set, lists
+# what else to mount there, as FROM:TO pairs separated by spaces (a folder or a device).
 buildd_run() {
     local root=$1
     shift
     unshare --mount --pid --uts --fork --kill-child sh -c '
-        root=$1 name=$2
-        shift 2
+        root=$1 name=$2 binds=$3
+        shift 3
         [ -z "$name" ] || hostname "$name"
-        mount -t proc proc "$root/proc" && mount -t tmpfs -o mode=1777 shm "$root/dev/shm" &&
-            exec chroot "$root" "$@"' \
-        sh "$root" "${BUILDD_HOSTNAME:-}" "$@"
+        # The root a mount of its own, so that a chroot inside can have namespaces too.
+        mount --bind "$root" "$root" && mount -t proc proc "$root/proc" &&
+            mount -t tmpfs -o mode=1777 shm "$root/dev/shm" || exit 1
+        for bind in $binds; do
+            from=${bind%%:*} to=$root${bind#*:}
+            if [ -d "$from" ]; then mkdir -p "$to"; else [ -e "$to" ] || touch "$to"; fi
+            mount --bind "$from" "$to" || exit 1
+        done
+        exec chroot "$root" "$@"' \
+        sh "$root" "${BUILDD_HOSTNAME:-}" "${BUILDD_BINDS:-}" "$@"
 }
 
 # buildd_quietly ROOT COMMAND...: buildd_run with the output added to ROOT.log, whose end it

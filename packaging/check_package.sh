@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Builds the Debian package of a source tarball as Debian's build daemons do and checks it:
-#   clean-chroot build  in a fresh Debian 12 chroot that holds only build-essential and the
-#                       Build-Depends, as a user other than root (buildd.sh);
-#   lintian             no error and no warning on the .deb of that build;
+#   clean-chroot build  in a fresh chroot of this machine's Debian release that holds only
+#                       build-essential and the Build-Depends, as a user other than root
+#                       (buildd.sh);
+#   lintian             no error and no warning from this release's lintian on the source
+#                       package and on the .deb of that build;
 #   reproducible        a second build in that chroot in another folder, as another user with
 #                       another home, umask, locale, time zone and host name, 398 days later
 #                       (faketime), gives the same .deb files byte for byte; diffoscope shows
@@ -10,8 +12,8 @@
 #   autopkgtest         the tests of debian/tests on the package as installed on this machine
 #                       (the null runner, which installs it with apt);
 #   hardening           blhc finds nothing in the build's log, and the installed program is PIE
-#                       with full RELRO, bind-now, the stack protector and fortify
-#                       (hardening-check);
+#                       with full RELRO, bind-now, the stack protector and fortify, and has
+#                       each control-flow mark the toolchain can give (hardening-check);
 #   purge               apt purges it, and every path it brought that did not exist before is gone.
 # Needs root (it asks sudo otherwise). The package is purged again at the end whatever failed.
 # WORK is made anew: the .deb files land in WORK/build, with the build's log. The last line is
@@ -57,11 +59,22 @@ build_clean() {
             "$work/build" LC_ALL=C.UTF-8
 }
 
-# As a user other than root, as lintian asks, on a copy that user can read wherever WORK is.
+# This release's lintian on the source package (made here from SOURCE_TAR with dpkg-source) and
+# on the .deb, as a user other than root, as lintian asks, on a copy that user can read wherever
+# WORK is: no error and no warning. The informational and pedantic tags are shown; those that
+# stay are explained in debian/control. Standards-Version follows the newest release the package
+# builds on, so an older release's lintian, which knows its policy only up to its own, finds it
+# newer than that: that tag is left out.
 run_lintian() {
     local copy status=0
-    copy=$(mktemp -d) && chmod 755 "$copy" && cp "$(deb)" "$copy/" || return 1
-    runuser -u nobody -- lintian --fail-on error,warning --info "$copy/"*.deb || status=$?
+    copy=$(mktemp -d) && chmod 755 "$copy" && cp "$(deb)" "$copy/" &&
+        mkdir "$copy/$package" && tar -C "$copy/$package" -xf "$source_tar" &&
+        chown -R nobody: "$copy" || return 1
+    runuser -u nobody -- sh -c 'cd "$1" && dpkg-source --build "$2" >/dev/null' \
+        sh "$copy" "$package" || status=$?
+    [ "$status" -ne 0 ] || runuser -u nobody -- lintian --fail-on error,warning --display-info \
+        --pedantic --suppress-tags newer-standards-version "$copy/"*.dsc "$copy/"*.deb ||
+        status=$?
     rm -rf "$copy"
     return "$status"
 }
@@ -103,12 +116,29 @@ run_autopkgtest() {
     [ "$status" -eq 0 ] && installed
 }
 
-# Bookworm's dpkg-buildflags has no control-flow protection, so hardening-check leaves it out.
+# Whether this toolchain's start-up files carry the GNU property matching PATTERN (readelf -n).
+# The linker keeps such a mark in a program only when every object linked in has it, and the C
+# library's crti.o and Scrt1.o are objects the game does not build: where they lack it, no
+# program of this toolchain can have it, so asking for it would test the toolchain, not the game.
+toolchain_marks() {
+    local object
+    for object in crti.o Scrt1.o; do
+        readelf -n "$(gcc -print-file-name="$object")" | grep -q "Properties: .*$1" || return 1
+    done
+}
+
+# blhc on the build's log, and hardening-check on the installed program. Control-flow protection
+# (x86's IBT and SHSTK) and branch protection (AArch64's BTI and PAC, which a newer
+# hardening-check asks for everywhere) are asked for only where the toolchain can give them:
+# Debian's C library has neither mark in its start-up files on amd64.
 check_hardening() {
-    local programs
+    local programs options=()
     blhc "$work/build/build.log" || return 1
     mapfile -t programs < <(dpkg -L "$package" | grep '^/usr/games/')
-    [ ${#programs[@]} -gt 0 ] && hardening-check --nocfprotection "${programs[@]}"
+    toolchain_marks 'x86 feature: IBT, SHSTK' || options+=(--nocfprotection)
+    grep -q nobranchprotection "$(command -v hardening-check)" &&
+        ! toolchain_marks 'AArch64 feature: BTI, PAC' && options+=(--nobranchprotection)
+    [ ${#programs[@]} -gt 0 ] && hardening-check "${options[@]}" "${programs[@]}"
 }
 
 # Every path in the package that did not exist before installing must be gone after purging.

@@ -12,7 +12,10 @@ import errno
 import os
 import time
 
-from fusepy import FUSE, FuseOSError, Operations
+try:
+    from fusepy import FUSE, FuseOSError, Operations
+except ImportError:  # a release with pyfuse3 alone
+    from fuse_paths import FUSE, FuseOSError, Operations
 
 
 class Folder(Operations):

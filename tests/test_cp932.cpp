@@ -6,6 +6,8 @@
 #include <thread>
 #include <vector>
 
+using namespace Qt::StringLiterals;
+
 class TestCp932 : public QObject {
     Q_OBJECT
 
@@ -25,22 +27,22 @@ void TestCp932::decodesBytes_data() {
     const QChar bad = QChar::ReplacementCharacter;
 
     QTest::newRow("empty") << QByteArray() << QString();
-    QTest::newRow("ascii") << QByteArray("No Name") << u"No Name"_qs;
-    QTest::newRow("red and blue") << QByteArray("\x90\xD4\x90\xC2") << u"赤青"_qs;
-    QTest::newRow("backslash and tilde stay ascii") << QByteArray("\\~") << u"\\~"_qs;
-    QTest::newRow("half-width katakana") << QByteArray("\xB1\xDF") << u"ｱﾟ"_qs;
+    QTest::newRow("ascii") << QByteArray("No Name") << u"No Name"_s;
+    QTest::newRow("red and blue") << QByteArray("\x90\xD4\x90\xC2") << u"赤青"_s;
+    QTest::newRow("backslash and tilde stay ascii") << QByteArray("\\~") << u"\\~"_s;
+    QTest::newRow("half-width katakana") << QByteArray("\xB1\xDF") << u"ｱﾟ"_s;
     QTest::newRow("nul bytes") << QByteArray("a\0\0b", 4) << QStringView(u"a\0\0b", 4).toString();
-    QTest::newRow("user-defined area") << QByteArray("\xF0\x40") << u"\uE000"_qs;
+    QTest::newRow("user-defined area") << QByteArray("\xF0\x40") << u"\uE000"_s;
     QTest::newRow("bytes that are no character")
         << QByteArray("\x80.\xA0.\xFD.\xFE.\xFF")
-        << QString(bad) + u"."_qs + bad + u"."_qs + bad + u"."_qs + bad + u"."_qs + bad;
-    QTest::newRow("lead byte before a space") << QByteArray("\x81 x") << QString(bad) + u" x"_qs;
+        << QString(bad) + u"."_s + bad + u"."_s + bad + u"."_s + bad + u"."_s + bad;
+    QTest::newRow("lead byte before a space") << QByteArray("\x81 x") << QString(bad) + u" x"_s;
     QTest::newRow("lead byte before DEL") << QByteArray("\x81\x7F") << QString(bad) + QChar(0x7F);
     QTest::newRow("unassigned pair is one character")
-        << QByteArray("\x85\x40\x90\xD4") << QString(bad) + u"赤"_qs;
+        << QByteArray("\x85\x40\x90\xD4") << QString(bad) + u"赤"_s;
     QTest::newRow("codes of the input-method forms read as the code page's forms")
-        << QByteArray("\x81\x60\x81\x7C\x81\x61\x81\x91\x81\x92\x81\xCA") << u"～－∥￠￡￢"_qs;
-    QTest::newRow("cut off at the end") << QByteArray("A\x90") << u"A"_qs + bad;
+        << QByteArray("\x81\x60\x81\x7C\x81\x61\x81\x91\x81\x92\x81\xCA") << u"～－∥￠￡￢"_s;
+    QTest::newRow("cut off at the end") << QByteArray("A\x90") << u"A"_s + bad;
     QTest::newRow("cut off after invalid") << QByteArray("\xFF\x90") << QString(2, bad);
 }
 
@@ -55,29 +57,29 @@ void TestCp932::encodesText_data() {
     QTest::addColumn<QByteArray>("bytes");
 
     QTest::newRow("empty") << QString() << QByteArray();
-    QTest::newRow("ascii") << u"No Name"_qs << QByteArray("No Name");
-    QTest::newRow("red and blue") << u"赤青"_qs << QByteArray("\x90\xD4\x90\xC2");
-    QTest::newRow("half-width katakana") << u"ｱﾟ"_qs << QByteArray("\xB1\xDF");
+    QTest::newRow("ascii") << u"No Name"_s << QByteArray("No Name");
+    QTest::newRow("red and blue") << u"赤青"_s << QByteArray("\x90\xD4\x90\xC2");
+    QTest::newRow("half-width katakana") << u"ｱﾟ"_s << QByteArray("\xB1\xDF");
     QTest::newRow("nul characters")
         << QStringView(u"a\0b\0", 4).toString() << QByteArray("a\0b\0", 4);
-    QTest::newRow("full-width tilde") << u"～"_qs << QByteArray("\x81\x60");
+    QTest::newRow("full-width tilde") << u"～"_s << QByteArray("\x81\x60");
     // Input methods type other forms of six characters: they take the code Windows gives them.
-    QTest::newRow("wave dash") << u"ゆう〜"_qs << QByteArray("\x82\xE4\x82\xA4\x81\x60");
-    QTest::newRow("minus sign") << u"−−"_qs << QByteArray("\x81\x7C\x81\x7C");
-    QTest::newRow("double vertical line") << u"‖"_qs << QByteArray("\x81\x61");
-    QTest::newRow("cent sign") << u"¢"_qs << QByteArray("\x81\x91");
-    QTest::newRow("pound sign") << u"£"_qs << QByteArray("\x81\x92");
-    QTest::newRow("not sign") << u"¬"_qs << QByteArray("\x81\xCA");
+    QTest::newRow("wave dash") << u"ゆう〜"_s << QByteArray("\x82\xE4\x82\xA4\x81\x60");
+    QTest::newRow("minus sign") << u"−−"_s << QByteArray("\x81\x7C\x81\x7C");
+    QTest::newRow("double vertical line") << u"‖"_s << QByteArray("\x81\x61");
+    QTest::newRow("cent sign") << u"¢"_s << QByteArray("\x81\x91");
+    QTest::newRow("pound sign") << u"£"_s << QByteArray("\x81\x92");
+    QTest::newRow("not sign") << u"¬"_s << QByteArray("\x81\xCA");
     QTest::newRow("the code page's own forms keep their codes")
-        << u"－∥￠￡￢"_qs << QByteArray("\x81\x7C\x81\x61\x81\x91\x81\x92\x81\xCA");
-    QTest::newRow("duplicate kanji takes the usual code") << u"纊"_qs << QByteArray("\xFA\x5C");
+        << u"－∥￠￡￢"_s << QByteArray("\x81\x7C\x81\x61\x81\x91\x81\x92\x81\xCA");
+    QTest::newRow("duplicate kanji takes the usual code") << u"纊"_s << QByteArray("\xFA\x5C");
     // These have a code only one way: decoding it gives another character.
-    QTest::newRow("yen sign") << u"¥"_qs << QByteArray("?");
-    QTest::newRow("overline") << u"‾"_qs << QByteArray("?");
-    QTest::newRow("latin letter") << u"café"_qs << QByteArray("caf?");
+    QTest::newRow("yen sign") << u"¥"_s << QByteArray("?");
+    QTest::newRow("overline") << u"‾"_s << QByteArray("?");
+    QTest::newRow("latin letter") << u"café"_s << QByteArray("caf?");
     QTest::newRow("replacement character")
         << QString(QChar::ReplacementCharacter) << QByteArray("?");
-    QTest::newRow("beyond the BMP is one character") << u"a😀b"_qs << QByteArray("a?b");
+    QTest::newRow("beyond the BMP is one character") << u"a😀b"_s << QByteArray("a?b");
     QTest::newRow("lone high surrogate") << QStringView(
                                                 u"a\xD83D"
                                                 u"b",
@@ -136,7 +138,7 @@ void TestCp932::duplicateCodesEncodeToTheirUsualForm() {
 }
 
 void TestCp932::convertsOnSeveralThreadsAtOnce() {
-    const QString name = u"赤青緑 No Name ｱｲｳ"_qs;
+    const QString name = u"赤青緑 No Name ｱｲｳ"_s;
     const QByteArray bytes = cp932::encode(name);
     std::vector<int> failures(4, 0);
     std::vector<std::thread> threads;

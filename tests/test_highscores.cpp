@@ -7,6 +7,8 @@
 #include <QRandomGenerator>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 QByteArray spaces(int count) {
@@ -23,7 +25,7 @@ QByteArray recordBytes(const QByteArray& nameField, const QByteArray& score) {
     return nameField + score;
 }
 
-const QString kRed = u"赤"_qs;
+const QString kRed = u"赤"_s;
 
 }  // namespace
 
@@ -49,15 +51,15 @@ class TestHighScores : public QObject {
         const QByteArray red = twoBytes(0x90, 0xD4);
 
         QTest::newRow("red and blue, 1234")
-            << u"赤青"_qs << 1234
-            << recordBytes("\x90\xD4\x90\xC2" + spaces(50), twoBytes(0xD2, 0x04)) << u"赤青"_qs;
+            << u"赤青"_s << 1234
+            << recordBytes("\x90\xD4\x90\xC2" + spaces(50), twoBytes(0xD2, 0x04)) << u"赤青"_s;
         QTest::newRow("negative score")
-            << u"Ann"_qs << -100 << recordBytes("Ann" + spaces(51), twoBytes(0x9C, 0xFF))
-            << u"Ann"_qs;
+            << u"Ann"_s << -100 << recordBytes("Ann" + spaces(51), twoBytes(0x9C, 0xFF))
+            << u"Ann"_s;
         QTest::newRow("lowest score")
             << QString() << -32768 << recordBytes(spaces(54), twoBytes(0x00, 0x80)) << QString();
         QTest::newRow("highest score")
-            << u"x"_qs << 32767 << recordBytes("x" + spaces(53), twoBytes(0xFF, 0x7F)) << u"x"_qs;
+            << u"x"_s << 32767 << recordBytes("x" + spaces(53), twoBytes(0xFF, 0x7F)) << u"x"_s;
         QTest::newRow("27 double-byte characters fill the field")
             << kRed.repeated(27) << 1 << recordBytes(red.repeated(27), twoBytes(0x01, 0x00))
             << kRed.repeated(27);
@@ -68,10 +70,10 @@ class TestHighScores : public QObject {
             << QString(53, u'a') + kRed << 7
             << recordBytes(QByteArray(53, 'a') + " ", twoBytes(7, 0)) << QString(53, u'a');
         QTest::newRow("unrepresentable characters")
-            << u"é😀"_qs << 3 << recordBytes("??" + spaces(52), twoBytes(0x03, 0x00)) << u"??"_qs;
-        QTest::newRow("nul characters") << u"Bo"_qs + QString(52, QChar::Null) << 5
+            << u"é😀"_s << 3 << recordBytes("??" + spaces(52), twoBytes(0x03, 0x00)) << u"??"_s;
+        QTest::newRow("nul characters") << u"Bo"_s + QString(52, QChar::Null) << 5
                                         << recordBytes("Bo" + QByteArray(52, '\0'), twoBytes(5, 0))
-                                        << u"Bo"_qs + QString(52, QChar::Null);
+                                        << u"Bo"_s + QString(52, QChar::Null);
         QTest::newRow("cleared slot")
             << QString(kNameChars, QChar::Null) << 0 << QByteArray(kHighScoreRecordBytes, '\0')
             << QString(kNameChars, QChar::Null);
@@ -145,11 +147,11 @@ class TestHighScores : public QObject {
         file.replace(0, 4, "A\xFF\x85\x40");
         const QString name = decodeHighScores(file)[1].playerName;
         QCOMPARE(name.size(), kNameChars);
-        QCOMPARE(name, fixedLengthName(u"A\uFFFD\uFFFDame"_qs));
+        QCOMPARE(name, fixedLengthName(u"A\uFFFD\uFFFDame"_s));
     }
 
     void doubleByteNameSurvivesSavingAnotherSlot() {
-        const QString name = u"緑紫黄灰黒"_qs.repeated(6).left(kEnteredNameMaxChars);
+        const QString name = u"緑紫黄灰黒"_s.repeated(6).left(kEnteredNameMaxChars);
         HighScoreTable written = defaultHighScores();
         written[6] = {fixedLengthName(name), 321};
         const QByteArray file = encodeHighScores(written);
@@ -157,7 +159,7 @@ class TestHighScores : public QObject {
         QCOMPARE(cp932::encode(name).size(), kNameBytes);
 
         HighScoreTable reread = decodeHighScores(file);
-        reread[2] = {fixedLengthName(u"Eve"_qs), 50};
+        reread[2] = {fixedLengthName(u"Eve"_s), 50};
         const QByteArray saved = encodeHighScores(reread);
         QCOMPARE(recordOf(saved, 6), recordOf(file, 6));
         QCOMPARE(saved.mid(kHighScoreRecordBytes * 2), file.mid(kHighScoreRecordBytes * 2));
@@ -203,14 +205,14 @@ class TestHighScores : public QObject {
     void keepsTheStartOfATypedName_data() {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("stored");
-        const QString emoji = u"😀"_qs;
+        const QString emoji = u"😀"_s;
         QTest::newRow("empty") << QString() << QString();
-        QTest::newRow("short") << u"Ann"_qs << u"Ann"_qs;
+        QTest::newRow("short") << u"Ann"_s << u"Ann"_s;
         QTest::newRow("27 characters") << QString(27, u'n') << QString(27, u'n');
         QTest::newRow("30 characters")
-            << u"abcdefghijklmnopqrstuvwxyz0123"_qs << u"abcdefghijklmnopqrstuvwxyz0"_qs;
+            << u"abcdefghijklmnopqrstuvwxyz0123"_s << u"abcdefghijklmnopqrstuvwxyz0"_s;
         QTest::newRow("30 double-byte characters") << kRed.repeated(30) << kRed.repeated(27);
-        QTest::newRow("40 half-width katakana") << u"ｱ"_qs.repeated(40) << u"ｱ"_qs.repeated(27);
+        QTest::newRow("40 half-width katakana") << u"ｱ"_s.repeated(40) << u"ｱ"_s.repeated(27);
         QTest::newRow("20 emoji") << emoji.repeated(20) << emoji.repeated(13);
         QTest::newRow("double-byte characters across the limit")
             << QString(26, u'a') + kRed + kRed << QString(26, u'a') + kRed;

@@ -285,7 +285,7 @@ class StartupTest : public QObject {
         QLineEdit elsewhere(&owner), typing(&owner);  // the player was typing in the second
         elsewhere.show();
         typing.show();
-        QApplication::setActiveWindow(&owner);
+        owner.activateWindow();
         typing.setFocus();
         QVERIFY(QTest::qWaitForWindowExposed(&owner));
         QString title, text;

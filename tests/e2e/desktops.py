@@ -43,78 +43,15 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from session import Session  # noqa: E402
 from xscreen import (DATA_FILES, DEFAULT_FILES, DEFAULT_PALETTE, DEFAULT_SCORES,  # noqa: E402
-                     FIRST_START_WARNINGS, Failure, Skip, answer_first_start_warnings, check,
-                     data_files, end_on_escape, expect_default_files, game_timing, need, poll)
+                     FIRST_START_WARNINGS, Failure, Monitor, Skip, answer_first_start_warnings,
+                     check, data_files, end_on_escape, expect_default_files, game_timing, need,
+                     poll)
 
-BOARD_SIDE = 352      # Picture1, 5280 twips
-BOARD_INSET = 5       # black between the board's outer edge and its bevel
-GAUGE_OFFSET = 400    # Frame1 stands 6000 twips right of the board's left edge
-GAUGE_WIDTH = 48
-GAME_OVER_HALF = (180, 60)  # Picture3, half of 5415 x 1800 twips
-CENTRE_TOLERANCE = 3  # pixels: the board's bevelled edge and odd halves
 WARNING_TOLERANCE = 2
 TITLE_BAR_PROBE = 120  # pixels left of the middle: inside a box's title bar, clear of its title
 BY_BOX = (-150, 150)  # where the board's edges show beside a box in the middle of the screen
 GAME_SECONDS = game_timing("kGameTimeMs")
 COLOUR_OPTION_BELOW_CENTRE = 40  # the title's "ColorOption" button, below the board's middle
-
-
-class Monitor:
-    """A monitor's place on the screen and where the game puts its board on it."""
-
-    def __init__(self, x, y, width, height):
-        self.x, self.y, self.width, self.height = x, y, width, height
-        self.area = (x, y, width, height)
-
-    def centre(self):
-        return self.x + self.width // 2, self.y + self.height // 2
-
-    def board(self):
-        """The board's left, top, right and bottom edges (exclusive) for a window covering
-        this monitor."""
-        (cx, cy), half = self.centre(), BOARD_SIDE // 2
-        return cx - half, cy - half, cx + half, cy + half
-
-
-def board_edges(shot, monitor, probe=(0, 0)):
-    """The board's left edge (from the monitor's left along its middle row) and its bottom edge
-    (from the monitor's bottom up its middle column), both as found on screen; `probe` moves the
-    row and the column off the middle."""
-    cx, cy = (c + d for c, d in zip(monitor.centre(), probe))
-    left = shot.first_bright(monitor.x, cy, 1, 0, monitor.width // 2, limit=20)
-    bottom = shot.first_bright(cx, monitor.y + monitor.height - 1, 0, -1, monitor.height // 2,
-                               limit=20)
-    return ((left[0] - BOARD_INSET if left else None),
-            (bottom[1] + 1 + BOARD_INSET if bottom else None))
-
-
-def board_is_centred(shot, monitor, probe=(0, 0)):
-    left, bottom = board_edges(shot, monitor, probe)
-    want_left, _, _, want_bottom = monitor.board()
-    return (left is not None and bottom is not None and abs(left - want_left) <= CENTRE_TOLERANCE
-            and abs(bottom - want_bottom) <= CENTRE_TOLERANCE)
-
-
-def is_level_dialog(shot, monitor):
-    # "What's Level?" has a dark border where the title screen shows a white button.
-    left, top, _, _ = monitor.board()
-    return (board_is_centred(shot, monitor)
-            and shot.dark_box(left + 20, top + 107, left + 28, top + 137) is not None)
-
-
-def is_playing(shot, monitor):
-    left, top, _, bottom = monitor.board()
-    return (board_is_centred(shot, monitor)
-            and shot.mean(left + GAUGE_OFFSET + 6, top, left + GAUGE_OFFSET + GAUGE_WIDTH - 6,
-                          bottom) > 5)
-
-
-def is_game_over(shot, monitor):
-    cx, cy = monitor.centre()
-    half_w, half_h = GAME_OVER_HALF
-    # The black picture either side of its letters, over the white board.
-    return max(shot.mean(cx - half_w + 8, cy - half_h + 6, cx - half_w + 34, cy + half_h - 6),
-               shot.mean(cx + half_w - 34, cy - half_h + 6, cx + half_w - 8, cy + half_h - 6)) < 40
 
 
 class Case(Session):
@@ -159,7 +96,7 @@ class Case(Session):
         check(poll(lambda: self.x.focused_window() == main, 10),
               "the game window did not get the keyboard focus back")
         self.x.key("Return")
-        self.wait_screen(lambda s: is_level_dialog(s, monitor), 10, "the level dialog")
+        self.wait_screen(monitor.is_level_dialog, 10, "the level dialog")
         self.snapshot("level-dialog")
 
 
@@ -269,16 +206,16 @@ def mode_change(case):
     case.x.focus(main)
     case.open_level_dialog(main, large)
     case.x.key("Return")  # level 3
-    case.wait_screen(lambda s: is_playing(s, large), 10, "a game at 1280 x 1024")
+    case.wait_screen(large.is_playing, 10, "a game at 1280 x 1024")
     playing = time.monotonic()
     case.snapshot("playing-1280x1024")
     case.x.run("xrandr", "--output", "screen", "--mode", "1024x768")
     case.say("switched the screen to 1024 x 768")
     case.x.check_covers(main, small.area)
-    case.wait_screen(lambda s: is_playing(s, small), 10, "the game centred at 1024 x 768")
+    case.wait_screen(small.is_playing, 10, "the game centred at 1024 x 768")
     case.snapshot("playing-1024x768")
     left = GAME_SECONDS - (time.monotonic() - playing)
-    case.wait_screen(lambda s: is_game_over(s, small), left + 15, "game over at 1024 x 768")
+    case.wait_screen(small.is_game_over, left + 15, "game over at 1024 x 768")
     case.say(f"game over {time.monotonic() - playing:.1f} s after the first board")
     case.snapshot("game-over-1024x768")
     end_on_escape(case.x, case.game)
@@ -334,7 +271,7 @@ def under_weston(case):
     case.game = case.start([case.game_path], env, "game.log")
     for what, files in FIRST_START_WARNINGS:
         shot = poll(lambda: case.game.poll() is not None or
-                    (lambda s: s if warning_box(s, output) and board_is_centred(s, output, BY_BOX)
+                    (lambda s: s if warning_box(s, output) and output.board_is_centred(s, BY_BOX)
                      else None)(case.x.grab()), 30)
         if case.game.poll() is not None:
             with open(os.path.join(case.log_dir, "game.log"), encoding="utf-8",
@@ -358,12 +295,12 @@ def under_weston(case):
                  "full-screen game")
         case.snapshot(f"{what}-warning", shot)
         case.x.key("Return")
-    case.wait_screen(lambda s: not warning_box(s, output) and board_is_centred(s, output), 10,
+    case.wait_screen(lambda s: not warning_box(s, output) and output.board_is_centred(s), 10,
                      "the title without a box")
     expect_default_files(case.folder)
     case.snapshot("title")
     case.x.key("Return")
-    case.wait_screen(lambda s: is_level_dialog(s, output), 10, "the level dialog")
+    case.wait_screen(output.is_level_dialog, 10, "the level dialog")
     end_on_escape(case.x, case.game)
 
 

@@ -17,11 +17,12 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from session import Session  # noqa: E402
 from xscreen import (DEFAULT_FILES, DEFAULT_PALETTE, DEFAULT_RECORD,  # noqa: E402
-                     answer_first_start_warnings, check, end_on_escape, game_timing, need, poll)
+                     TWIPS_PER_PIXEL, Monitor, answer_first_start_warnings, check, end_on_escape,
+                     game_timing, need, poll)
 
 SCREEN_W, SCREEN_H = 1024, 768
-TWIPS_PER_PIXEL = 15
-BOARD_X, BOARD_Y = 336, 208  # Picture1 on a 1024 x 768 screen, 352 px square
+SCREEN = Monitor(0, 0, SCREEN_W, SCREEN_H)
+BOARD_X, BOARD_Y = SCREEN.board()[:2]  # Picture1, 352 px square
 PLAYER_NAME = "E2E Player 7"
 
 # The level slider HScroll1 in twips inside the board; its left arrow is at its left end.
@@ -35,7 +36,6 @@ CELL_CENTRES = [(GRID[0] + 16 + 32 * (i % 2), GRID[1] + 16 + 32 * (i // 2)) for 
 BOARD_EMPTY_SPOT = (BOARD_X + 64, BOARD_Y + 42)  # on the board, clear of cells and pictures
 SCORE_LABEL = (336, 560, 430, 585)  # Label6, under the board
 COLOUR_OPTION = (BOARD_X + 176, BOARD_Y + 216)  # Command1(2), "ColorOption"
-PANEL_OK = (382, 661, 400, 668)  # inside Command3 ("OK") of the colour panel, below the board
 PANEL_CANSEL = (750, 670)  # Command4, "Cansel"
 
 # The timing as the mode table has it (30 s of 100 ms ticks, a 300 ms verdict, as described).
@@ -45,73 +45,11 @@ STOP_CLICKING_AFTER = GAME_SECONDS - 2.0  # so that no cell click can meet the g
 # board stays long enough for a measuring tick, so the gauge runs down while the game is played.
 CLICK_PERIOD = game_timing("kVerdictTickMs") + 1.5 * game_timing("kMeasureTickMs")
 VERDICT_BORDER = (444, 356, 478, 420)  # left edge of Label3 ("OK"/"Bad"), left of the grid
-MARKER_COLUMN = 752  # 8 px left of the gauge's track, through the marker disc
 
 RECORD_SIZE, NAME_SIZE, SLOTS = 56, 54, 9
 
 
 # --- what the screen shows, from a grab ----------------------------------------------------------
-
-def board_level(shot):
-    return shot.mean(350, 230, 670, 300)
-
-
-def gauge_level(shot):
-    return shot.mean(758, 208, 784, 568)  # Frame1, right of where the name box can reach
-
-
-def name_box_level(shot):
-    return shot.mean(275, 390, 300, 425)  # left end of Text1, off the board
-
-
-def game_over_level(shot):
-    # The black game-over picture either side of its letters, on top of the white board.
-    return max(shot.mean(352, 330, 378, 438), shot.mean(648, 330, 676, 438))
-
-
-def is_title(shot):
-    return (board_level(shot) > 200 and name_box_level(shot) < 30 and gauge_level(shot) < 5
-            and shot.dark_box(356, 315, 364, 345) is None)
-
-
-def is_level_dialog(shot):
-    # The heading "What's Level?" has a dark border where the title shows a white button.
-    return (board_level(shot) > 250 and gauge_level(shot) < 5
-            and shot.dark_box(356, 315, 364, 345) is not None)
-
-
-def is_count_down(shot):
-    # Label2 shows a white digit on the black window; the board is empty.
-    return (shot.mean(424, 35, 432, 43) < 30 and shot.mean(422, 33, 602, 213) > 5
-            and board_level(shot) > 250 and gauge_level(shot) < 5
-            and shot.dark_box(350, 222, 674, 546) is None)
-
-
-def is_playing(shot):
-    return (shot.mean(424, 35, 432, 43) > 200 and gauge_level(shot) > 5
-            and game_over_level(shot) > 200)
-
-
-def is_game_over(shot):
-    return game_over_level(shot) < 40 and gauge_level(shot) > 5
-
-
-def is_colour_panel(shot):
-    # The panel's white "OK" button stands below where the board ends, on the black window.
-    return shot.mean(*PANEL_OK) > 200
-
-
-def is_name_entry(shot):
-    return board_level(shot) < 20 and name_box_level(shot) > 200
-
-
-def marker_top(shot):
-    """Top of the gauge marker's chord in the marker column, in screen pixels, or None."""
-    for y in range(BOARD_Y + 4, BOARD_Y + 360):
-        if sum(shot.pixel(MARKER_COLUMN, y)) > 600:
-            return y
-    return None
-
 
 def region_signature(shot, box):
     x0, y0, x1, y1 = box
@@ -134,7 +72,7 @@ class Run(Session):
                                     lambda what, box: self.snapshot(what + "-warning"))
         self.main = self.x.main_window()
         self.x.check_covers(self.main, (0, 0, SCREEN_W, SCREEN_H))
-        shot = self.wait_screen(is_title, 20, "the title screen")
+        shot = self.wait_screen(SCREEN.is_title, 20, "the title screen")
         check(self.x.warning_boxes() == [], "a third warning box")
         time.sleep(2.0)  # let the logo come to rest for the picture
         self.snapshot("title")
@@ -144,16 +82,16 @@ class Run(Session):
         """Opens the colour panel from the title for the first time and leaves it with "Cansel",
         which saves nothing."""
         self.x.click(*COLOUR_OPTION)
-        shot = self.wait_screen(is_colour_panel, 10, "the colour panel")
+        shot = self.wait_screen(SCREEN.is_colour_panel, 10, "the colour panel")
         self.snapshot("colour-panel", shot)
         self.x.click(*PANEL_CANSEL)
-        self.wait_screen(is_title, 10, "the title after the colour panel")
+        self.wait_screen(SCREEN.is_title, 10, "the title after the colour panel")
         check(self.files() == DEFAULT_FILES, "Cansel changed the files")
 
     def choose_level_one(self):
         self.x.focus(self.main)
         self.x.key("Return")
-        shot = self.wait_screen(is_level_dialog, 10, "the level dialog")
+        shot = self.wait_screen(SCREEN.is_level_dialog, 10, "the level dialog")
         self.snapshot("level-dialog", shot)
         for step in (2, 1):
             before = region_signature(shot, VALUE_LABEL)
@@ -165,14 +103,14 @@ class Run(Session):
         self.x.focus(self.main)
         self.x.key("Return")
         confirmed = time.monotonic()
-        shot = self.wait_screen(is_count_down, 5, "the count-down")
+        shot = self.wait_screen(SCREEN.is_count_down, 5, "the count-down")
         self.snapshot("count-down", shot)
-        shot = self.wait_screen(is_playing, 10, "the first board")
+        shot = self.wait_screen(SCREEN.is_playing, 10, "the first board")
         self.first_board = time.monotonic()
         waited = self.first_board - confirmed
         self.say(f"first board {waited:.2f} s after confirming the level")
         check(waited > 2.5, f"the first board came {waited:.2f} s after confirming the level")
-        box = shot.dark_box(350, 222, 674, 546)
+        box = shot.dark_box(*SCREEN.inside())
         check(box and all(abs(a - b) <= 1 for a, b in zip(box, GRID)),
               f"the first board's grid covers {box}, not the 2 x 2 cells at {GRID}")
         self.snapshot("first-board", shot)
@@ -184,12 +122,12 @@ class Run(Session):
         signature = region_signature(shot, SCORE_LABEL)
         changes = clicks = verdicts = 0
         wrong_saved = False
-        first_marker, mid_marker = marker_top(shot), None
+        first_marker, mid_marker = SCREEN.marker_top(shot), None
         check(first_marker is not None and first_marker < BOARD_Y + 32,
               f"the gauge marker is at {first_marker} at the first board, not at the top")
         next_click = time.monotonic()
         while time.monotonic() - self.first_board < STOP_CLICKING_AFTER:
-            check(is_playing(shot), "the game left the board before its time was up")
+            check(SCREEN.is_playing(shot), "the game left the board before its time was up")
             time.sleep(max(0.0, next_click - time.monotonic()))
             next_click = time.monotonic() + CLICK_PERIOD
             self.x.click(*CELL_CENTRES[clicks % 4])
@@ -208,18 +146,19 @@ class Run(Session):
                 self.snapshot("verdict-bad", shot)
                 wrong_saved = True
             if mid_marker is None and time.monotonic() - self.first_board > GAME_SECONDS / 2:
-                mid_marker = marker_top(shot) or 0
+                mid_marker = SCREEN.marker_top(shot) or 0
                 self.snapshot("mid-game", shot)
         self.say(f"{clicks} cell clicks, {verdicts} verdicts seen, "
                  f"score label rose {changes} times")
         check(verdicts == clicks, f"{clicks} clicks on cells but {verdicts} verdicts seen")
-        shot = self.wait_screen(lambda s: is_game_over(s) or not is_playing(s), 15, "game over")
+        shot = self.wait_screen(lambda s: SCREEN.is_game_over(s) or not SCREEN.is_playing(s), 15,
+                                "game over")
         if region_signature(shot, SCORE_LABEL) != signature:
             changes += 1
-        check(is_game_over(shot), "the board gave way to something other than game over")
+        check(SCREEN.is_game_over(shot), "the board gave way to something other than game over")
         self.say(f"game over {time.monotonic() - self.first_board:.2f} s after the first board")
         self.snapshot("game-over", shot)
-        markers = (first_marker, mid_marker or 0, marker_top(shot) or 0)
+        markers = (first_marker, mid_marker or 0, SCREEN.marker_top(shot) or 0)
         self.say(f"gauge marker at y {markers[0]}, {markers[1]}, {markers[2]} "
                  "(first board, mid-game, game over)")
         check(markers[0] < markers[1] < markers[2] and markers[2] > BOARD_Y + 300,
@@ -228,7 +167,7 @@ class Run(Session):
 
     def enter_name(self):
         self.x.click(*BOARD_EMPTY_SPOT)
-        shot = self.wait_screen(is_name_entry, 10, "the name entry")
+        shot = self.wait_screen(SCREEN.is_name_entry, 10, "the name entry")
         self.snapshot("name-entry", shot)
         self.x.type_text(PLAYER_NAME)
         time.sleep(0.3)
@@ -236,7 +175,7 @@ class Run(Session):
         before = self.files()
         self.x.key("Return")
         check(poll(lambda: self.files() != before, 10), "Enter did not store the name")
-        self.wait_screen(is_title, 10, "the title after the name entry")
+        self.wait_screen(SCREEN.is_title, 10, "the title after the name entry")
         time.sleep(2.0)
         self.snapshot("title-after-entry")
 

@@ -1,5 +1,5 @@
-"""A private X display for driving the game: Xvfb, xdotool, screen grabs and pixel checks, the
-warning boxes of a first start and the end on Escape.
+"""A private X display for driving the game: Xvfb, xdotool, screen grabs, the game's screens as a
+grab of a monitor shows them, the warning boxes of a first start and the end on Escape.
 
 Only the Python standard library is used; xdotool, xwd and ImageMagick's convert and import run
 as programs.
@@ -10,13 +10,23 @@ import os
 import select
 import shutil
 import signal
-import struct
 import subprocess
 import time
+
+from shot import Shot
 
 PR_SET_PDEATHSIG = 1
 TOOL_TIMEOUT = 30.0  # seconds any single xdotool, xwd or convert call may take
 WINDOW_TIMEOUT = 30.0  # seconds the game may take to show its window or a warning box
+
+# The game's window as laid out in logical pixels of 15 twips (window/layout.cpp).
+TWIPS_PER_PIXEL = 15
+BOARD_SIDE = 352      # Picture1, 5280 twips
+BOARD_INSET = 5       # black between the board's outer edge and its bevel
+GAUGE_OFFSET = 400    # Frame1 stands 6000 twips right of the board's left edge
+GAUGE_WIDTH, GAUGE_HEIGHT = 48, 360
+GAME_OVER_HALF = (180, 60)  # Picture3, half of 5415 x 1800 twips
+CENTRE_TOLERANCE = 3  # pixels: the board's bevelled edge and odd halves
 
 MAIN_TITLE = "Tintmaze"
 WARNING_TITLE = "読み込みエラー"
@@ -51,53 +61,124 @@ def stop_process(proc, grace=3.0):
         proc.wait()
 
 
-class Shot:
-    """One grab of the root window: raw xwd bytes and pixel access as (r, g, b)."""
+class Monitor:
+    """A monitor the game's window covers, and the game's screens as a grab of it shows them.
+    Only the game's own fills, borders and pictures are looked at, placed from the board (which
+    the game centres on the monitor), never the desktop's default font, whose size moves every
+    caption and the gauge frame's top line with the fonts installed."""
 
-    def __init__(self, data):
-        fields = struct.unpack(">25I", data[:100])
-        header_size, depth, self.width, self.height = fields[0], fields[3], fields[4], fields[5]
-        byte_order, bits_per_pixel, self.stride = fields[7], fields[11], fields[12]
-        masks, ncolors = fields[14:17], fields[19]
-        if bits_per_pixel not in (24, 32) or depth != 24:
-            raise RuntimeError(f"unexpected xwd format: {bits_per_pixel} bpp, depth {depth}")
-        self.data = data
-        self.offset = header_size + 12 * ncolors
-        self.size = bits_per_pixel // 8
-        self.order = "little" if byte_order == 0 else "big"
-        self.shifts = [(m & -m).bit_length() - 1 for m in masks]
+    def __init__(self, x, y, width, height):
+        self.x, self.y, self.width, self.height = x, y, width, height
+        self.area = (x, y, width, height)
 
-    def pixel(self, x, y):
-        start = self.offset + y * self.stride + self.size * x
-        v = int.from_bytes(self.data[start:start + self.size], self.order)
-        return tuple((v >> s) & 0xFF for s in self.shifts)
+    def centre(self):
+        return self.x + self.width // 2, self.y + self.height // 2
 
-    def mean(self, x0, y0, x1, y1):
-        """Mean grey level (0..255) over the pixels x0 <= x < x1, y0 <= y < y1."""
-        total = 0
-        for y in range(y0, y1):
-            for x in range(x0, x1):
-                total += sum(self.pixel(x, y))
-        return total / (3 * (x1 - x0) * (y1 - y0))
+    def board(self):
+        """Picture1's left, top, right and bottom edges (the last two exclusive)."""
+        (cx, cy), half = self.centre(), BOARD_SIDE // 2
+        return cx - half, cy - half, cx + half, cy + half
 
-    def first_bright(self, x, y, dx, dy, steps, limit=128):
-        """The first of `steps` pixels from (x, y) in steps of (dx, dy) that is brighter than
-        `limit`, as (x, y), or None."""
-        for _ in range(steps):
-            if sum(self.pixel(x, y)) > 3 * limit:
-                return x, y
-            x, y = x + dx, y + dy
+    def inside(self):
+        """The board inside its bevel, where the cells and the dialogs are drawn."""
+        left, top, right, bottom = self.board()
+        return left + 14, top + 14, right - 14, bottom - 14
+
+    def target(self):
+        """Label2's top left: 500 twips from the top, or higher to keep clear of the board."""
+        top = max(0, min(500, (self.board()[1] - self.y) * TWIPS_PER_PIXEL - 2620))
+        return self.centre()[0] - 90, self.y + top // TWIPS_PER_PIXEL
+
+    def board_edges(self, shot, probe=(0, 0)):
+        """The board's left edge (from the monitor's left along its middle row) and its bottom
+        edge (from the monitor's bottom up its middle column), as found on screen; `probe` moves
+        the row and the column off the middle."""
+        cx, cy = (c + d for c, d in zip(self.centre(), probe))
+        left = shot.first_bright(self.x, cy, 1, 0, self.width // 2, limit=20)
+        bottom = shot.first_bright(cx, self.y + self.height - 1, 0, -1, self.height // 2, limit=20)
+        return ((left[0] - BOARD_INSET if left else None),
+                (bottom[1] + 1 + BOARD_INSET if bottom else None))
+
+    def board_is_centred(self, shot, probe=(0, 0)):
+        left, bottom = self.board_edges(shot, probe)
+        want_left, _, _, want_bottom = self.board()
+        return (left is not None and bottom is not None
+                and abs(left - want_left) <= CENTRE_TOLERANCE
+                and abs(bottom - want_bottom) <= CENTRE_TOLERANCE)
+
+    def board_level(self, shot):
+        left, top = self.board()[:2]
+        return shot.mean(left + 14, top + 22, left + 334, top + 92)
+
+    def gauge_level(self, shot):
+        """Frame1 beside the board, right of its track's marker and of where the name box ends."""
+        left, top = self.board()[:2]
+        return shot.mean(left + GAUGE_OFFSET + 22, top, left + GAUGE_OFFSET + GAUGE_WIDTH,
+                         top + GAUGE_HEIGHT)
+
+    def name_box_level(self, shot):
+        left, top = self.board()[:2]
+        return shot.mean(left - 61, top + 182, left - 36, top + 217)  # Text1's left end
+
+    def target_level(self, shot):
+        x, y = self.target()
+        return shot.mean(x + 2, y + 2, x + 10, y + 10)
+
+    def game_over_level(self, shot):
+        """The black game-over picture either side of its letters, on top of the white board."""
+        (cx, cy), (half_w, half_h) = self.centre(), GAME_OVER_HALF
+        return max(shot.mean(cx - half_w + 20, cy - half_h + 6, cx - half_w + 46, cy + half_h - 6),
+                   shot.mean(cx + half_w - 44, cy - half_h + 6, cx + half_w - 16, cy + half_h - 6))
+
+    def heading_border(self, shot):
+        """The dark border of "What's Level?" where the title screen shows a white button."""
+        left, top = self.board()[:2]
+        return shot.dark_box(left + 20, top + 107, left + 28, top + 137) is not None
+
+    def is_title(self, shot):
+        return (self.board_level(shot) > 200 and self.name_box_level(shot) < 30
+                and self.gauge_level(shot) < 5 and not self.heading_border(shot))
+
+    def is_level_dialog(self, shot):
+        return (self.board_is_centred(shot) and self.board_level(shot) > 250
+                and self.gauge_level(shot) < 5 and self.heading_border(shot))
+
+    def is_count_down(self, shot):
+        """Label2 shows a white digit on the black window; the board is empty."""
+        x, y = self.target()
+        return (self.target_level(shot) < 30 and shot.mean(x, y, x + 180, y + 180) > 5
+                and self.board_level(shot) > 250 and self.gauge_level(shot) < 5
+                and shot.dark_box(*self.inside()) is None)
+
+    def is_playing(self, shot):
+        return (self.board_is_centred(shot) and self.target_level(shot) > 200
+                and self.gauge_level(shot) > 5 and self.game_over_level(shot) > 200)
+
+    def is_game_over(self, shot):
+        return self.game_over_level(shot) < 40 and self.gauge_level(shot) > 5
+
+    def is_colour_panel(self, shot):
+        """The panel's white "OK" button stands below where the board ends, on the black window."""
+        left, top = self.board()[:2]
+        return shot.mean(left + 46, top + 453, left + 64, top + 460) > 200
+
+    def is_name_entry(self, shot):
+        return self.board_level(shot) < 20 and self.name_box_level(shot) > 200
+
+    def marker_top(self, shot):
+        """Top of the gauge marker's chord 8 px left of the track, or None: where that column
+        turns bright for 14 px and, a little lower, the column 7 px right of the track too (the
+        disc is 26 px wide). The frame's caption, in the default font, has no such stroke."""
+        left, top = self.board()[:2]
+        track = left + GAUGE_OFFSET + GAUGE_WIDTH // 2
+
+        def bright(x, y):
+            return sum(shot.pixel(x, y)) > 600
+
+        for y in range(top, top + GAUGE_HEIGHT - 14):
+            if bright(track + 7, y + 2) and all(bright(track - 8, y + d) for d in range(14)):
+                return y
         return None
-
-    def dark_box(self, x0, y0, x1, y1, limit=128):
-        """Bounding box (x0, y0, x1, y1) of the pixels darker than `limit`, or None."""
-        xs, ys = [], []
-        for y in range(y0, y1):
-            for x in range(x0, x1):
-                if sum(self.pixel(x, y)) < 3 * limit:
-                    xs.append(x)
-                    ys.append(y)
-        return (min(xs), min(ys), max(xs) + 1, max(ys) + 1) if xs else None
 
 
 class XScreen:
