@@ -263,16 +263,19 @@ class StartupTest : public QObject {
         QCOMPARE(first, undo);
     }
 
-    // The box belongs to the game's window, in a window of its own or drawn inside it: centred
-    // on it, titled, in the desktop's colours rather than the window's black, modal (a click on
-    // the window behind reaches nothing) and answered with Enter.
+    // The box is drawn in the middle of the game's window, titled, in the desktop's colours
+    // rather than the window's black, modal (a click, an access key or Tab reaches nothing
+    // behind it) and answered with Enter, Space, Escape or a click on OK; typing then goes on
+    // where it was.
     void realWarningBoxIsModalWithOneOkButtonOverItsOwner_data() {
-        QTest::addColumn<BoxPlace>("place");
-        QTest::newRow("a window of its own") << BoxPlace::OwnWindow;
-        QTest::newRow("inside the game's window") << BoxPlace::InsideOwner;
+        QTest::addColumn<int>("key");  // 0: a click on OK, through the window's QWindow
+        QTest::newRow("Enter") << int(Qt::Key_Return);
+        QTest::newRow("Space") << int(Qt::Key_Space);
+        QTest::newRow("Escape") << int(Qt::Key_Escape);
+        QTest::newRow("answered by a click on OK") << 0;
     }
     void realWarningBoxIsModalWithOneOkButtonOverItsOwner() {
-        QFETCH(BoxPlace, place);
+        QFETCH(int, key);
         struct : QWidget {
             int clicks = 0;  // that reach the window behind the box
             void mousePressEvent(QMouseEvent*) override { ++clicks; }
@@ -281,54 +284,58 @@ class StartupTest : public QObject {
         black.setColor(QPalette::Window, Qt::black);
         owner.setPalette(black);
         owner.setGeometry(200, 100, 900, 700);
-        owner.show();
         QLineEdit elsewhere(&owner), typing(&owner);  // the player was typing in the second
-        elsewhere.show();
-        typing.show();
+        QPushButton behind(QStringLiteral("&Behind"), &owner);
+        behind.move(0, 600);
+        int pressedBehind = 0;
+        QObject::connect(&behind, &QPushButton::pressed, [&] { ++pressedBehind; });
+        owner.show();
         owner.activateWindow();
         typing.setFocus();
         QVERIFY(QTest::qWaitForWindowExposed(&owner));
         QString title, text;
         QMessageBox::Icon icon = QMessageBox::NoIcon;
         int buttons = 0;
-        bool insideOwner = false;
         QPoint offCentre;
         QColor background;
         QPointer<QMessageBox> box;
         QTimer::singleShot(0, [&] {
             box = owner.findChild<QMessageBox*>();
             QVERIFY(box);
-            const QWidget* outer = box->isWindow() ? box.data() : box->parentWidget();
-            title = box->isWindow()
-                        ? box->windowTitle()
-                        : outer->findChild<QLabel*>(QString(), Qt::FindDirectChildrenOnly)->text();
+            const QWidget* outer = box->parentWidget();
+            title = outer->findChild<QLabel*>(QString(), Qt::FindDirectChildrenOnly)->text();
             text = box->text();
             icon = box->icon();
             buttons = box->buttons().size();
-            insideOwner = box->window() == &owner;
-            offCentre = outer->mapToGlobal(outer->rect().center()) -
-                        owner.mapToGlobal(owner.rect().center());
+            offCentre = outer->mapTo(&owner, outer->rect().center()) - owner.rect().center();
             background = box->palette().color(QPalette::Window);
-            QTest::mouseClick(owner.windowHandle(), Qt::LeftButton, {}, QPoint(10, 10));
-            QTest::keyClick(box, Qt::Key_Return);
+            QWindow* window = owner.windowHandle();
+            QTest::mouseClick(window, Qt::LeftButton, {}, QPoint(10, 10));
+            QTest::keyClick(window, Qt::Key_B, Qt::AltModifier);
+            QTest::keyClick(window, Qt::Key_Tab);
+            QAbstractButton* ok = box->button(QMessageBox::Ok);
+            if (key)
+                QTest::keyClick(window, Qt::Key(key));
+            else
+                QTest::mouseClick(window, Qt::LeftButton, {},
+                                  ok->mapTo(&owner, ok->rect().center()));
         });
-        QTimer::singleShot(2000, &owner, [&] {  // should Enter not answer it
+        QTimer::singleShot(2000, &owner, [&] {  // should the answer not reach it
             if (box && box->isVisible()) box->button(QMessageBox::Ok)->click();
             buttons = -1;
         });
-        showWarningBox(&owner, kReadErrorTitle, kHighScoreReadError, {}, place);
+        showWarningBox(&owner, kReadErrorTitle, kHighScoreReadError, {});
         QCOMPARE(title, kReadErrorTitle);
         QCOMPARE(text, kHighScoreReadError);
         QCOMPARE(icon, QMessageBox::Warning);
         QCOMPARE(buttons, 1);
-        QCOMPARE(insideOwner, place == BoxPlace::InsideOwner);
         QVERIFY2(
             offCentre.manhattanLength() <= 1,
             qPrintable(QStringLiteral("box off by %1,%2").arg(offCentre.x()).arg(offCentre.y())));
         QCOMPARE(background, QApplication::palette().color(QPalette::Window));
         QCOMPARE(owner.clicks, 0);
-        if (place == BoxPlace::InsideOwner)  // a window of its own: the desktop gives focus back
-            QCOMPARE(QApplication::focusWidget(), &typing);
+        QCOMPARE(pressedBehind, 0);
+        QCOMPARE(QApplication::focusWidget(), &typing);
     }
 };
 

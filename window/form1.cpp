@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDeadlineTimer>
+#include <QDialog>
 #include <QKeyEvent>
 #include <QScreen>
 #include <QWindow>
@@ -42,14 +43,18 @@ void keepKeysOffHidden(QWidget* hidden) {
         hidden->window()->setFocus();
 }
 
+// A warning box drawn in the window takes its own keys.
+bool insideBox(const QWidget* widget) {
+    for (; widget; widget = widget->parentWidget())
+        if (qobject_cast<const QDialog*>(widget)) return true;
+    return false;
+}
+
 }  // namespace
 
 Form1Seams Form1Seams::real() {
     Form1Seams seams;
-    seams.warn = [](QWidget* owner, const QString& title, const QString& text,
-                    const QString& detail) {
-        showWarningBox(owner, title, text, detail, boxPlaceOnThisDesktop());
-    };
+    seams.warn = showWarningBox;
     seams.endProgram = [] {
         for (QWidget* window : QApplication::topLevelWidgets()) window->hide();
         endWhenFilesAreSafe(0);
@@ -59,8 +64,7 @@ Form1Seams Form1Seams::real() {
     seams.screenGeometry = [] { return QGuiApplication::primaryScreen()->geometry(); };
     seams.showWindow = [](QWidget* window) {
         window->showFullScreen();
-        // The window is on screen before a box names it as its owner: a compositor places a
-        // dialog by its parent only once the parent is mapped.
+        // The window is on screen, full screen, before the first box is drawn in it.
         QDeadlineTimer deadline(kShowTimeoutMs);
         while (!window->windowHandle()->isExposed() && !deadline.hasExpired())
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, kShowPollMs);
@@ -111,13 +115,14 @@ void Form1::mouseReleaseEvent(QMouseEvent* event) {
 // Every typed character reaches Form_KeyPress before the control that has the focus; Enter and
 // Escape stop there, every other key goes on to the control. While the colour panel is open,
 // Enter presses its "OK" instead of starting a game behind it. Escape ends the program in every
-// state, also while the window waits for a data file, when no other key acts.
+// state, also while the window waits for a data file, when no other key acts. A warning box
+// takes the keys typed in it, Escape too, as a box of its own would.
 // Every control of the window that is hidden, by any call, passes here too (keepKeysOffHidden).
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
     auto* widget = qobject_cast<QWidget*>(watched);
     if ((type != QEvent::KeyPress && type != QEvent::HideToParent) || !widget ||
-        widget->window() != this)
+        widget->window() != this || insideBox(widget))
         return false;
     if (type == QEvent::HideToParent) {
         if (widget != this) keepKeysOffHidden(widget);

@@ -32,9 +32,8 @@ constexpr qint16 kEscape = 27;
 
 // The window's outside effects, each replaceable by a test.
 struct Form1Seams {
-    // A modal warning box with one OK button, owned by the game's window: centred on it, above
-    // it, and no window of its own in the task bar. A `detail`, when there is one, says why in a
-    // line under the text.
+    // A modal warning box with one OK button, drawn in the middle of the game's window. A
+    // `detail`, when there is one, says why in a line under the text.
     std::function<void(QWidget* owner, const QString& title, const QString& text,
                        const QString& detail)>
         warn;
