@@ -4,8 +4,12 @@
 #include "window/controls.h"
 #include "window/twips.h"
 
+#include <QAccessible>
+#include <QAccessibleValueInterface>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <memory>
 
 class ControlsTest : public QObject {
     Q_OBJECT
@@ -152,6 +156,76 @@ class ControlsTest : public QObject {
         QTest::keyClick(&slider, Qt::Key(key));
         QCOMPARE(slider.value(), value);
         QCOMPARE(changes, 1);
+    }
+
+    // What a screen reader hears of each kind: its role, its name (its caption as drawn, a
+    // button's without the access key's mark, what a slider sets) and a slider's value as the
+    // window shows it; a control that a shown frame covers whole is neither showing nor
+    // focusable, and gets its focus back when the frame is hidden.
+    void screenReadersHearWhatIsShown_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<int>("role");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QVariant>("value");
+        QTest::newRow("label") << "label" << int(QAccessible::StaticText) << "What's Level?"
+                               << QVariant();
+        QTest::newRow("button") << "button" << int(QAccessible::Button) << "OK" << QVariant();
+        QTest::newRow("frame") << "frame" << int(QAccessible::Grouping) << "Option" << QVariant();
+        QTest::newRow("picture") << "picture" << int(QAccessible::Graphic) << "" << QVariant();
+        QTest::newRow("slider showing its value")
+            << "slider" << int(QAccessible::Slider) << "Level" << QVariant(3);
+        QTest::newRow("slider showing 255 minus its value")
+            << "inverted slider" << int(QAccessible::Slider) << "赤 R" << QVariant(252);
+        QTest::newRow("button behind a shown frame")
+            << "covered button" << int(QAccessible::Button) << "OK" << QVariant();
+    }
+    void screenReadersHearWhatIsShown() {
+        QFETCH(QString, kind);
+        QFETCH(int, role);
+        QFETCH(QString, name);
+        QFETCH(QVariant, value);
+        describeControlsToScreenReaders();
+        QWidget window;
+        window.resize(200, 200);
+        std::unique_ptr<QWidget> control;
+        if (kind == "label") {
+            auto* label = new Label(&window, 0xFFFFFF, 0);
+            label->setCaption(QStringLiteral("What's Level?  "));
+            control.reset(label);
+        } else if (kind.endsWith("button")) {
+            control = std::make_unique<CommandButton>(&window, QStringLiteral("&OK"));
+        } else if (kind == "frame") {
+            control = std::make_unique<Frame>(&window, QStringLiteral("Option"), 0, 0xFFFFFF);
+        } else if (kind == "picture") {
+            control = std::make_unique<PictureBox>(&window, QString(), 0xFFFFFF);
+        } else {
+            auto* slider = new ScrollBar(&window, Qt::Vertical, 0, 255, 3);
+            slider->setAccessibleName(name);
+            if (kind.startsWith("inverted")) slider->shownValue = [](int v) { return 255 - v; };
+            control.reset(slider);
+        }
+        control->setGeometry(10, 10, 100, 30);
+        Frame cover(&window, QString(), 0, 0xFFFFFF);
+        cover.setGeometry(window.rect());
+        cover.hide();
+        window.show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        const bool takesFocus = control->focusPolicy() != Qt::NoFocus;
+        if (takesFocus) control->setFocus();
+        const bool covered = kind.startsWith("covered");
+        if (covered) cover.show();
+        QAccessibleInterface* heard = QAccessible::queryAccessibleInterface(control.get());
+        QCOMPARE(int(heard->role()), role);
+        QCOMPARE(heard->text(QAccessible::Name), name);
+        QAccessibleValueInterface* shown = heard->valueInterface();
+        QCOMPARE(shown ? shown->currentValue() : QVariant(), value);
+        QCOMPARE(heard->state().invisible, covered);
+        QCOMPARE(heard->state().focusable, takesFocus && !covered);
+        QCOMPARE(control->hasFocus(), takesFocus && !covered);
+        cover.hide();
+        QCOMPARE(heard->state().invisible, false);
+        QCOMPARE(heard->state().focusable, takesFocus);
     }
 };
 

@@ -4,7 +4,9 @@
 #include "formfixture.h"
 #include "window/theme.h"
 
+#include <QApplication>
 #include <QFontInfo>
+#include <QPainter>
 #include <QScreen>
 #include <QStyle>
 #include <QTest>
@@ -45,6 +47,30 @@ QList<QPoint> linesAcross(const QImage& image, const QRect& area, Qt::Orientatio
             lines << QPoint(at, 1);
     }
     return lines;
+}
+
+// A dark desktop palette: light text on dark faces.
+QPalette darkPalette() {
+    QPalette dark(QColor(53, 53, 53));
+    for (const auto role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
+        dark.setColor(role, QColor(230, 230, 230));
+    dark.setColor(QPalette::Base, QColor(35, 35, 35));
+    return dark;
+}
+
+// The title once the logo has come to rest, and the level dialog, as drawn; with `blankSlider`
+// the level slider is painted over.
+std::pair<QImage, QImage> titleAndLevelDialog(bool blankSlider = false) {
+    StartedForm f;
+    for (int tick = 0; tick < 73; ++tick) f.form->Timer1_Timer();
+    const QImage title = f.form->grab().toImage();
+    f.form->Command1_Click(0);
+    QImage dialog = f.form->grab().toImage();
+    if (blankSlider)
+        QPainter(&dialog).fillRect(
+            QRect(f.form->HScroll1->mapTo(f.form.get(), QPoint()), f.form->HScroll1->size()),
+            Qt::black);
+    return {title, dialog};
 }
 
 }  // namespace
@@ -167,10 +193,26 @@ class RenderingTest : public QObject {
         QCOMPARE(f.form->windowIcon().availableSizes().size(), 3);
     }
 
-    void titleScreenAsDrawn() {
-        StartedForm f;
-        for (int tick = 0; tick < 73; ++tick) f.form->Timer1_Timer();
-        const QImage shot = f.form->grab().toImage();
+    // The title and the level dialog look as described whatever the desktop: its palette (the
+    // captions keep their colours) and the player's reading direction (nothing is mirrored).
+    // Only the level slider takes the desktop's colours.
+    void titleAndLevelDialogAsDrawn_data() {
+        QTest::addColumn<bool>("dark");
+        QTest::addColumn<Qt::LayoutDirection>("direction");
+        QTest::newRow("desktop's palette") << false << Qt::LeftToRight;
+        QTest::newRow("dark desktop palette") << true << Qt::LeftToRight;
+        QTest::newRow("right-to-left language") << false << Qt::RightToLeft;
+    }
+    void titleAndLevelDialogAsDrawn() {
+        QFETCH(bool, dark);
+        QFETCH(Qt::LayoutDirection, direction);
+        const auto [titleAsDescribed, dialogAsDescribed] = titleAndLevelDialog(dark);
+        const QPalette desktop = QApplication::palette();
+        if (dark) QApplication::setPalette(darkPalette());
+        QApplication::setLayoutDirection(direction);
+        auto [shot, dialog] = titleAndLevelDialog(dark);
+        QApplication::setPalette(desktop);
+        QApplication::setLayoutDirection(Qt::LeftToRight);
         QCOMPARE(shot.size(), QSize(1024, 768));
         // The board: a dark edge at its outline, white inside; black window around it.
         QVERIFY(isDark(shot.pixel(337, 380)));
@@ -185,8 +227,9 @@ class RenderingTest : public QObject {
         // The logo has come to rest above the board.
         QVERIFY(countPixels(shot, QRect(185, 63, 650, 83), isWhite) > 10000);
         QVERIFY(countPixels(shot, QRect(185, 150, 650, 50), isDark) == 650 * 50);
+        QVERIFY(shot == titleAsDescribed);
+        QVERIFY(dialog == dialogAsDescribed);
     }
-
     // At every scale the level dialog's boxes and the board's cells have four whole lines, those
     // between cells all of one width and those round them too, and the dialog's captions stand
     // inside their boxes, clear of the lines.

@@ -177,6 +177,7 @@ QString Label::shownText() const {
 
 void Label::paintEvent(QPaintEvent*) {
     QPainter painter(this);
+    painter.setLayoutDirection(layoutDirection());  // the control's, not the language's
     QRect area = rect();
     if (backStyle_ == BackStyle::Opaque) painter.fillRect(area, palette().color(QPalette::Window));
     if (border_ == Border::Single) {
@@ -213,7 +214,10 @@ void PictureBox::paintEvent(QPaintEvent*) {
 // --- Push button ----------------------------------------------------------------------------
 
 CommandButton::CommandButton(QWidget* container, const QString& caption)
-    : QPushButton(caption, container), Placement(this) {
+    : QPushButton(container), Placement(this) {
+    setText(caption);  // once it is a command button, for a screen reader too
+    // Its caption is drawn in the described colour, whatever colours the desktop gives buttons.
+    setPaletteColours(this, {{QPalette::Button, kButtonFace}, {QPalette::ButtonText, kButtonText}});
     // A press that Qt completes later (the access key's short animation) counts only while
     // the button is still there to be pressed.
     connect(this, &QPushButton::clicked, this, [this] {
@@ -227,6 +231,7 @@ void CommandButton::setBackColor(qint32 colour) {
 
 void CommandButton::paintEvent(QPaintEvent*) {
     QPainter painter(this);
+    painter.setLayoutDirection(layoutDirection());
     const QRect area = rect();
     painter.fillRect(area, palette().color(QPalette::Button));
     const bool down = isDown();
@@ -259,6 +264,7 @@ Frame::Frame(QWidget* container, const QString& caption, qint32 back, qint32 for
 
 void Frame::paintEvent(QPaintEvent*) {
     QPainter painter(this);
+    painter.setLayoutDirection(layoutDirection());
     painter.setFont(font());
     const QFontMetrics metrics(font());
     const int titleMiddle = metrics.height() / 2;

@@ -127,7 +127,8 @@ class CommandButton : public QPushButton, public Placement {
     void paintEvent(QPaintEvent*) override;
 };
 
-// Frame: a titled container.
+// Frame: a titled container. Shown, it covers the controls behind it: those it covers whole take
+// no focus until it is hidden again, and a screen reader hears of them as not showing.
 class Frame : public ClickableControl {
   public:
     Frame(QWidget* container, const QString& caption, qint32 back, qint32 fore);
@@ -135,6 +136,8 @@ class Frame : public ClickableControl {
 
   protected:
     void paintEvent(QPaintEvent*) override;
+    void showEvent(QShowEvent*) override;
+    void hideEvent(QHideEvent*) override;
 
   private:
     QString caption_;
@@ -155,6 +158,9 @@ class ScrollBar : public QScrollBar, public Placement {
     ScrollBar(QWidget* container, Qt::Orientation orientation, int min, int max, int value);
     std::function<void()> onChange;
     std::function<void()> onScroll;
+    // The value the window shows for a value of the slider, where it is not the value itself; a
+    // screen reader hears the value shown. Its name (setAccessibleName) is what it sets.
+    std::function<int(int)> shownValue;
 
   protected:
     // It looks the same while the window waits for a data file.
@@ -163,6 +169,15 @@ class ScrollBar : public QScrollBar, public Placement {
   private:
     int valueAtPress_ = 0;
 };
+
+// What a screen reader hears of the control kinds: a role; a name, the control's caption or, for
+// a slider, its accessible name; the value a slider shows; a press for a control that takes
+// clicks; and a control that a shown container covers whole as not showing. Installed once, before
+// the first control is built.
+void describeControlsToScreenReaders();
+
+// Whether the control is shown but covered whole by a container in front of it.
+bool coveredWhole(const QWidget* control);
 
 // Straight line between two points of its container; takes no clicks.
 class Line : public QWidget {

@@ -91,7 +91,11 @@ void stackFrontToBack(std::vector<QWidget*> order) {
 
 Form1::Form1(Form1Seams seams) : QWidget(nullptr), seams_(std::move(seams)) {
     registerFontStandIns();
+    describeControlsToScreenReaders();
     setWindowTitle(QStringLiteral("Tintmaze"));
+    // The screen is laid out as described whatever the player's language; Qt's own texts (the
+    // name box's menu, the warning box) still read in the language's direction.
+    setLayoutDirection(Qt::LeftToRight);
     setBackAndForeColours(this, kBlack, kBlack);
     setAutoFillBackground(true);
     resize(twipsToPixels(3795), twipsToPixels(3750));
@@ -188,6 +192,10 @@ void Form1::buildPanelControls() {
     for (int i = 0; i < kSliderCount; ++i) {
         VScroll1[i] = new ScrollBar(Frame2, Qt::Vertical, 0, 255, i % 3 == 0 ? 0 : 255);
         VScroll1[i]->place(kSliderLefts[i / 3][i % 3], 2610, 390, 3810);
+        // What it sets: its colour's word and its letter ("赤 R"); it shows the component.
+        VScroll1[i]->setAccessibleName(QString(QChar(kColourWords[i / 3])) + QLatin1Char(' ') +
+                                       QLatin1Char("RGB"[i % 3]));
+        VScroll1[i]->shownValue = componentOfSlider;
     }
     // Each letter stands over the slider at its place: the middle slider of a colour is green,
     // though its letter is the colour's third label.
@@ -231,6 +239,7 @@ void Form1::buildBoardControls() {
     HScroll1 = new ScrollBar(Picture1, Qt::Horizontal, kMinLevel, kMaxLevel, 3);
     HScroll1->place(120, 2160, 1455, 375);  // laid out
     HScroll1->setVisible(false);
+    HScroll1->setAccessibleName(QStringLiteral("Level"));
 
     const QFont menuFont = describedFont(kComicSans, 27.75, true);
     const std::array<QString, 4> menu{QStringLiteral("Game Start"), QStringLiteral("High Score"),
