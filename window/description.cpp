@@ -174,6 +174,7 @@ void Form1::buildNameEntry() {
     Text2->setColours(kWindowBackground, kWindowText);
     Text2->setAlignment(Qt::AlignCenter);
     Text2->setEnabled(false);
+    Text1->setAccessibleName(Text2->text());  // a screen reader names the name box by its prompt
 
     // In front of the logo, behind the colour panel; hidden until a best result asks for a name.
     for (TextBox* box : {Text2, Text1}) {
