@@ -5,27 +5,20 @@
 
 #include <QAccessibleValueInterface>
 #include <QAccessibleWidget>
-#include <QKeySequence>
-
-#include <utility>
 
 namespace {
 
-// The kinds as a screen reader hears of them; Qt's own interfaces serve the text boxes, the line
-// and the shape.
+// Whether the control is shown but covered whole by a container in front of it.
+bool coveredWhole(const QWidget* control) {
+    return control->isVisible() && control->visibleRegion().isEmpty();
+}
+
+// The kinds as a screen reader hears of them, named by their accessible names; Qt's own
+// interfaces serve the text boxes, the line and the shape.
 class ControlAccessible : public QAccessibleWidget {
   public:
-    ControlAccessible(QWidget* control, QAccessible::Role role, QString caption)
-        : QAccessibleWidget(control, role), caption_(std::move(caption)) {}
+    using QAccessibleWidget::QAccessibleWidget;
 
-    QString text(QAccessible::Text kind) const override {
-        if (kind != QAccessible::Name || !widget()->accessibleName().isEmpty())
-            return QAccessibleWidget::text(kind);
-        if (auto* label = dynamic_cast<const Label*>(widget())) return label->shownText();
-        if (auto* button = dynamic_cast<const QAbstractButton*>(widget()))
-            return QString(button->text()).remove(QLatin1Char('&'));
-        return caption_;
-    }
     QAccessible::State state() const override {
         QAccessible::State state = QAccessibleWidget::state();
         if (coveredWhole(widget())) {
@@ -34,32 +27,12 @@ class ControlAccessible : public QAccessibleWidget {
         }
         return state;
     }
-    QStringList actionNames() const override {
-        QStringList names = QAccessibleWidget::actionNames();
-        if (press()) names.prepend(pressAction());
-        return names;
-    }
-    void doAction(const QString& name) override {
-        if (name == pressAction() && press())
-            press()();
-        else
-            QAccessibleWidget::doAction(name);
-    }
-
-  private:
-    std::function<void()> press() const {
-        if (auto* button = dynamic_cast<QAbstractButton*>(widget()))
-            return [button] { button->click(); };
-        if (auto* clickable = dynamic_cast<Clickable*>(widget())) return clickable->onClick;
-        return {};
-    }
-    QString caption_;
 };
 
 // A slider reports the value the window shows for it.
 class SliderAccessible : public ControlAccessible, public QAccessibleValueInterface {
   public:
-    explicit SliderAccessible(ScrollBar* bar) : ControlAccessible(bar, QAccessible::Slider, {}) {}
+    explicit SliderAccessible(ScrollBar* bar) : ControlAccessible(bar, QAccessible::Slider) {}
 
     void* interface_cast(QAccessible::InterfaceType type) override {
         if (type == QAccessible::ValueInterface)
@@ -67,10 +40,7 @@ class SliderAccessible : public ControlAccessible, public QAccessibleValueInterf
         return ControlAccessible::interface_cast(type);
     }
     QVariant currentValue() const override { return shown(bar()->value()); }
-    void setCurrentValue(const QVariant& value) override {
-        for (int v = bar()->minimum(); v <= bar()->maximum(); ++v)
-            if (shown(v) == value.toInt()) bar()->setValue(v);
-    }
+    void setCurrentValue(const QVariant& value) override { bar()->setValue(shown(value.toInt())); }
     QVariant maximumValue() const override {
         return qMax(shown(bar()->minimum()), shown(bar()->maximum()));
     }
@@ -87,33 +57,22 @@ class SliderAccessible : public ControlAccessible, public QAccessibleValueInterf
 QAccessibleInterface* controlAccessible(const QString&, QObject* object) {
     auto* control = qobject_cast<QWidget*>(object);
     if (auto* bar = dynamic_cast<ScrollBar*>(control)) return new SliderAccessible(bar);
-    if (dynamic_cast<Label*>(control))
-        return new ControlAccessible(control, QAccessible::StaticText, {});
-    if (dynamic_cast<CommandButton*>(control))
-        return new ControlAccessible(control, QAccessible::Button, {});
-    if (auto* frame = dynamic_cast<Frame*>(control))
-        return new ControlAccessible(control, QAccessible::Grouping, frame->caption());
-    if (dynamic_cast<PictureBox*>(control))
-        return new ControlAccessible(control, QAccessible::Graphic, {});
-    return nullptr;
+    const QAccessible::Role role = dynamic_cast<Label*>(control)           ? QAccessible::StaticText
+                                   : dynamic_cast<CommandButton*>(control) ? QAccessible::Button
+                                   : dynamic_cast<Frame*>(control)         ? QAccessible::Grouping
+                                   : dynamic_cast<PictureBox*>(control)    ? QAccessible::Graphic
+                                                                           : QAccessible::NoRole;
+    return role == QAccessible::NoRole ? nullptr : new ControlAccessible(control, role);
 }
 
-// The focus policy a control had before a frame covered it.
-constexpr const char* kFocusUncovered = "tintmazeFocusUncovered";
-
-// Controls that a shown frame covers whole take no focus, and give up the one they have to the
-// window; the others get back the focus policy they had.
+// The controls that take the focus (buttons and sliders) take none while a shown frame covers
+// them whole, and give the window the one they have.
 void keepFocusOffCovered(QWidget* window) {
     for (QWidget* control : window->findChildren<QWidget*>()) {
-        const QVariant uncovered = control->property(kFocusUncovered);
-        if (coveredWhole(control) && control->focusPolicy() != Qt::NoFocus) {
-            control->setProperty(kFocusUncovered, int(control->focusPolicy()));
-            control->setFocusPolicy(Qt::NoFocus);
-            if (control->hasFocus()) window->setFocus();
-        } else if (!coveredWhole(control) && uncovered.isValid()) {
-            control->setFocusPolicy(Qt::FocusPolicy(uncovered.toInt()));
-            control->setProperty(kFocusUncovered, QVariant());
-        }
+        if (!dynamic_cast<CommandButton*>(control) && !dynamic_cast<ScrollBar*>(control)) continue;
+        const bool covered = coveredWhole(control);
+        control->setFocusPolicy(covered ? Qt::NoFocus : Qt::StrongFocus);
+        if (covered && control->hasFocus()) window->setFocus();
     }
 }
 
@@ -125,10 +84,6 @@ void describeControlsToScreenReaders() {
         return true;
     }();
     Q_UNUSED(installed);
-}
-
-bool coveredWhole(const QWidget* control) {
-    return control->isVisible() && control->visibleRegion().isEmpty();
 }
 
 void Frame::showEvent(QShowEvent*) {

@@ -138,6 +138,7 @@ Label::Label(QWidget* container, qint32 backColor, qint32 foreColor)
 void Label::setCaption(const QString& caption) {
     if (caption == caption_) return;
     caption_ = caption;
+    setAccessibleName(shownText());
     update();
 }
 
@@ -216,6 +217,7 @@ void PictureBox::paintEvent(QPaintEvent*) {
 CommandButton::CommandButton(QWidget* container, const QString& caption)
     : QPushButton(container), Placement(this) {
     setText(caption);  // once it is a command button, for a screen reader too
+    setAccessibleName(QString(caption).remove(QLatin1Char('&')));
     // Its caption is drawn in the described colour, whatever colours the desktop gives buttons.
     setPaletteColours(this, {{QPalette::Button, kButtonFace}, {QPalette::ButtonText, kButtonText}});
     // A press that Qt completes later (the access key's short animation) counts only while
@@ -258,6 +260,7 @@ void CommandButton::paintEvent(QPaintEvent*) {
 
 Frame::Frame(QWidget* container, const QString& caption, qint32 back, qint32 fore)
     : ClickableControl(container), caption_(caption) {
+    setAccessibleName(caption);
     setAutoFillBackground(true);
     setBackAndForeColours(this, back, fore);
 }

@@ -158,8 +158,8 @@ class ScrollBar : public QScrollBar, public Placement {
     ScrollBar(QWidget* container, Qt::Orientation orientation, int min, int max, int value);
     std::function<void()> onChange;
     std::function<void()> onScroll;
-    // The value the window shows for a value of the slider, where it is not the value itself; a
-    // screen reader hears the value shown. Its name (setAccessibleName) is what it sets.
+    // The value the window shows for a value of the slider, and back, where it is not the value
+    // itself: a screen reader hears the value shown. Its name (setAccessibleName) is what it sets.
     std::function<int(int)> shownValue;
 
   protected:
@@ -171,13 +171,9 @@ class ScrollBar : public QScrollBar, public Placement {
 };
 
 // What a screen reader hears of the control kinds: a role; a name, the control's caption or, for
-// a slider, its accessible name; the value a slider shows; a press for a control that takes
-// clicks; and a control that a shown container covers whole as not showing. Installed once, before
-// the first control is built.
+// a slider, its accessible name; the value a slider shows; and a control that a shown container
+// covers whole as not showing. Installed once, before the first control is built.
 void describeControlsToScreenReaders();
-
-// Whether the control is shown but covered whole by a container in front of it.
-bool coveredWhole(const QWidget* control);
 
 // Straight line between two points of its container; takes no clicks.
 class Line : public QWidget {
