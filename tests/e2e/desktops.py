@@ -5,29 +5,33 @@ changed while a game runs, and Wayland.
 usage: desktops.py CASE <path to tintmaze> <folder for screenshots and logs>
 
 CASE is one of
-  openbox       under openbox at 1024 x 768 in an empty folder: the window is full screen before
-                the first warning box, both boxes are centred on it, transient for it and off the
-                task bar, come in their order with the files as described, and Enter works
-                without a click;
+  openbox       under openbox at 1024 x 768 in an empty folder: the window is full screen as it
+                shows, while each warning box shows and after; the screen shows both boxes in
+                the window, in their order, centred on the monitor with their text, with the
+                files as described; Enter answers the first and a click on its OK the second,
+                with no focus given by hand; Enter then opens the level dialog and Escape ends
+                the game;
+  i3            the same under i3 (its own configuration, in the case's folder), which tiles a
+                window that is not full screen;
   two-monitors  a 1280 x 1024 monitor on the left and the primary 1024 x 768 on the right of one
-                2304 x 1024 screen, under openbox: the window and its warning box belong to the
+                2304 x 1024 screen, under openbox: the window and its warning boxes belong to the
                 primary monitor, and the board is centred on it;
   mode-change   a game at 1280 x 1024, the screen switched to 1024 x 768 with xrandr while it
                 runs: the board is centred on the new size and the game goes on to game over;
   escape-while-waiting, close-while-waiting, logout-while-waiting
                 under openbox, with another program holding the lock of both data files as
                 the game starts: Escape, the window manager's close (Alt+F4) or SIGTERM while
-                the start waits for them ends the program at once (status 0, or 128 and the
-                signal's number), no box shows and the files keep their bytes;
+                the start waits for them, with no box on the screen, ends the program at once
+                (status 0, or 128 and the signal's number) and the files keep their bytes;
   box-at-file-limit
                 under openbox, the game's limit of open files lowered to what it has open:
-                the colour panel's OK gets the write-error box, which is drawn and
-                closes on Enter, as do the title's two read boxes after it;
-  wayland       under weston (its X11 backend on a private Xvfb, so that keys reach the game
-                through the compositor) in an empty folder: the screen shows each warning box
-                over the full-screen game, centred, with its text; Enter answers it, the
-                files are as described, Enter then opens the level dialog and Escape ends
-                the game.
+                the colour panel's OK gets the write-error box, which is drawn centred with its
+                text over the full-screen window and closes on Enter, as do the title's two read
+                boxes after it;
+  wayland       under weston (its X11 backend on a private Xvfb, so that keys and clicks reach
+                the game through the compositor) in an empty folder: the boxes as in the openbox
+                case, the board centred beside each; Enter then opens the level dialog and
+                Escape ends the game.
 The window manager of the openbox case can be swapped for a trial by hand, for example
   TINTMAZE_E2E_WM="mutter --x11 --replace" desktops.py openbox build/tintmaze /tmp/out
 Exit status 0 on success, 1 on failure, 77 when a needed program is missing.
@@ -43,13 +47,9 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from session import Session  # noqa: E402
 from xscreen import (DATA_FILES, DEFAULT_FILES, DEFAULT_PALETTE, DEFAULT_SCORES,  # noqa: E402
-                     FIRST_START_WARNINGS, Failure, Monitor, Skip, answer_first_start_warnings,
-                     check, data_files, end_on_escape, expect_default_files, game_timing, need,
+                     Failure, Monitor, Skip, check, data_files, end_on_escape, game_timing, need,
                      poll)
 
-WARNING_TOLERANCE = 2
-TITLE_BAR_PROBE = 120  # pixels left of the middle: inside a box's title bar, clear of its title
-BY_BOX = (-150, 150)  # where the board's edges show beside a box in the middle of the screen
 GAME_SECONDS = game_timing("kGameTimeMs")
 COLOUR_OPTION_BELOW_CENTRE = 40  # the title's "ColorOption" button, below the board's middle
 
@@ -61,33 +61,13 @@ class Case(Session):
         super().__init__(game_path, os.path.join(out_dir, name), os.path.join(out_dir, name))
         self.name = name
 
-    def look_at_warning(self, what, box, main, monitor):
-        """The box belongs to the game window and sits in the middle of the monitor."""
-        check(self.x.geometry(main) == monitor.area,
-              f"the game window is at {self.x.geometry(main)} when the {what} box shows")
-        owner = self.x.property(box, "WM_TRANSIENT_FOR") or ""
-        check(owner.endswith(hex(main)),
-              f"the {what} box is transient for {owner!r}, not {main:#x}")
-        state = self.x.property(box, "_NET_WM_STATE") or ""
-        check("_NET_WM_STATE_SKIP_TASKBAR" in state, f"the {what} box's state is {state!r}")
-        x, y, width, height = self.x.geometry(box)
-        cx, cy = monitor.centre()
-        off = (x + width // 2 - cx, y + height // 2 - cy)
-        check(all(abs(d) <= WARNING_TOLERANCE for d in off),
-              f"the {what} box's middle is {off} from the monitor's middle")
-        self.say(f"{what} box {box}: {width} x {height} at ({x}, {y}), transient for the game, "
-                 "off the task bar")
-        self.snapshot(f"{what}-warning")
-
     def start_up_with_warnings(self, monitor):
-        """The window is full screen before the first warning box; the boxes are as
-        `look_at_warning` has them, and Enter answers each without a click."""
+        """The window covers the monitor full screen as soon as it shows, and then while each
+        warning box shows and after both are answered (`answer_first_start_warnings`)."""
         self.start_game_on_x()
-        check(poll(self.x.warning_boxes, 30), "no warning box appeared")
         main = self.x.main_window()
         self.x.check_covers(main, monitor.area)
-        answer_first_start_warnings(
-            self.x, self.folder, lambda what, box: self.look_at_warning(what, box, main, monitor))
+        self.answer_first_start_warnings(monitor, main)
         return main
 
     def open_level_dialog(self, main, monitor):
@@ -104,8 +84,7 @@ class Case(Session):
         self.snapshot("level-dialog")
 
 
-def under_openbox(case):
-    manager = os.environ.get("TINTMAZE_E2E_WM", "openbox").split()
+def under_window_manager(case, manager):
     need("Xvfb", "xdotool", "xwd", "xwininfo", "xprop", "import", manager[0])
     screen = Monitor(0, 0, 1024, 768)
     case.open_display(screen.width, screen.height)
@@ -115,10 +94,19 @@ def under_openbox(case):
     end_on_escape(case.x, case.game)
 
 
+def under_i3(case):
+    """i3 with a configuration of its own (no bar, no wizard), which tiles a window unless it
+    asks for the full screen."""
+    config = os.path.join(case.log_dir, "i3.config")
+    with open(config, "w", encoding="utf-8") as f:
+        f.write("# i3 config file (v4)\nfont pango:monospace 8\n")
+    under_window_manager(case, ["i3", "-c", config])
+
+
 def end_while_start_waits(case, how):
     """Another program holds the lock of both data files as the game starts: `how` (keys, or a
-    signal's name), as soon as the window shows, ends the program within the wait, with no box
-    after it."""
+    signal's name), as soon as the window shows and with no box on it, ends the program within
+    the wait."""
     need("Xvfb", "xdotool", "xwd", "xwininfo", "xprop", "import", "openbox")
     screen = Monitor(0, 0, 1024, 768)
     case.open_display(screen.width, screen.height)
@@ -131,6 +119,7 @@ def end_while_start_waits(case, how):
     case.start_game_on_x()
     main = case.x.main_window()
     check(poll(lambda: case.x.focused_window() == main, 10), "the game window has no focus")
+    check(not screen.warning_box(case.x.grab()), "a warning box shows while the start waits")
     asked = time.monotonic()
     signal = getattr(signal_module, how, None)
     if signal:
@@ -143,7 +132,6 @@ def end_while_start_waits(case, how):
         raise Failure(f"the program did not end on {how} during the start's wait")
     case.say(f"ended {time.monotonic() - asked:.2f} s after {how}, status {code}")
     check(code == (128 + signal if signal else 0), f"exit status {code}")
-    check(not case.x.warning_boxes(), "a warning box shows after the end")
     check(data_files(case.folder) == DEFAULT_FILES, f"the files are {data_files(case.folder)!r}")
     for fd in held:
         os.close(fd)
@@ -169,14 +157,9 @@ def box_at_file_limit(case):
     case.x.click(x, y + COLOUR_OPTION_BELOW_CENTRE)
     time.sleep(0.5)
     case.x.key("alt+o")
-    for title in ("書き込みエラー", "読み込みエラー", "読み込みエラー"):
-        found = poll(lambda: case.x.windows(f"^{title}$"), 10)
-        check(found, f"no {title} box at the limit of open files")
-        case.snapshot("box-at-file-limit")
-        check(poll(lambda: case.x.focused_window() == found[0], 10), f"the {title} box has no focus")
-        case.x.key("Return")
-        check(poll(lambda: found[0] not in case.x.windows(f"^{title}$"), 10),
-              f"the {title} box did not close on Enter at the limit of open files")
+    for what in ("write-error", "high-score-read-error", "palette-read-error"):
+        shot, box = case.wait_warning_box(screen, what, main)
+        case.answer_warning_box(screen, what, shot, box, "Return")
     end_on_escape(case.x, case.game)
 
 
@@ -225,35 +208,6 @@ def mode_change(case):
     end_on_escape(case.x, case.game)
 
 
-def warning_box(shot, monitor):
-    """The warning box drawn inside the game's window when the screen shows one, as the left,
-    top, right and bottom of its inside: a title bar in the desktop's highlight colour above the
-    monitor's middle, then the box's face down to its lower edge."""
-    cx, cy = monitor.centre()
-    x = cx - TITLE_BAR_PROBE
-
-    def highlight(x, y):
-        r, g, b = shot.pixel(x, y)
-        return b - r > 60
-
-    bar_bottom = next((y for y in range(cy, monitor.y, -1) if highlight(x, y)), None)
-    if bar_bottom is None:
-        return None
-    top = bar_bottom
-    while top > monitor.y and highlight(x, top - 1):
-        top -= 1
-    left, right = x, x + 1
-    while left > monitor.x and highlight(left - 1, top):
-        left -= 1
-    while right < monitor.x + monitor.width and highlight(right, top):
-        right += 1
-    face = shot.pixel(left, bar_bottom + 1)
-    bottom = bar_bottom + 1
-    while bottom < monitor.y + monitor.height and shot.pixel(left, bottom) == face:
-        bottom += 1
-    return left, top, right, bottom
-
-
 def under_weston(case):
     """weston with its X11 backend on a private Xvfb: its output is an X window, so keys typed
     on the display reach the game through the compositor, and a grab shows what weston shows."""
@@ -273,42 +227,26 @@ def under_weston(case):
     env = dict(env, WAYLAND_DISPLAY=socket, QT_QPA_PLATFORM="wayland")
     env.pop("DISPLAY")
     case.game = case.start([case.game_path], env, "game.log")
-    for what, files in FIRST_START_WARNINGS:
-        shot = poll(lambda: case.game.poll() is not None or
-                    (lambda s: s if warning_box(s, output) and output.board_is_centred(s, BY_BOX)
-                     else None)(case.x.grab()), 30)
-        if case.game.poll() is not None:
-            with open(os.path.join(case.log_dir, "game.log"), encoding="utf-8",
-                      errors="replace") as log:
-                text = log.read()
-            if "wayland" in text and "Could not" in text:
-                raise Skip("Qt's Wayland platform plugin did not start: " + text[-300:])
-            raise Failure(f"the game ended with status {case.game.returncode}")
-        if not shot:
-            case.snapshot(f"failed-{what}-warning")
-            raise Failure(f"the screen shows no {what} box over the full-screen game")
-        left, top, right, bottom = warning_box(shot, output)
-        cx, cy = output.centre()
-        off = ((left + right) // 2 - cx, (top + bottom) // 2 - cy)
-        check(all(abs(d) <= WARNING_TOLERANCE for d in off),
-              f"the {what} box's middle is {off} from the screen's middle")
-        check(shot.dark_box(left + 4, top + (bottom - top) // 3, right - 4, bottom - 4),
-              f"the {what} box shows no text")
-        check(case.files() == files, f"while the {what} box shows the files are {case.files()!r}")
-        case.say(f"{what} box {right - left} x {bottom - top} at ({left}, {top}) over the "
-                 "full-screen game")
-        case.snapshot(f"{what}-warning", shot)
-        case.x.key("Return")
-    case.wait_screen(lambda s: not warning_box(s, output) and output.board_is_centred(s), 10,
+    poll(lambda: case.game.poll() is not None or output.warning_box(case.x.grab()), 30)
+    if case.game.poll() is not None:
+        with open(os.path.join(case.log_dir, "game.log"), encoding="utf-8",
+                  errors="replace") as log:
+            text = log.read()
+        if "wayland" in text and "Could not" in text:
+            raise Skip("Qt's Wayland platform plugin did not start: " + text[-300:])
+        raise Failure(f"the game ended with status {case.game.returncode}")
+    case.answer_first_start_warnings(output)
+    case.wait_screen(lambda s: not output.warning_box(s) and output.board_is_centred(s), 10,
                      "the title without a box")
-    expect_default_files(case.folder)
     case.snapshot("title")
     case.x.key("Return")
     case.wait_screen(output.is_level_dialog, 10, "the level dialog")
     end_on_escape(case.x, case.game)
 
 
-CASES = {"openbox": under_openbox, "two-monitors": two_monitors, "mode-change": mode_change,
+CASES = {"openbox": lambda case: under_window_manager(
+             case, os.environ.get("TINTMAZE_E2E_WM", "openbox").split()),
+         "i3": under_i3, "two-monitors": two_monitors, "mode-change": mode_change,
          "escape-while-waiting": lambda case: end_while_start_waits(case, "Escape"),
          "close-while-waiting": lambda case: end_while_start_waits(case, "alt+F4"),
          "logout-while-waiting": lambda case: end_while_start_waits(case, "SIGTERM"),

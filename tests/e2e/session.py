@@ -1,5 +1,6 @@
 """The session of one test run of the game on a private X display (xscreen.py): its folder, the
-programs it starts and their logs, numbered screenshots, and its end however the run ends."""
+programs it starts and their logs, numbered screenshots, the warning boxes the game shows and
+its end however the run ends."""
 
 import os
 import shutil
@@ -8,7 +9,9 @@ import subprocess
 import tempfile
 import time
 
-from xscreen import Failure, Skip, XScreen, data_files, die_with_parent, poll, stop_process
+from xscreen import (BY_BOX, FIRST_START_WARNINGS, WARNING_TOLERANCE, WINDOW_TIMEOUT, Failure,
+                     Skip, XScreen, check, data_files, die_with_parent, expect_default_files,
+                     poll, stop_process)
 
 
 class Session:
@@ -81,6 +84,58 @@ class Session:
             self.snapshot("failed-" + what.replace(" ", "-"))
             raise Failure(f"the screen did not show {what} within {timeout} s")
         return shot
+
+    def wait_warning_box(self, monitor, what, main=None):
+        """Waits for the screen to show a warning box in the game's window, checks that the
+        window `main` (on X) covers `monitor` full screen meanwhile and that the box sits in the
+        middle of the monitor and shows its text; returns the grab and the box."""
+        shot = self.wait_screen(monitor.warning_box, WINDOW_TIMEOUT, f"the {what} box")
+        self.snapshot(f"{what}-warning", shot)
+        if main:
+            self.x.check_covers(main, monitor.area)
+        box = left, top, right, bottom = monitor.warning_box(shot)
+        cx, cy = monitor.centre()
+        off = ((left + right) // 2 - cx, (top + bottom) // 2 - cy)
+        check(all(abs(d) <= WARNING_TOLERANCE for d in off),
+              f"the {what} box's middle is {off} from the monitor's middle")
+        check(shot.dark_box(left + 4, top + (bottom - top) // 3, right - 4, bottom - 4),
+              f"the {what} box shows no text")
+        self.say(f"{what} box {right - left} x {bottom - top} at ({left}, {top})")
+        return shot, box
+
+    def answer_warning_box(self, monitor, what, shot, box, answer):
+        """Answers the box with a key, or with a click on its OK button when `answer` is
+        "click"; then the screen must no longer show it (no box, or another in its place)."""
+        if answer == "click":
+            ok = monitor.ok_button(shot, box)
+            check(ok, f"no OK button found on the {what} box {box}")
+            # weston's X11 backend moves its pointer by the steps of the X pointer from wherever
+            # its own stands; both stop at the monitor's corner, and from there they agree.
+            self.x.xdotool("mousemove", str(monitor.x), str(monitor.y))
+            self.x.click(*ok)
+            answer = "a click on OK"
+            self.say(f"clicked OK on the {what} box at {ok}")
+        else:
+            self.x.key(answer)
+        self.wait_screen(lambda s: monitor.warning_box(s) != box, 10,
+                         f"the {what} box closed on {answer}")
+
+    def answer_first_start_warnings(self, monitor, main=None):
+        """Answers the warning boxes of a start in the empty folder in their order, the first
+        with Enter and the second with a click on its OK, with no focus given by hand. Each box
+        shows as `wait_warning_box` has it, with the board centred on `monitor` beside it and
+        the files as FIRST_START_WARNINGS has them; then the folder comes to hold the default
+        files and the window `main` (on X) still covers the monitor."""
+        for (what, files), answer in zip(FIRST_START_WARNINGS, ("Return", "click")):
+            shot, box = self.wait_warning_box(monitor, what, main)
+            check(monitor.board_is_centred(shot, BY_BOX),
+                  f"the board is not centred on the monitor beside the {what} box")
+            check(self.files() == files,
+                  f"while the {what} box shows the files are {self.files()!r}")
+            self.answer_warning_box(monitor, what, shot, box, answer)
+        expect_default_files(self.folder)
+        if main:
+            self.x.check_covers(main, monitor.area)
 
     def files(self):
         return data_files(self.folder)

@@ -1,5 +1,5 @@
 """A private X display for driving the game: Xvfb, xdotool, screen grabs, the game's screens as a
-grab of a monitor shows them, the warning boxes of a first start and the end on Escape.
+grab of a monitor shows them (its warning boxes too) and the end on Escape.
 
 Only the Python standard library is used; xdotool, xwd and ImageMagick's convert and import run
 as programs.
@@ -18,6 +18,10 @@ from shot import Shot
 PR_SET_PDEATHSIG = 1
 TOOL_TIMEOUT = 30.0  # seconds any single xdotool, xwd or convert call may take
 WINDOW_TIMEOUT = 30.0  # seconds the game may take to show its window or a warning box
+WARNING_TOLERANCE = 2  # pixels between a warning box's middle and the monitor's
+TITLE_BAR_PROBE = 120  # pixels left of the middle: inside a box's title bar, clear of its title
+BY_BOX = (-150, 150)  # where the board's edges show beside a box in the middle of the screen
+OK_EDGE = 20  # pixels: the shortest line that is taken for an edge of the OK button
 
 # The game's window as laid out in logical pixels of 15 twips (window/layout.cpp).
 TWIPS_PER_PIXEL = 15
@@ -29,7 +33,6 @@ GAME_OVER_HALF = (180, 60)  # Picture3, half of 5415 x 1800 twips
 CENTRE_TOLERANCE = 3  # pixels: the board's bevelled edge and odd halves
 
 MAIN_TITLE = "Tintmaze"
-WARNING_TITLE = "読み込みエラー"
 # The data files a start in an empty folder writes.
 DEFAULT_RECORD = b"No Name" + b" " * 47 + b"\x00\x00"
 DEFAULT_SCORES = DEFAULT_RECORD * 9
@@ -165,6 +168,60 @@ class Monitor:
     def is_name_entry(self, shot):
         return self.board_level(shot) < 20 and self.name_box_level(shot) > 200
 
+    def warning_box(self, shot):
+        """The warning box drawn inside the game's window when the grab shows one, as the left,
+        top, right and bottom of its inside, or None: a title bar in the desktop's highlight
+        colour above the monitor's middle, then the box's face down to its lower edge."""
+        cx, cy = self.centre()
+        x = cx - TITLE_BAR_PROBE
+
+        def highlight(x, y):
+            r, g, b = shot.pixel(x, y)
+            return b - r > 60
+
+        bar_bottom = next((y for y in range(cy, self.y, -1) if highlight(x, y)), None)
+        if bar_bottom is None:
+            return None
+        top = bar_bottom
+        while top > self.y and highlight(x, top - 1):
+            top -= 1
+        left, right = x, x + 1
+        while left > self.x and highlight(left - 1, top):
+            left -= 1
+        while right < self.x + self.width and highlight(right, top):
+            right += 1
+        face = shot.pixel(left, bar_bottom + 1)
+        bottom = bar_bottom + 1
+        while bottom < self.y + self.height and shot.pixel(left, bottom) == face:
+            bottom += 1
+        return left, top, right, bottom
+
+    @staticmethod
+    def ok_button(shot, box):
+        """The middle of a warning box's OK button, or None: going up from the box's lower edge,
+        the first line across the face is the button's lower edge, and up its left side, just
+        inside its outline, the next pixel off the face is its upper edge. It must lie in the
+        lower half of the box."""
+        left, top, right, bottom = box
+        face = shot.pixel(left, bottom - 1)
+
+        def off_face(x, y):
+            return sum(abs(a - b) for a, b in zip(shot.pixel(x, y), face)) > 60
+
+        for low in range(bottom - 1, (top + bottom) // 2, -1):
+            runs, start = [], None
+            for x in range(left, right + 1):
+                if x < right and off_face(x, low):
+                    start = x if start is None else start
+                elif start is not None:
+                    runs.append((x - start, start, x))
+                    start = None
+            length, x0, x1 = max(runs, default=(0, 0, 0))
+            if length >= OK_EDGE:
+                high = next((y for y in range(low - 1, top, -1) if off_face(x0 + 3, y)), top)
+                return ((x0 + x1) // 2, (high + low) // 2) if high > (top + bottom) // 2 else None
+        return None
+
     def marker_top(self, shot):
         """Top of the gauge marker's chord 8 px left of the track, or None: where that column
         turns bright for 14 px and, a little lower, the column 7 px right of the track too (the
@@ -231,9 +288,6 @@ class XScreen:
         """Ids of the mapped windows whose name matches the regular expression."""
         out = self.xdotool("search", "--onlyvisible", "--name", name_regex, check=False)
         return [int(w) for w in out.split()]
-
-    def warning_boxes(self):
-        return self.windows(f"^{WARNING_TITLE}$")
 
     def main_window(self):
         """The game's window, once it is up: the one window with the game's title."""
@@ -369,28 +423,6 @@ def data_files(folder):
 def expect_default_files(folder):
     check(poll(lambda: data_files(folder) == DEFAULT_FILES, 10),
           f"after the warnings the files are {data_files(folder)!r}")
-
-
-def answer_first_start_warnings(screen, folder, look=lambda what, box: None):
-    """Answers the warning boxes of a start in the empty `folder` in their order. Each must be
-    the only one on the screen, with the files as FIRST_START_WARNINGS has them while it shows
-    and whatever `look(what, box)` checks, take the keyboard focus without help and close on
-    Enter; then the folder must come to hold the default files."""
-    boxes = []
-    for what, files in FIRST_START_WARNINGS:
-        found = poll(lambda: [w for w in screen.warning_boxes() if w not in boxes], WINDOW_TIMEOUT)
-        check(len(found) == 1, f"{len(found)} {what} warning boxes instead of one")
-        box = found[0]
-        check(data_files(folder) == files,
-              f"while the {what} box shows the files are {data_files(folder)!r}")
-        look(what, box)
-        check(poll(lambda: screen.focused_window() == box, 10),
-              f"the {what} box did not get the keyboard focus")
-        screen.key("Return")
-        check(poll(lambda: box not in screen.warning_boxes(), 10),
-              f"the {what} box did not close on Enter")
-        boxes.append(box)
-    expect_default_files(folder)
 
 
 def end_on_escape(screen, game):
