@@ -13,11 +13,6 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <utility>
-
 namespace {
 
 // The box itself: a raised panel in the desktop's colours and reading direction, its title in a
@@ -97,27 +92,15 @@ class BoxCover : public QWidget {
     BoxPanel* panel_;
 };
 
-// A file descriptor kept in reserve for a box: drawing the window's large pictures again around
-// it may start one of Qt's drawing threads, whose event loop takes a descriptor; where the game
-// may open no more files, none would come, and the game would end there.
-int reservedDescriptor = -1;
-
-void reserveDescriptor() {
-    if (reservedDescriptor < 0) reservedDescriptor = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
-}
-
 }  // namespace
 
 void showWarningBox(QWidget* owner, const QString& title, const QString& text,
                     const QString& detail) {
-    if (reservedDescriptor >= 0) ::close(std::exchange(reservedDescriptor, -1));
     BoxCover(owner, title, text, detail).exec();
-    reserveDescriptor();
 }
 
 void prepareWarningBoxes(const QStringList& texts) {
     BoxPanel box(nullptr, texts.value(0), texts.join(QLatin1Char('\n')), texts.value(0));
     QPixmap drawn(box.sizeHint());
     box.render(&drawn);
-    reserveDescriptor();
 }
