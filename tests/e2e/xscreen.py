@@ -190,6 +190,8 @@ class Monitor:
             left -= 1
         while right < self.x + self.width and highlight(right, top):
             right += 1
+        if top == self.y or left == self.x or right == self.x + self.width:
+            return None  # a blue desktop, not a box's title bar
         face = shot.pixel(left, bar_bottom + 1)
         bottom = bar_bottom + 1
         while bottom < self.y + self.height and shot.pixel(left, bottom) == face:
