@@ -45,8 +45,8 @@ class BoxPanel : public QFrame {
     QMessageBox* message;
 };
 
-// A cover over the whole window with the box in its middle. Clicks on the cover stop there; keys
-// the box does not take stop at the cover, the window's access keys with them; Tab stays on OK.
+// A cover over the whole window with the box in its middle. Clicks on the cover stop there; the
+// window's access keys do not act while it is up; Tab stays on OK.
 class BoxCover : public QWidget {
   public:
     BoxCover(QWidget* owner, const QString& title, const QString& text, const QString& detail)
@@ -71,15 +71,9 @@ class BoxCover : public QWidget {
 
   protected:
     bool event(QEvent* event) override {
-        switch (event->type()) {
-            case QEvent::ShortcutOverride:
-            case QEvent::KeyPress:
-            case QEvent::KeyRelease:
-                event->accept();
-                return true;
-            default:
-                return QWidget::event(event);
-        }
+        if (event->type() != QEvent::ShortcutOverride) return QWidget::event(event);
+        event->accept();  // a key of an access key comes as a key to the box, not as a shortcut
+        return true;
     }
     bool focusNextPrevChild(bool) override { return true; }
     bool eventFilter(QObject* watched, QEvent* event) override {
