@@ -34,6 +34,7 @@ class BoxPanel : public QFrame {
         titleBar->setMargin(titleBar->fontMetrics().height() / 4);
         message = new QMessageBox(QMessageBox::Warning, title, text, QMessageBox::Ok, this);
         message->setInformativeText(detail);
+        message->setAccessibleName(title);  // a screen reader's alert, named as a box of its own
         message->setWindowFlags(Qt::Widget);
         message->setAttribute(Qt::WA_Moved);  // its layout places it, not a dialog's centring
         auto* column = new QVBoxLayout(this);
