@@ -235,32 +235,41 @@ class StartupTest : public QObject {
         QCOMPARE(f.read("jx.iro"), palette);
     }
 
-    // Qt's own texts, such as the name box's menu, come in the player's language; English needs
-    // no translation and loads none.
+    // Qt's own texts, such as the name box's menu, come in the player's language and reading
+    // direction; English needs no translation and loads none. The game's screen stays left to
+    // right.
     void nameBoxMenuSpeaksThePlayersLanguage_data() {
         QTest::addColumn<QLocale>("locale");
         QTest::addColumn<bool>("loads");
         QTest::addColumn<QString>("undo");
+        QTest::addColumn<Qt::LayoutDirection>("direction");
         QTest::newRow("Japanese") << QLocale(QLocale::Japanese, QLocale::Japan) << true
-                                  << QStringLiteral("元に戻す(&U)");
+                                  << QStringLiteral("元に戻す(&U)") << Qt::LeftToRight;
+        QTest::newRow("Arabic, right to left") << QLocale(QLocale::Arabic, QLocale::Egypt) << true
+                                               << QStringLiteral("&تراجع") << Qt::RightToLeft;
         QTest::newRow("English") << QLocale(QLocale::English, QLocale::UnitedKingdom) << false
-                                 << QStringLiteral("&Undo");
-        QTest::newRow("C") << QLocale::c() << false << QStringLiteral("&Undo");
+                                 << QStringLiteral("&Undo") << Qt::LeftToRight;
+        QTest::newRow("C") << QLocale::c() << false << QStringLiteral("&Undo") << Qt::LeftToRight;
     }
     void nameBoxMenuSpeaksThePlayersLanguage() {
         QFETCH(QLocale, locale);
         QFETCH(bool, loads);
         QFETCH(QString, undo);
+        QFETCH(Qt::LayoutDirection, direction);
         const QLocale before;
         QLocale::setDefault(locale);
         const bool loaded = loadQtTranslations(*qApp);
         StartedForm f;
         const std::unique_ptr<QMenu> menu(f.form->Text1->createStandardContextMenu());
         const QString first = menu->actions().value(0)->text().section(QLatin1Char('\t'), 0, 0);
+        const Qt::LayoutDirection menuDirection = menu->layoutDirection();
+        const Qt::LayoutDirection screenDirection = f.form->Label4[0]->layoutDirection();
         qDeleteAll(qApp->findChildren<QTranslator*>());
         QLocale::setDefault(before);
         QCOMPARE(loaded, loads);
         QCOMPARE(first, undo);
+        QCOMPARE(menuDirection, direction);
+        QCOMPARE(screenDirection, Qt::LeftToRight);
     }
 
     // The box is drawn in the middle of the game's window, titled, in the desktop's colours
