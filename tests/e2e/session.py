@@ -14,6 +14,10 @@ from xscreen import (BY_BOX, FIRST_START_WARNINGS, WARNING_TOLERANCE, WINDOW_TIM
                      poll, stop_process)
 
 
+POINTER_STEP = 20  # pixels: the last move of the pointer before a click on a box's OK
+POINTER_PAUSE = 0.2  # seconds between the moves and the press and release of that click
+
+
 class Session:
     """One test run of the game in a fresh, empty folder on a private display: the processes it
     starts (ended by `close`), their logs in `log_dir` and numbered pictures in `shots_dir`."""
@@ -110,9 +114,16 @@ class Session:
             ok = monitor.ok_button(shot, box)
             check(ok, f"no OK button found on the {what} box {box}")
             # weston's X11 backend moves its pointer by the steps of the X pointer from wherever
-            # its own stands; both stop at the monitor's corner, and from there they agree.
+            # its own stands; both stop at the monitor's corner, and from there they agree. A
+            # newer weston passes the moves and the press on only at a player's pace.
             self.x.xdotool("mousemove", str(monitor.x), str(monitor.y))
-            self.x.click(*ok)
+            for x in (ok[0] - POINTER_STEP, ok[0]):
+                time.sleep(POINTER_PAUSE)
+                self.x.xdotool("mousemove", str(x), str(ok[1]))
+            time.sleep(POINTER_PAUSE)
+            self.x.xdotool("mousedown", "1")
+            time.sleep(POINTER_PAUSE)
+            self.x.xdotool("mouseup", "1")
             answer = "a click on OK"
             self.say(f"clicked OK on the {what} box at {ok}")
         else:
