@@ -13,6 +13,11 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <utility>
+
 namespace {
 
 // The box itself: a raised panel in the desktop's colours and reading direction, its title in a
@@ -87,15 +92,27 @@ class BoxCover : public QWidget {
     BoxPanel* panel_;
 };
 
+// A file descriptor kept in reserve for a box: drawing one may need a descriptor for a moment
+// (whatever Qt opens to draw it, a font or an icon), which where the game may open no more files
+// would never come, and the box would not show.
+int reservedDescriptor = -1;
+
+void reserveDescriptor() {
+    if (reservedDescriptor < 0) reservedDescriptor = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+}
+
 }  // namespace
 
 void showWarningBox(QWidget* owner, const QString& title, const QString& text,
                     const QString& detail) {
+    if (reservedDescriptor >= 0) ::close(std::exchange(reservedDescriptor, -1));
     BoxCover(owner, title, text, detail).exec();
+    reserveDescriptor();
 }
 
 void prepareWarningBoxes(const QStringList& texts) {
     BoxPanel box(nullptr, texts.value(0), texts.join(QLatin1Char('\n')), texts.value(0));
     QPixmap drawn(box.sizeHint());
     box.render(&drawn);
+    reserveDescriptor();
 }
