@@ -1,6 +1,7 @@
 // Tintmaze: find the cell that repeats the target colour word in word and colour.
 
 #include "window/commandline.h"
+#include "window/ending.h"
 #include "window/form1.h"
 #include "window/theme.h"
 #include "window/translations.h"
@@ -13,12 +14,6 @@
 #include <cstdlib>
 
 namespace {
-
-// A logout or an interrupt ends the game as Escape does, with the signal's status, once no data
-// file is being written.
-void endOnSignal(int signal) {
-    endWhenFilesAreSafe(128 + signal);
-}
 
 // Qt draws large pictures on the threads of a pool, and each thread takes a file descriptor as it
 // starts; where the game may open no more files (the player's limit) one could not start, and the
@@ -36,10 +31,12 @@ void startTheOneDrawingThread() {
 
 int main(int argc, char** argv) {
     std::signal(SIGXFSZ, SIG_IGN);  // a write past the file-size limit fails instead of ending us
-    for (const int signal : {SIGTERM, SIGHUP, SIGINT}) std::signal(signal, endOnSignal);
+    endGameOnSignals();
     if (const auto status = answerCommandLine(argc, argv)) return *status;
     qputenv("QT_NO_GUI_THREADPOOL", "1");  // see startTheOneDrawingThread
+    const OpenSockets before = openSockets();
     QApplication app(argc, argv);
+    rememberDisplayConnection(before);
     startTheOneDrawingThread();
     loadQtTranslations(app);
     Form1 form;

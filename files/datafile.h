@@ -36,25 +36,31 @@ class DataFolder {
 
 // What reading a data file found: at most the bytes asked for from its start; or that there is no
 // file of that name (an empty file, a folder, a pipe, a device or a link leading to none counts as
-// none); or that the file is there but cannot be read. `reason` says why not.
+// none); or that the file is there but cannot be read. `reason` says why not; `unwritable` why a
+// save would fail where it is already plain (a file the player may not write, a folder that takes
+// no new file), else empty. Reasons never name the file: "cannot be read: Permission denied".
 struct DataFileRead {
     enum class State { Read, Missing, Unreadable };
     State state = State::Missing;
     QByteArray bytes;
     QString reason;
+    QString unwritable;
 };
 
-// What a save did, and why it failed.
+// What a save did, and why it failed (not naming the file, as a read's reason).
 struct SaveResult {
     enum class Outcome { Saved, LeftAlone, Failed };
     Outcome outcome = Outcome::Failed;
     QString reason;
 };
 
-// How long the player waits for a data file: for a read, and for a save. A lock or a lease another
-// program holds is waited for a little less, so that the answer comes within the patience.
-constexpr std::chrono::milliseconds kReadPatience{500};
+// How long the player waits for a data file, counted from when the call starts: for a read (room
+// for a machine busy starting desktops), and for a save. A save waits for a lock or a lease
+// another program holds a little less, so that the answer comes within the patience; a read waits
+// a moment for a lock, then reads anyway, and for a lease, then gives up.
+constexpr std::chrono::milliseconds kReadPatience{2000};
 constexpr std::chrono::milliseconds kSavePatience{5000};
+constexpr std::chrono::milliseconds kReadLockWait{400};
 
 // Reads at most `bytes` bytes from the start of `name` in `folder`, whatever the file's size,
 // while no copy of the game is saving it; after waiting a moment for one, reads it anyway.
@@ -75,7 +81,11 @@ SaveResult saveDataFile(const DataFolder& folder, const QString& name, qsizetype
                         const SaveDecision& decide);
 
 // Ends the process with `status` as soon as no data file is being written, so that every file
-// holds its old or its new records, and lets no write start after it. Returns only while a write
-// is in flight, on another thread or under a signal handler: that write then ends the process.
-// Safe to call from a signal handler.
-void endWhenFilesAreSafe(int status);
+// holds its old or its new records, and lets no write start after it. Where any read or save is
+// under way (a call the kernel may keep, holding the process), first calls `beforeWaiting`.
+// Returns only while a write is in flight, on another thread or under a signal handler: that
+// write then ends the process. Safe to call from a signal handler, as `beforeWaiting` must be.
+void endWhenFilesAreSafe(int status, void (*beforeWaiting)() = nullptr);
+
+// Whether the calling thread is writing a data file (a signal handler may have interrupted it).
+bool writingOnThisThread();

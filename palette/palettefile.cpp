@@ -7,22 +7,18 @@
 // A missing file is created with the defaults; one that is there but cannot be read is left as
 // it is for the player to rescue, and the game goes on with the defaults.
 void Form1::loadPalette() {
-    const DataFileRead file = loadDataFile(kPaletteFileName, encodePalette(defaultPalette()),
-                                           kPaletteReadError, kPaletteWriteError);
+    const DataFileRead file = loadDataFile(kPaletteFile, encodePalette(defaultPalette()));
     colourRGB =
         file.state == DataFileRead::State::Read ? decodePalette(file.bytes) : defaultPalette();
 }
 
 // The colours the player confirmed win over whatever the file holds; the lock only keeps two
 // saves from interleaving.
-bool Form1::savePalette() {
+void Form1::savePalette() {
     const auto confirmed = [records = encodePalette(colourRGB)](const DataFileRead&) {
         return std::optional(records);
     };
-    const SaveResult save = saveFile(kPaletteFileName, kPaletteFileBytes, confirmed);
-    if (save.outcome == SaveResult::Outcome::Saved) return true;
-    seams_.warn(this, kWriteErrorTitle, kPaletteWriteError, save.reason);
-    return false;
+    warnUnsaved(kPaletteFile, saveFile(kPaletteFile.name, kPaletteFileBytes, confirmed));
 }
 
 void Form1::showPalette() {

@@ -50,6 +50,8 @@ inline QByteArray defaultPaletteBytes() {
 // The warnings as FormFixture records them.
 inline const QString kHighScoreRead = kReadErrorTitle + '|' + kHighScoreReadError;
 inline const QString kPaletteRead = kReadErrorTitle + '|' + kPaletteReadError;
+inline const QString kHighScoreUnreadable = kReadErrorTitle + '|' + kHighScoreFile.readFailed;
+inline const QString kPaletteUnreadable = kReadErrorTitle + '|' + kPaletteFile.readFailed;
 inline const QString kHighScoreWrite = kWriteErrorTitle + '|' + kHighScoreWriteError;
 inline const QString kPaletteWrite = kWriteErrorTitle + '|' + kPaletteWriteError;
 

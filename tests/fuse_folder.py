@@ -6,7 +6,8 @@ Mirrors SOURCE at MOUNTPOINT until unmounted:  fuse_folder.py [OPTION...] SOURCE
   --lost-creates       every create loses to another machine's copy, whose file (empty so far)
                        is there first, and answers EPERM, as sshfs does
   --hold OPERATION:FLAG  each call of OPERATION (fsync, write, ...) waits until the file FLAG
-                       exists, as a server that stopped answering"""
+                       exists, as a server that stopped answering
+  --fail OPERATION:ERRNO  each call of OPERATION fails with that error (ENOSPC, EIO, ...)"""
 import argparse
 import errno
 import os
@@ -30,6 +31,8 @@ class Folder(Operations):
             raise FuseOSError(errno.ENOSYS)
         while op in self.options.held and not os.path.exists(self.options.held[op]):
             time.sleep(0.01)
+        if op in self.options.failing:
+            raise FuseOSError(getattr(errno, self.options.failing[op]))
         try:
             return getattr(self, op)(*args)
         except OSError as error:
@@ -83,9 +86,11 @@ if __name__ == '__main__':
     parser.add_argument('--slow-sync', type=float, default=0)
     parser.add_argument('--lost-creates', action='store_true')
     parser.add_argument('--hold', action='append', default=[], metavar='OPERATION:FLAG')
+    parser.add_argument('--fail', action='append', default=[], metavar='OPERATION:ERRNO')
     parser.add_argument('source')
     parser.add_argument('mountpoint')
     arguments = parser.parse_args()
     arguments.held = dict(hold.split(':', 1) for hold in arguments.hold)
+    arguments.failing = dict(fail.split(':', 1) for fail in arguments.fail)
     FUSE(Folder(os.path.realpath(arguments.source), arguments), arguments.mountpoint,
          foreground=True, allow_other=True, default_permissions=True)

@@ -103,14 +103,14 @@ class TestSharedFiles : public QObject {
             fixture.write("jx.iro", tunedPalette());
             if (chmod(systemPath(fixture.path("jx.hsd")).constData(), 0222) != 0) return 2;
             fixture.form->Form_Load();
-            if (fixture.warnings != QStringList{kHighScoreRead}) return 3;
+            if (fixture.warnings != QStringList{kHighScoreUnreadable}) return 3;
             if (fixture.form->highScores != defaultHighScores()) return 4;
             playToNameEntry(*fixture.form, 2, 5);
             if (fixture.form->mode != Mode::NameEntry) return 5;
             enterName(*fixture.form, "winner");
             // Every return to the title warns again: the one before the name entry, the one after.
-            const QStringList warned = {kHighScoreRead, kHighScoreRead, kHighScoreWrite,
-                                        kHighScoreRead};
+            const QStringList warned = {kHighScoreUnreadable, kHighScoreUnreadable, kHighScoreWrite,
+                                        kHighScoreUnreadable};
             if (fixture.warnings != warned) return 6;
             if (!fixture.details.value(0).startsWith("jx.hsd cannot be opened: ")) return 9;
             if (chmod(systemPath(fixture.path("jx.hsd")).constData(), 0644) != 0) return 7;

@@ -197,8 +197,37 @@ class StartupTest : public QObject {
         QCOMPARE(f.read("jx.hsd"), defaultHighScoreBytes());
     }
 
-    // Root reads every file, so as root the test runs itself again as another user.
-    void filesThatCannotBeReadAreLeftAlone() {
+    void whatThePlayerMayNotDoIsToldOnce_data() {
+        QTest::addColumn<QFile::Permissions>("files");  // what the player may do with them
+        QTest::addColumn<bool>("folderWritable");
+        QTest::addColumn<QStringList>("atStart");  // the boxes, then the line under each
+        QTest::addColumn<QStringList>("details");
+        const auto rw = QFile::ReadOwner | QFile::WriteOwner;
+        QTest::newRow("files that cannot be read")
+            << QFile::Permissions(QFile::WriteOwner) << true
+            << QStringList{kHighScoreUnreadable, kPaletteUnreadable}
+            << QStringList{"jx.hsd cannot be opened: Permission denied",
+                           "jx.iro cannot be opened: Permission denied"};
+        QTest::newRow("files that cannot be written")
+            << QFile::Permissions(QFile::ReadOwner) << true
+            << QStringList{kHighScoreWrite, kPaletteWrite}
+            << QStringList{"jx.hsd cannot be written: Permission denied",
+                           "jx.iro cannot be written: Permission denied"};
+        QTest::newRow("an empty folder that cannot be written")
+            << QFile::Permissions(rw) << false << QStringList{kHighScoreWrite, kPaletteWrite}
+            << QStringList{"jx.hsd cannot be created: Permission denied",
+                           "jx.iro cannot be created: Permission denied"};
+    }
+
+    // Files the player may not read are left alone, and results the player cannot keep are told
+    // once, at the start, before any game: each box says what happened and what the game did. A
+    // new best then gets one box as it cannot be stored, and no return to the title repeats them.
+    // Root reads and writes every file, so as root the test runs itself again as another user.
+    void whatThePlayerMayNotDoIsToldOnce() {
+        QFETCH(QFile::Permissions, files);
+        QFETCH(bool, folderWritable);
+        QFETCH(QStringList, atStart);
+        QFETCH(QStringList, details);
         if (geteuid() == 0 && qEnvironmentVariableIsEmpty("TINTMAZE_TEST_AS_OTHER_USER")) {
             QProcess child;
             QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -210,7 +239,8 @@ class StartupTest : public QObject {
             child.start(
                 QStringLiteral("setpriv"),
                 {"--reuid=65534", "--regid=65534", "--clear-groups",
-                 QCoreApplication::applicationFilePath(), "filesThatCannotBeReadAreLeftAlone"});
+                 QCoreApplication::applicationFilePath(),
+                 QStringLiteral("whatThePlayerMayNotDoIsToldOnce:") + QTest::currentDataTag()});
             if (!child.waitForStarted()) QSKIP("setpriv is needed to run as another user");
             QVERIFY(child.waitForFinished(60000));
             if (child.exitCode() == 126 || child.exitCode() == 127)
@@ -221,18 +251,34 @@ class StartupTest : public QObject {
         FormFixture f;
         const QByteArray scores = defaultHighScoreBytes().replace(0, 7, "Keep me");
         const QByteArray palette = defaultPaletteBytes().replace(0, 2, "\x10\x00");
-        f.write("jx.hsd", scores);
-        f.write("jx.iro", palette);
-        for (const char* name : {"jx.hsd", "jx.iro"})
-            QVERIFY(QFile::setPermissions(f.path(name), QFile::WriteOwner));
+        if (folderWritable) {
+            f.write("jx.hsd", scores);
+            f.write("jx.iro", palette);
+        }
+        for (const char* name : {"jx.hsd", "jx.iro"}) QFile::setPermissions(f.path(name), files);
+        QVERIFY(QFile::setPermissions(f.folder.path(), folderWritable
+                                                           ? QFile::Permissions(0x7700)
+                                                           : QFile::Permissions(0x5500)));
         f.form->Form_Load();
-        QCOMPARE(f.warnings, QStringList({kHighScoreRead, kPaletteRead}));
-        QCOMPARE(f.form->highScores, defaultHighScores());
-        QCOMPARE(f.form->colourValues[0], 0);
+        QCOMPARE(f.warnings, atStart);
+        QCOMPARE(f.details, details);
+        const bool readable = files.testFlag(QFile::ReadOwner) && folderWritable;
+        QCOMPARE(f.form->highScores, readable ? decodeHighScores(scores) : defaultHighScores());
+        QCOMPARE(f.form->colourValues[0], readable ? 0x10 : 0);
+        playToNameEntry(*f.form, 9, 95);
+        f.form->Text1->setText("kept?");
+        f.form->Form_KeyPress(kEnter);
+        const QStringList afterGame =
+            files.testFlag(QFile::ReadOwner)
+                ? QStringList{kHighScoreWrite}
+                : QStringList{kHighScoreUnreadable, kPaletteUnreadable, kHighScoreWrite,
+                              kHighScoreUnreadable, kPaletteUnreadable};
+        QCOMPARE(f.warnings.mid(atStart.size()), afterGame);
+        QVERIFY(QFile::setPermissions(f.folder.path(), QFile::Permissions(0x7700)));
         for (const char* name : {"jx.hsd", "jx.iro"})
-            QVERIFY(QFile::setPermissions(f.path(name), QFile::ReadOwner | QFile::WriteOwner));
-        QCOMPARE(f.read("jx.hsd"), scores);
-        QCOMPARE(f.read("jx.iro"), palette);
+            QFile::setPermissions(f.path(name), QFile::ReadOwner | QFile::WriteOwner);
+        QCOMPARE(f.read("jx.hsd"), folderWritable ? scores : "<unreadable>");
+        QCOMPARE(f.read("jx.iro"), folderWritable ? palette : "<unreadable>");
     }
 
     // Qt's own texts, such as the name box's menu, come in the player's language and reading

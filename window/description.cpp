@@ -158,7 +158,8 @@ void Form1::buildUnseenControls() {
     wirePanelEvents();
     setWindowIcon(gameIcon());
     prepareWarningBoxes({kReadErrorTitle, kWriteErrorTitle, kHighScoreReadError, kPaletteReadError,
-                         kHighScoreWriteError, kPaletteWriteError});
+                         kHighScoreFile.readFailed, kPaletteFile.readFailed, kHighScoreWriteError,
+                         kPaletteWriteError});
 }
 
 void Form1::buildNameEntry() {

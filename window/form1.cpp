@@ -2,6 +2,7 @@
 // hands to the window first, and the outside effects of the real game.
 
 #include "window/form1.h"
+#include "window/ending.h"
 #include "window/warningbox.h"
 
 #include <QApplication>
@@ -11,8 +12,6 @@
 #include <QKeyEvent>
 #include <QScreen>
 #include <QWindow>
-
-#include <unistd.h>
 
 namespace {
 
@@ -55,11 +54,7 @@ bool insideBox(const QWidget* widget) {
 Form1Seams Form1Seams::real() {
     Form1Seams seams;
     seams.warn = showWarningBox;
-    seams.endProgram = [] {
-        for (QWidget* window : QApplication::topLevelWidgets()) window->hide();
-        endWhenFilesAreSafe(0);
-        for (;;) ::pause();  // a data file is being written: that write ends the program
-    };
+    seams.endProgram = [] { endGame(0); };
     seams.random = std::make_shared<ClockRandom>();
     seams.screenGeometry = [] { return QGuiApplication::primaryScreen()->geometry(); };
     seams.showWindow = [](QWidget* window) {
@@ -75,7 +70,7 @@ Form1Seams Form1Seams::real() {
 void Form1::wireEvents() {
     // A window that waits for a data file takes no ticks either: no handler runs meanwhile.
     Timer1.onTimer = [this] {
-        if (isEnabled()) Timer1_Timer();
+        if (!waiting()) Timer1_Timer();
     };
     for (qint16 i = 0; i < 4; ++i) Command1[i]->onClick = [this, i] { Command1_Click(i); };
     Picture1->onClick = [this] { Picture1_Click(); };
@@ -133,7 +128,7 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
         Form_KeyPress(code);  // ends the game, whatever the window is doing
         return true;
     }
-    if (!widget->isEnabled()) return false;  // the window waits for a file: Qt drops the key
+    if (waiting()) return true;  // the window waits for a file: no key acts
     if (code == kEnter && Frame2->visible()) {
         // The colour panel's "OK" is the window's default button while the panel is open.
         Command3_Click();

@@ -12,9 +12,11 @@
 #include "scores/highscores.h"
 #include "window/controls.h"
 #include "window/layout.h"
+#include "window/messages.h"
 #include "window/timer.h"
 #include "window/twips.h"
 
+#include <QHash>
 #include <QRect>
 #include <QString>
 
@@ -132,7 +134,7 @@ class Form1 : public QWidget {
 
     // --- Best results (scores/) ---
     void loadHighScores();
-    bool storeBestScore();
+    void storeBestScore();
     void showHighScores();
     // "High" (after a game): resets to the title, then asks for a name if the score beats the
     // level's best, and otherwise leaves the title showing.
@@ -144,7 +146,7 @@ class Form1 : public QWidget {
 
     // --- Colours (palette/) ---
     void loadPalette();
-    bool savePalette();
+    void savePalette();
     void showPalette();
     void deriveColourValues();
     void VScroll1_Change(qint16 Index);
@@ -162,19 +164,27 @@ class Form1 : public QWidget {
 
   private:
     // Runs `work` on the data file `name` off the window's thread and waits for it at most
-    // `patience`: meanwhile the window takes no input but keeps painting, and Escape or a close
+    // `patience`, counted from when the work starts. Within a moment nobody notices, nothing shows
+    // the wait; after it, the window takes no input but keeps painting, and Escape or a close
     // still end the game. Empty when the work is done; else why not: the file did not answer in
     // time (the work goes on by itself), or work an earlier wait left behind on it still runs.
     QString waitForFile(const QString& name, std::chrono::milliseconds patience,
                         const std::function<void()>& work);
+    // Whether the window waits for a data file, taking no input.
+    bool waiting() const;
     // Reading and saving a data file of the game's folder, as the window waits for them.
     DataFileRead readFile(const QString& name, qsizetype bytes);
     SaveResult saveFile(const QString& name, qsizetype bytes, const SaveDecision& decide);
-    // Reads `name` (its first defaults.size() bytes), or on failure warns with `readError`; a
-    // missing or empty file is created from `defaults`, or read if it appeared meanwhile, and
-    // `writeError` says when neither worked. A file there that cannot be read is left as it is.
-    DataFileRead loadDataFile(const QString& name, const QByteArray& defaults,
-                              const QString& readError, const QString& writeError);
+    // Reads the file of `words` (its first defaults.size() bytes), or on failure warns; a missing
+    // or empty file is created from `defaults` after a warning, or read if it appeared meanwhile.
+    // A file there that cannot be read is left as it is. Where results cannot be kept (a file
+    // the player may not write, a folder that takes no new file) the player is told once.
+    DataFileRead loadDataFile(const DataFileWords& words, const QByteArray& defaults);
+    // Tells the player, once while it holds, that the file cannot be saved for `reason`; an empty
+    // reason forgets what was told.
+    void tellIfUnsaved(const DataFileWords& file, const QString& reason);
+    // Warns when `save` of the file failed.
+    void warnUnsaved(const DataFileWords& file, const SaveResult& save);
     // Waits until the work that waits left behind is done.
     void waitForWorkLeftBehind();
 
@@ -211,7 +221,9 @@ class Form1 : public QWidget {
     Form1Seams seams_;
     struct FilesInFlight;
     std::shared_ptr<FilesInFlight> filesInFlight_;
-    FilesInFlight& filesInFlight();
+    QWidget* waitCover_ = nullptr;  // made the first time the window waits
+    QHash<QString, QString>
+        toldUnsaved_;         // each data file the player was told cannot be saved, why
     bool laidOut_ = false;    // the description's places stand until the start-up lays it out
     qreal pointerRatio_ = 0;  // the device pixel ratio the pointer was drawn for
 };

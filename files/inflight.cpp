@@ -1,0 +1,61 @@
+// Ending the program while data-file calls are under way: it waits for a write in flight, and no
+// write starts once the end was asked for. Each side first says what it does, then looks at the
+// other (both sequentially consistent), so that at least one of them sees the other.
+
+#include "files/inflight.h"
+
+#include "files/datafile.h"
+
+#include <unistd.h>
+
+#include <atomic>
+
+namespace {
+
+std::atomic<int> callsInFlight{0};
+std::atomic<int> writesInFlight{0};
+std::atomic<int> endStatus{-1};  // the status the program ends with once no write is in flight
+thread_local bool writing = false;
+
+void endIfAsked() {
+    if (const int status = endStatus; status >= 0) ::_exit(status);
+}
+
+}  // namespace
+
+namespace datafile {
+
+CallInFlight::CallInFlight() {
+    ++callsInFlight;
+}
+
+CallInFlight::~CallInFlight() {
+    --callsInFlight;
+}
+
+WriteInFlight::WriteInFlight() {
+    writing = true;
+    ++writesInFlight;
+    endIfAsked();
+}
+
+WriteInFlight::~WriteInFlight() {
+    --writesInFlight;
+    writing = false;
+    endIfAsked();
+}
+
+}  // namespace datafile
+
+void endWhenFilesAreSafe(int status, void (*beforeWaiting)()) {
+    int first = -1;
+    endStatus.compare_exchange_strong(first, status);  // the first end asked for holds
+    status = endStatus;
+    if (callsInFlight == 0) ::_exit(status);
+    if (beforeWaiting) beforeWaiting();
+    if (writesInFlight == 0) ::_exit(status);
+}
+
+bool writingOnThisThread() {
+    return writing;
+}

@@ -1,0 +1,22 @@
+#pragma once
+// Ending the game at any moment: the window leaves the screen at once, whatever any thread is
+// doing (one the kernel keeps inside a data file's call included), and the program ends as soon
+// as no data file is being written.
+
+#include <bitset>
+
+// The sockets the process has open, by descriptor.
+using OpenSockets = std::bitset<1024>;
+OpenSockets openSockets();
+
+// Remembers the sockets opened since `before` as the connection to the display (made as the
+// application started), to be shut down when the game ends.
+void rememberDisplayConnection(const OpenSockets& before);
+
+// Ends the program with `status` at once, the window with it; where a data file is being written,
+// the window leaves at once and the program ends when the write is done. Never returns.
+[[noreturn]] void endGame(int status);
+
+// A logout or an interrupt (SIGTERM, SIGHUP, SIGINT) ends the game as Escape does, with the
+// signal's status.
+void endGameOnSignals();
