@@ -6,7 +6,8 @@ Mirrors SOURCE at MOUNTPOINT until unmounted:  fuse_folder.py [OPTION...] SOURCE
   --lost-creates       every create loses to another machine's copy, whose file (empty so far)
                        is there first, and answers EPERM, as sshfs does
   --hold OPERATION:FLAG  each call of OPERATION (fsync, write, ...) waits until the file FLAG
-                       exists, as a server that stopped answering
+                       exists, as a server that stopped answering; "holding OPERATION" is printed
+                       as the first such call waits
   --fail OPERATION:ERRNO  each call of OPERATION fails with that error (ENOSPC, EIO, ...)"""
 import argparse
 import errno
@@ -29,6 +30,8 @@ class Folder(Operations):
     def __call__(self, op, *args):
         if not hasattr(self, op):
             raise FuseOSError(errno.ENOSYS)
+        if op in self.options.held and not os.path.exists(self.options.held[op]):
+            print(f"holding {op}", flush=True)
         while op in self.options.held and not os.path.exists(self.options.held[op]):
             time.sleep(0.01)
         if op in self.options.failing:

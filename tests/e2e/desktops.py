@@ -23,6 +23,11 @@ CASE is one of
                 the game starts: Escape, the window manager's close (Alt+F4) or SIGTERM while
                 the start waits for them, with no box on the screen, ends the program at once
                 (status 0, or 128 and the signal's number) and the files keep their bytes;
+  logout-while-saving
+                under openbox, in a FUSE folder whose server holds every write: SIGTERM while
+                the colour panel's OK saves takes the window off the screen at once, no box
+                shows after it, and the program ends with status 143 once the write is let
+                through, the file whole;
   box-at-file-limit
                 under openbox, the game's limit of open files lowered to what it has open:
                 the colour panel's OK gets the write-error box, which is drawn centred with its
@@ -47,8 +52,8 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from session import Session  # noqa: E402
 from xscreen import (DATA_FILES, DEFAULT_FILES, DEFAULT_PALETTE, DEFAULT_SCORES,  # noqa: E402
-                     Failure, Monitor, Skip, check, data_files, end_on_escape, game_timing, need,
-                     poll)
+                     MAIN_TITLE, Failure, Monitor, Skip, check, data_files, end_on_escape,
+                     game_timing, need, poll)
 
 GAME_SECONDS = game_timing("kGameTimeMs")
 COLOUR_OPTION_BELOW_CENTRE = 40  # the title's "ColorOption" button, below the board's middle
@@ -135,6 +140,58 @@ def end_while_start_waits(case, how):
     check(data_files(case.folder) == DEFAULT_FILES, f"the files are {data_files(case.folder)!r}")
     for fd in held:
         os.close(fd)
+
+
+def end_while_save_waits(case):
+    """The colour panel's OK saves into a folder whose server holds every write (a FUSE folder,
+    as a network share that stopped answering): SIGTERM then takes the window off the screen at
+    once, with no box after it, and the program ends with the signal's status as soon as the
+    server lets the write finish, the file whole."""
+    need("Xvfb", "xdotool", "xwd", "xwininfo", "xprop", "import", "openbox")
+    if os.geteuid() != 0 or not os.access("/dev/fuse", os.R_OK | os.W_OK):
+        raise Skip("a FUSE folder needs root and /dev/fuse")
+    screen = Monitor(0, 0, 1024, 768)
+    case.open_display(screen.width, screen.height)
+    case.processes.append(case.x.start_window_manager("openbox"))
+    real, released = os.path.join(case.runtime, "real"), os.path.join(case.runtime, "released")
+    os.mkdir(real)
+    for name, data in zip(DATA_FILES, DEFAULT_FILES):
+        with open(os.path.join(real, name), "wb") as f:
+            f.write(data)
+    server = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))),
+                          "fuse_folder.py")
+    case.start([server, "--hold", f"write:{released}", real, case.folder],
+               dict(os.environ), "fuse.log")
+    try:
+        if not poll(lambda: os.path.ismount(case.folder), 10):
+            raise Skip("the FUSE folder did not mount here; see fuse.log")
+        case.start_game_on_x()
+        main = case.x.main_window()
+        check(poll(lambda: case.x.focused_window() == main, 10), "the game window has no focus")
+        x, y = screen.centre()
+        case.x.click(x, y + COLOUR_OPTION_BELOW_CENTRE)
+        time.sleep(0.5)
+        case.x.key("alt+o")
+        log = os.path.join(case.log_dir, "fuse.log")
+        check(poll(lambda: "holding write" in open(log, encoding="utf-8").read(), 10),
+              "the colour panel's OK wrote nothing")
+        check(case.game.poll() is None, "the program ended before the signal")
+        case.game.send_signal(signal_module.SIGTERM)
+        asked = time.monotonic()
+        check(poll(lambda: not case.x.windows(f"^{MAIN_TITLE}$"), 1),
+              "the window is still on the screen 1 s after SIGTERM")
+        case.say(f"the window left {time.monotonic() - asked:.2f} s after SIGTERM")
+        time.sleep(6)  # past the save's patience: no box, no window comes back
+        check(not case.x.windows(f"^{MAIN_TITLE}$"), "a window showed after SIGTERM")
+        check(case.game.poll() is None, "the program ended while its write was held")
+        open(released, "w").close()
+        code = case.game.wait(10)
+        case.say(f"ended {time.monotonic() - asked:.2f} s after SIGTERM, status {code}")
+        check(code == 128 + signal_module.SIGTERM, f"exit status {code}")
+        check(data_files(real) == DEFAULT_FILES, f"the files are {data_files(real)!r}")
+    finally:
+        open(released, "w").close()
+        subprocess.run(["umount", "-l", case.folder], check=False)
 
 
 def box_at_file_limit(case):
@@ -250,6 +307,7 @@ CASES = {"openbox": lambda case: under_window_manager(
          "escape-while-waiting": lambda case: end_while_start_waits(case, "Escape"),
          "close-while-waiting": lambda case: end_while_start_waits(case, "alt+F4"),
          "logout-while-waiting": lambda case: end_while_start_waits(case, "SIGTERM"),
+         "logout-while-saving": end_while_save_waits,
          "box-at-file-limit": box_at_file_limit,
          "wayland": under_weston}
 

@@ -19,7 +19,7 @@ PR_SET_PDEATHSIG = 1
 TOOL_TIMEOUT = 30.0  # seconds any single xdotool, xwd or convert call may take
 WINDOW_TIMEOUT = 30.0  # seconds the game may take to show its window or a warning box
 WARNING_TOLERANCE = 2  # pixels between a warning box's middle and the monitor's
-TITLE_BAR_PROBE = 120  # pixels left of the middle: inside a box's title bar, clear of its title
+TITLE_BAR_PROBE = 70  # pixels left of the middle: inside the narrowest box's title bar, clear of its title
 BY_BOX = (-150, 150)  # where the board's edges show beside a box in the middle of the screen
 OK_EDGE = 20  # pixels: the shortest line that is taken for an edge of the OK button
 
