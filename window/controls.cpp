@@ -8,7 +8,10 @@
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionSlider>
+#include <QValidator>
 #include <QtMath>
+
+#include <algorithm>
 
 QColor colourFromValue(qint32 value) {
     return QColor(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF);
@@ -83,6 +86,31 @@ QRect captionArea(const QFont& font, const QString& text, const QRect& area) {
     const int baseline = area.top() + (area.height() - ink.height()) / 2 - ink.top();
     return QRect(area.left(), baseline - metrics.ascent(), area.width(), metrics.height());
 }
+
+// Keeps out of a text box every character its rule refuses; the cursor stays after what it was
+// after. A text with no refused character is left as it is.
+class CharacterFilter : public QValidator {
+  public:
+    CharacterFilter(QObject* box, std::function<bool(QChar)> accepts)
+        : QValidator(box), accepts_(std::move(accepts)) {}
+
+    State validate(QString& text, int& cursor) const override {
+        if (std::all_of(text.cbegin(), text.cend(), accepts_)) return Acceptable;
+        QString kept;
+        int keptBeforeCursor = 0;
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            if (!accepts_(text[i])) continue;
+            kept += text[i];
+            if (i < cursor) ++keptBeforeCursor;
+        }
+        text = kept;
+        cursor = keptBeforeCursor;
+        return Acceptable;
+    }
+
+  private:
+    std::function<bool(QChar)> accepts_;
+};
 
 // The palette a control the game never disables draws with: while the window waits for a data
 // file, and so is disabled, its controls look as they do when it takes input.
@@ -295,6 +323,10 @@ TextBox::TextBox(QWidget* container, const QString& text, const QFont& font)
 
 void TextBox::setColours(qint32 back, qint32 fore) {
     setPaletteColours(this, {{QPalette::Base, back}, {QPalette::Text, fore}});
+}
+
+void TextBox::takeOnly(const std::function<bool(QChar)>& accepts) {
+    setValidator(new CharacterFilter(this, accepts));
 }
 
 // --- Scroll bar -----------------------------------------------------------------------------

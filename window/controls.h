@@ -148,6 +148,9 @@ class TextBox : public QLineEdit, public Placement {
   public:
     TextBox(QWidget* container, const QString& text, const QFont& font);
     void setColours(qint32 back, qint32 fore);
+    // From now on the box takes only the characters `accepts` takes, however they come in (typed,
+    // pasted, committed by an input method, set): any other never appears in it.
+    void takeOnly(const std::function<bool(QChar)>& accepts);
 };
 
 // Scroll bar used as a slider, in the desktop's colours (not its container's). A change of value,

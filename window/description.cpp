@@ -7,6 +7,7 @@
 // the player never sees it; changing it changes nothing. A place not so marked (the colour
 // panel's contents, Label5) is the one the player sees.
 
+#include "scores/cp932.h"
 #include "window/form1.h"
 #include "window/messages.h"
 #include "window/theme.h"
@@ -166,6 +167,7 @@ void Form1::buildNameEntry() {
     Text1->place(-45, 1200, 1035, 645);  // laid out
     Text1->setColours(kWindowBackground, kWindowText);
     Text1->setAlignment(Qt::AlignCenter);
+    Text1->takeOnly(cp932::storable);  // a name keeps every letter the player sees
 
     // The prompt is only read: it is disabled, so it takes neither focus nor typing.
     Text2 = new TextBox(this, QStringLiteral("You entered HighScore.Type your name."),
