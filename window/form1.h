@@ -26,9 +26,10 @@
 // The colour panel's sliders: red, green and blue of each colour.
 constexpr int kSliderCount = 3 * kColourCount;
 
-// The character codes of the two keys Form_KeyPress acts on.
+// The character codes of the keys Form_KeyPress acts on.
 constexpr qint16 kEnter = 13;
 constexpr qint16 kEscape = 27;
+constexpr qint16 kSpace = 32;
 
 // The window's outside effects, each replaceable by a test.
 struct Form1Seams {
