@@ -2,6 +2,7 @@
 // hands to the window first, and the outside effects of the real game.
 
 #include "window/form1.h"
+#include "window/theme.h"
 #include "window/warningbox.h"
 
 #include <QApplication>
@@ -55,6 +56,7 @@ bool insideBox(const QWidget* widget) {
 Form1Seams Form1Seams::real() {
     Form1Seams seams;
     seams.warn = showWarningBox;
+    seams.missingGlyphs = missingColourWordGlyphs;
     seams.endProgram = [] {
         for (QWidget* window : QApplication::topLevelWidgets()) window->hide();
         endWhenFilesAreSafe(0);
@@ -154,6 +156,12 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
 void Form1::closeEvent(QCloseEvent* event) {
     event->ignore();
     seams_.endProgram();
+}
+
+void Form1::warnOfMissingFonts() {
+    const QStringList missing = seams_.missingGlyphs ? seams_.missingGlyphs() : QStringList();
+    if (!missing.isEmpty())
+        seams_.warn(this, kMissingFontTitle, kMissingFontText, missing.join(QLatin1Char('\n')));
 }
 
 // The colour panel's contents, built after the window's first frame, are wired as they are built.

@@ -17,6 +17,7 @@
 
 #include <QRect>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <chrono>
@@ -109,6 +110,8 @@ class Form1 : public QWidget {
     // --- Start-up and title reset (window/) ---
     void Form_Load();
     void Reset(bool fullStart);
+    // Says so in a box when no font draws the colour words; the game goes on all the same.
+    void warnOfMissingFonts();
 
     // --- Boards, timing and judging (game/) ---
     // "Iroduke" (colouring): deals a new board from the palette and shows it.
@@ -158,6 +161,7 @@ class Form1 : public QWidget {
     void mousePressEvent(QMouseEvent* event) override { background_.pressed(event); }
     void mouseReleaseEvent(QMouseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 

@@ -53,3 +53,10 @@ QImage readPicture(const QString& path);
 // What is missing for drawing the colour words: one line for each described family whose font
 // lacks a glyph of a colour word (kColourWords); empty when all is well.
 QStringList missingColourWordGlyphs();
+
+// The box that says so, in words every font draws.
+inline const QString kMissingFontTitle = QStringLiteral("Tintmaze: a font is missing");
+inline const QString kMissingFontText = QStringLiteral(
+    "No font on this computer draws the colour words, so they show as empty boxes. "
+    "Install the font they need (on Debian: fonts-ipafont-gothic), then start the "
+    "game again.");
