@@ -93,7 +93,11 @@ void stackFrontToBack(std::vector<QWidget*> order) {
 Form1::Form1(Form1Seams seams) : QWidget(nullptr), seams_(std::move(seams)) {
     registerFontStandIns();
     describeControlsToScreenReaders();
-    setWindowTitle(QStringLiteral("Tintmaze"));
+    // The name a desktop shows for the window: its title, its icon's name, and its class (X11's
+    // WM_CLASS, taken from the application's name when the window is first shown).
+    setWindowTitle(kGameName);
+    setWindowIconText(kGameName);
+    QCoreApplication::setApplicationName(kGameName);
     // The screen is laid out as described whatever the player's language; Qt's own texts (the
     // name box's menu, the warning box) still read in the language's direction.
     setLayoutDirection(Qt::LeftToRight);

@@ -14,6 +14,9 @@ constexpr qint32 kWindowText = 0x000000;
 constexpr qint32 kButtonFace = 0xF0F0F0;
 constexpr qint32 kButtonText = 0x000000;
 
+// The game's name as a desktop shows it.
+inline const QString kGameName = QStringLiteral("Tintmaze");
+
 // The font families the window is described with; registerFontStandIns() maps them to the fonts
 // a Debian desktop has.
 inline const QString kPGothic = QStringLiteral("ＭＳ Ｐゴシック");
@@ -43,7 +46,7 @@ QCursor gamePointer(qreal devicePixelRatio, bool hotSpotInPicturePixels);
 // Whether this desktop takes a pointer's hot spot in pixels of its picture.
 bool hotSpotInPicturePixels();
 
-// The window icon at 48, 64 and 128 pixels.
+// The window icon at 16, 22, 24, 32, 48, 64 and 128 pixels.
 QIcon gameIcon();
 
 // One of the game's own pictures (":/assets/..."), read as the format its name ends in, so that
