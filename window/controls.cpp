@@ -21,7 +21,13 @@ qint32 valueFromColour(const QColor& colour) {
     return colour.red() + 256 * colour.green() + 65536 * colour.blue();
 }
 
+bool seenByPlayer(const QWidget* control) {
+    return control->isVisible() && !control->visibleRegion().isEmpty();
+}
+
 namespace {
+
+constexpr double kPagesPerRange = 16;  // Page Up and Page Down move a slider this part of its range
 
 Qt::Alignment qtAlignment(Align align) {
     switch (align) {
@@ -166,7 +172,7 @@ Label::Label(QWidget* container, qint32 backColor, qint32 foreColor)
 void Label::setCaption(const QString& caption) {
     if (caption == caption_) return;
     caption_ = caption;
-    setAccessibleName(shownText());
+    tellScreenReadersOfNewName(this);
     update();
 }
 
@@ -245,7 +251,6 @@ void PictureBox::paintEvent(QPaintEvent*) {
 CommandButton::CommandButton(QWidget* container, const QString& caption)
     : QPushButton(container), Placement(this) {
     setText(caption);  // once it is a command button, for a screen reader too
-    setAccessibleName(QString(caption).remove(QLatin1Char('&')));
     // Its caption is drawn in the described colour, whatever colours the desktop gives buttons.
     setPaletteColours(this, {{QPalette::Button, kButtonFace}, {QPalette::ButtonText, kButtonText}});
     // A press that Qt completes later (the access key's short animation) counts only while
@@ -288,7 +293,6 @@ void CommandButton::paintEvent(QPaintEvent*) {
 
 Frame::Frame(QWidget* container, const QString& caption, qint32 back, qint32 fore)
     : ClickableControl(container), caption_(caption) {
-    setAccessibleName(caption);
     setAutoFillBackground(true);
     setBackAndForeColours(this, back, fore);
 }
@@ -337,7 +341,7 @@ ScrollBar::ScrollBar(QWidget* container, Qt::Orientation orientation, int min, i
     setRange(min, max);
     setValue(value);
     setSingleStep(1);
-    setPageStep(1);
+    setPageStep(qMax(1, qRound((max - min) / kPagesPerRange)));
     setFocusPolicy(Qt::StrongFocus);  // arrow keys move a slider that has the focus
     // A vertical slider's arrow keys move its thumb the way they point (Qt's default for scroll
     // bars); on a horizontal one, Right and Up raise the value and Left and Down lower it.

@@ -148,6 +148,7 @@ void Form1::buildWindowControls() {
     Label5 = makeLabel(this, {QStringLiteral("What's Level?"), 3390, 1215, 405, 360,
                               BackStyle::Transparent, kWindowBackground, kWindowText,
                               describedFont(kPGothic, 26.25), Border::Single, Align::Centre});
+    Label5->setHeardByScreenReaders(false);  // drawn black on black: not meant to be read
     Label2 =
         makeLabel(this, {QString(), 1020, 960, 360, 885, BackStyle::Opaque, kWhite, kWindowText,
                          describedFont(kPGothic, 123.75, true), Border::Single, Align::Centre});

@@ -15,6 +15,9 @@
 
 #include <unistd.h>
 
+#include <utility>
+#include <vector>
+
 namespace {
 
 constexpr int kShowTimeoutMs = 2000;  // the longest start-up waits for the window to be mapped
@@ -36,12 +39,18 @@ qint16 characterCode(const QKeyEvent* event) {
     return static_cast<qint16>(text.at(0).unicode());
 }
 
-// A control that is hidden, by the game or by Qt, takes no keys: when the focus stays on it or on
-// a control inside it, the focus goes back to the window.
-void keepKeysOffHidden(QWidget* hidden) {
-    QWidget* focus = QApplication::focusWidget();
-    if (focus && !focus->isVisible() && (focus == hidden || hidden->isAncestorOf(focus)))
-        hidden->window()->setFocus();
+// The control after `from` in the window's Tab order (before it, when not `next`) that takes the
+// focus by Tab and that the player sees; none when no other does.
+QWidget* seenControlAfter(QWidget* from, bool next) {
+    QWidget* window = from->window();
+    for (QWidget* control = from;;) {
+        control = next ? control->nextInFocusChain() : control->previousInFocusChain();
+        if (control == from) return nullptr;
+        if (control != window && control->window() == window &&
+            (control->focusPolicy() & Qt::TabFocus) && control->isEnabled() &&
+            seenByPlayer(control))
+            return control;
+    }
 }
 
 // A warning box drawn in the window takes its own keys.
@@ -119,15 +128,18 @@ void Form1::mouseReleaseEvent(QMouseEvent* event) {
 // Enter presses its "OK" instead of starting a game behind it. Escape ends the program in every
 // state, also while the window waits for a data file, when no other key acts. A warning box
 // takes the keys typed in it, Escape too, as a box of its own would.
-// Every control of the window that is hidden, by any call, passes here too (keepKeysOffHidden).
+// Every control of the window that is shown or hidden, by any call, passes here too, and so does
+// the end of a wait for a data file: the focus is checked once the change is done.
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
     auto* widget = qobject_cast<QWidget*>(watched);
-    if ((type != QEvent::KeyPress && type != QEvent::HideToParent) || !widget ||
-        widget->window() != this || insideBox(widget))
+    const bool changed = type == QEvent::ShowToParent || type == QEvent::HideToParent ||
+                         (type == QEvent::EnabledChange && watched == this);
+    if ((type != QEvent::KeyPress && !changed) || !widget || widget->window() != this ||
+        insideBox(widget))
         return false;
-    if (type == QEvent::HideToParent) {
-        if (widget != this) keepKeysOffHidden(widget);
+    if (changed) {
+        checkFocusSoon();
         return false;
     }
     const qint16 code = characterCode(static_cast<QKeyEvent*>(event));
@@ -149,6 +161,39 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
     QWidget* focus = QApplication::focusWidget();
     if (code != 0 && watched == (focus ? focus : this)) Form_KeyPress(code);
     return false;
+}
+
+// Tab and Shift+Tab pass over the controls the player does not see. A control that goes out of
+// sight keeps the focus until the change of screen is done (Qt would walk it on through the
+// controls about to go too); keepFocusOnSeenControls then moves it once.
+bool Form1::focusNextPrevChild(bool next) {
+    if (!isEnabled()) return false;  // the window waits for a data file: it keeps no focus
+    QWidget* focus = QApplication::focusWidget();
+    if (focus && focus != this && !seenByPlayer(focus)) return true;
+    if (QWidget* control = seenControlAfter(focus ? focus : this, next))
+        control->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+    return true;
+}
+
+void Form1::keepFocusOnSeenControls() {
+    QWidget* focus = QApplication::focusWidget();
+    if (!isActiveWindow() || !isEnabled() || (focus && focus != this && seenByPlayer(focus)))
+        return;
+    if (QWidget* control = seenControlAfter(this, true))
+        control->setFocus(Qt::OtherFocusReason);
+    else if (focus != this)
+        setFocus(Qt::OtherFocusReason);
+}
+
+void Form1::checkFocusSoon() {
+    if (std::exchange(focusCheckPending_, true)) return;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            focusCheckPending_ = false;
+            keepFocusOnSeenControls();
+        },
+        Qt::QueuedConnection);
 }
 
 // Closing the window (its close button, Alt+F4, the desktop's menu) ends the game as Escape does,
@@ -173,4 +218,9 @@ void Form1::wirePanelEvents() {
     Command2->onClick = [this] { Command2_Click(); };
     Command3->onClick = [this] { Command3_Click(); };
     Command4->onClick = [this] { Command4_Click(); };
+    // Tab goes through the panel as it reads, left to right: the sliders, then "Default", "OK"
+    // and "Cansel".
+    std::vector<QWidget*> tabOrder(VScroll1.begin(), VScroll1.end());
+    tabOrder.insert(tabOrder.end(), {Command2, Command3, Command4});
+    for (size_t i = 1; i < tabOrder.size(); ++i) setTabOrder(tabOrder[i - 1], tabOrder[i]);
 }

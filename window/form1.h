@@ -50,6 +50,9 @@ struct Form1Seams {
     std::function<QRect()> screenGeometry;
     // Shows the window covering its screen.
     std::function<void(QWidget* window)> showWindow;
+    // What keeps the colour words from being drawn, a line for each font that lacks one; empty
+    // when all is well.
+    std::function<QStringList()> missingGlyphs;
 
     // The seams of the real game.
     static Form1Seams real();
@@ -207,6 +210,11 @@ class Form1 : public QWidget {
     void placeControls(const WindowLayout& layout);
     void placeNameEntry(const WindowLayout& layout);
     void takePointerForScreen();
+    // The one focus rule, run once a change of screen is done (checkFocusSoon): a focus left on
+    // a control the player does not see, or on the window, goes to the first control in Tab order
+    // that the player sees, or else to the window.
+    void keepFocusOnSeenControls();
+    void checkFocusSoon();
 
     // Lets the window background take clicks like a control.
     struct Background : Clickable {
@@ -217,6 +225,7 @@ class Form1 : public QWidget {
     struct FilesInFlight;
     std::shared_ptr<FilesInFlight> filesInFlight_;
     FilesInFlight& filesInFlight();
+    bool focusCheckPending_ = false;
     bool laidOut_ = false;    // the description's places stand until the start-up lays it out
     qreal pointerRatio_ = 0;  // the device pixel ratio the pointer was drawn for
 };
