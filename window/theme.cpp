@@ -84,6 +84,6 @@ QStringList missingColourWordGlyphs() {
     for (const QChar word : words)
         if (!metrics.inFont(word)) missing += word;
     if (missing.isEmpty()) return {};
-    return {QStringLiteral("The font %1 (for %2) has no glyph for %3.")
-                .arg(QFontInfo(font).family(), kPGothic, missing)};
+    return {QStringLiteral("The font %1, found for %2, has no glyph for the colour words %3.")
+                .arg(QFontInfo(font).family(), kPGothicStandIn, missing)};
 }
