@@ -188,8 +188,8 @@ QImage drawGameOver() {
 // The left edges of the stripes across a bar of the icon.
 std::vector<qreal> iconStripeLefts() {
     std::vector<qreal> lefts;
-    for (qreal left = kIconBar.left() + 1.0; left < kIconBar.right(); left += kIconStripeStep)
-        lefts.push_back(left);
+    for (int i = 0; kIconBar.left() + 1.0 + kIconStripeStep * i < kIconBar.right(); ++i)
+        lefts.push_back(kIconBar.left() + 1.0 + kIconStripeStep * i);
     return lefts;
 }
 

@@ -12,6 +12,7 @@ namespace {
 // read), a frame's caption, a button's text without the access key's mark, and otherwise the name
 // the control was given (a slider's: what it sets).
 QString heardName(const QWidget* control) {
+    if (!control) return {};  // the control is gone
     if (const auto* label = dynamic_cast<const Label*>(control))
         return label->heardByScreenReaders() ? label->shownText() : QString();
     if (const auto* frame = dynamic_cast<const Frame*>(control)) return frame->caption();
