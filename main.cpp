@@ -3,7 +3,6 @@
 #include "window/commandline.h"
 #include "window/ending.h"
 #include "window/form1.h"
-#include "window/theme.h"
 #include "window/translations.h"
 
 #include <QApplication>
@@ -41,9 +40,6 @@ int main(int argc, char** argv) {
     loadQtTranslations(app);
     Form1 form;
     form.Form_Load();  // shows the window full screen before it reads the data files
-    // Checked once the window is up, so that the check holds no frame back.
-    for (const QString& problem : missingColourWordGlyphs())
-        std::fprintf(stderr, "%s\n", qPrintable(problem));
     const int status = app.exec();
     // Nothing is left to close (no file stays open between two events), so the program ends
     // here, at once, rather than in the windowing system's teardown, which Qt's Wayland plugin

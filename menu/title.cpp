@@ -68,6 +68,10 @@ void Form1::Form_KeyPress(qint16 KeyAscii) {
         seams_.endProgram();
         return;
     }
+    if (mode == Mode::GameOver && (KeyAscii == kEnter || KeyAscii == kSpace)) {
+        High();  // goes on as a click on the board does
+        return;
+    }
     if (KeyAscii != kEnter) return;
     if (mode == Mode::Load)
         Command1_Click(0);

@@ -50,6 +50,30 @@ foreach(size IN LISTS ICON_SIZES)
     endif()
 endforeach()
 
+# The scalable icon is an SVG drawing.
+set(icon "${PREFIX}/${DATADIR}/icons/hicolor/scalable/apps/tintmaze.svg")
+if(NOT EXISTS "${icon}")
+    message(FATAL_ERROR "not installed: ${icon}")
+endif()
+file(READ "${icon}" header LIMIT 5)
+if(NOT header MATCHES "^<svg ")
+    message(FATAL_ERROR "${icon} is not an SVG drawing")
+endif()
+
+# -h is --help; an argument the game does not take gives a one-line usage on the standard error
+# and status 2, without a window.
+execute_process(COMMAND "${PREFIX}/${GAMESDIR}/tintmaze" -h TIMEOUT 20 RESULT_VARIABLE rc
+    OUTPUT_VARIABLE out)
+if(NOT rc STREQUAL "0" OR NOT out MATCHES "^Usage: tintmaze ")
+    message(FATAL_ERROR "tintmaze -h (exit ${rc}) printed:\n${out}")
+endif()
+execute_process(COMMAND "${CMAKE_COMMAND}" -E env --unset=DISPLAY --unset=WAYLAND_DISPLAY
+        QT_QPA_PLATFORM=xcb "${PREFIX}/${GAMESDIR}/tintmaze" --level 3
+    TIMEOUT 20 RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT rc STREQUAL "2" OR NOT out STREQUAL "" OR NOT err MATCHES "^tintmaze: [^\n]*usage: [^\n]*\n$")
+    message(FATAL_ERROR "tintmaze --level 3 (exit ${rc}) printed:\n${out}${err}")
+endif()
+
 run_or_fail("desktop-file-validate" "${DESKTOP_FILE_VALIDATE}" "${desktop}")
 run_or_fail("appstreamcli validate" "${APPSTREAMCLI}" validate --pedantic --no-net "${metainfo}")
 
@@ -71,8 +95,8 @@ foreach(row "help:^Usage: tintmaze .*--version" "version:^Tintmaze ${VERSION}\n$
     if(NOT rc STREQUAL "0" OR NOT out MATCHES "${expected}" OR NOT err STREQUAL "")
         message(FATAL_ERROR "tintmaze --${option} (exit ${rc}) printed:\n${out}${err}")
     endif()
-    string(FIND "${manual}" ".B \\-\\-${option}\n" listed)
-    if(listed EQUAL -1)
+    string(REGEX MATCH "\n\\.BR? [^\n]*\\\\-\\\\-${option}\n" listed "${manual}")
+    if(NOT listed)
         message(FATAL_ERROR "the manual page does not list --${option}")
     endif()
 endforeach()

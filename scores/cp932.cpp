@@ -133,6 +133,11 @@ QString decode(QByteArrayView bytes) {
     return QString::fromUtf8(utf8);
 }
 
+bool storable(QChar character) {
+    if (character.unicode() < 0x80) return true;
+    return !character.isSurrogate() && encodeCharacter(character) != QByteArray(1, kUnmappable);
+}
+
 QByteArray encode(QStringView text) {
     QByteArray bytes;
     bytes.reserve(2 * text.size());

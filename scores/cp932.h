@@ -17,6 +17,10 @@ QString decode(QByteArrayView bytes);
 // Windows gives them, which decode to the code page's own forms (～ － ∥ ￠ ￡ ￢).
 QByteArray encode(QStringView text);
 
+// True for a character that encode() stores as itself: one the code page has, or an input
+// method's form of one; false for one that would become "?" and for half of a surrogate pair.
+bool storable(QChar character);
+
 // True for a byte that opens a double-byte character (0x81-0x9F, 0xE0-0xFC).
 constexpr bool isLeadByte(unsigned char byte) {
     return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);

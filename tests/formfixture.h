@@ -63,6 +63,7 @@ struct FormFixture {
     std::function<void(const QString& warning)> whileWarning;
     QStringList notOverTheGame;  // titles of warnings not owned by the game's shown window
     bool windowShown = false;    // the game has asked for its window to be shown
+    QStringList missingGlyphs;   // what the fonts lack for the colour words: nothing
     int endRequests = 0;
     std::unique_ptr<Form1> form;
 
@@ -86,6 +87,7 @@ struct FormFixture {
                                                twipsToPixels(screenTwips.height())));
         seams.screenGeometry = [screen] { return screen; };
         seams.showWindow = [this](QWidget*) { windowShown = true; };
+        seams.missingGlyphs = [this] { return missingGlyphs; };
         form = std::make_unique<Form1>(seams);
     }
 

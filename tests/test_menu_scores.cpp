@@ -38,6 +38,55 @@ class MenuScoresTest : public QObject {
         QCOMPARE(form.mode, Mode::HighScores);
     }
 
+    // A change of screen moves the focus once, straight to where the keys act, never through the
+    // controls that go. (While a data file is read the window takes no focus, and gives it back.)
+    void eachScreenChangeMovesTheFocusOnce_data() {
+        QTest::addColumn<Road>("to");  // from the title to the screen before the change
+        QTest::addColumn<Road>("change");
+        QTest::addColumn<QString>("focus");
+        const Road title = [](Form1&) {};
+        QTest::newRow("level dialog")
+            << title << Road([](Form1& f) { f.Command1_Click(0); }) << "HScroll1";
+        QTest::newRow("table") << title << Road([](Form1& f) { f.Command1_Click(1); }) << "Form1";
+        QTest::newRow("panel") << title << Road([](Form1& f) { f.Command1_Click(2); })
+                               << "VScroll1";
+        QTest::newRow("count-down") << Road([](Form1& f) { f.Command1_Click(0); })
+                                    << Road([](Form1& f) { f.Label4_Click(1); }) << "Form1";
+        QTest::newRow("panel closed") << Road([](Form1& f) { f.Command1_Click(2); })
+                                      << Road(&Form1::Command4_Click) << "Command1";
+        QTest::newRow("table left") << Road([](Form1& f) { f.Command1_Click(1); })
+                                    << Road(&Form1::Form_Click) << "Command1";
+        QTest::newRow("name entry") << Road([](Form1& f) { playToGameOver(f, 1, 1); })
+                                    << Road(&Form1::Form_Click) << "Text1";
+        QTest::newRow("name entered") << Road([](Form1& f) { playToNameEntry(f, 2); })
+                                      << Road([](Form1& f) { f.Form_KeyPress(13); }) << "Command1";
+    }
+    void eachScreenChangeMovesTheFocusOnce() {
+        QFETCH(Road, to);
+        QFETCH(Road, change);
+        QFETCH(QString, focus);
+        StartedForm f;
+        Form1& form = *f.form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        to(form);
+        QCoreApplication::processEvents();
+        const QWidget* before = QApplication::focusWidget();
+        QList<const QWidget*> landed;
+        connect(qApp, &QApplication::focusChanged, &form, [&](QWidget*, QWidget* now) {
+            if (now && now != before && !landed.contains(now)) landed << now;
+        });
+        change(form);
+        QCoreApplication::processEvents();
+        const QHash<QString, const QWidget*> controls{{"HScroll1", form.HScroll1},
+                                                      {"VScroll1", form.VScroll1[0]},
+                                                      {"Form1", &form},
+                                                      {"Command1", form.Command1[0]},
+                                                      {"Text1", form.Text1}};
+        QCOMPARE(landed, QList<const QWidget*>{controls[focus]});
+        QCOMPARE(QApplication::focusWidget(), controls[focus]);
+    }
+
     void tableViewIsLeftByRowsBackgroundBoardAndEnter_data() {
         QTest::addColumn<Road>("way");
         QTest::newRow("level row") << Road([](Form1& form) { form.Label7_Click(3); });
@@ -68,13 +117,15 @@ class MenuScoresTest : public QObject {
         QTest::newRow("game-over picture") << Road(&Form1::Picture3_Click);
         QTest::newRow("gauge") << Road(&Form1::Frame1_Click);
         QTest::newRow("a cell") << Road([](Form1& form) { form.Label1_Click(5); });
+        QTest::newRow("Enter") << Road([](Form1& form) { QTest::keyClick(&form, Qt::Key_Return); });
+        QTest::newRow("Space") << Road([](Form1& form) { QTest::keyClick(&form, Qt::Key_Space); });
     }
     void gameOverIsLeftByAnyOfItsAreas() {
         QFETCH(Road, way);
         StartedForm f;
         Form1& form = *f.form;
         playToGameOver(form, 2);
-        form.Form_KeyPress(13);  // Enter does nothing here
+        QTest::keyClick(&form, Qt::Key_Tab);  // other keys do nothing here
         QCOMPARE(form.mode, Mode::GameOver);
         way(form);
         QCOMPARE(form.mode, Mode::Load);  // no points: no name asked

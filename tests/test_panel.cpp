@@ -155,7 +155,18 @@ class PanelTest : public QObject {
         form.show();
         QVERIFY(QTest::qWaitForWindowActive(&form));
 
+        // The panel opens with its first slider focused; Tab goes left to right, through the
+        // sliders, then "Default", "OK" and "Cansel", past the title's buttons it covers.
         form.Command1_Click(2);
+        QTRY_COMPARE(QApplication::focusWidget(), form.VScroll1[0]);
+        QList<QWidget*> tabbed, expected(form.VScroll1.begin() + 1, form.VScroll1.end());
+        expected << form.Command2 << form.Command3 << form.Command4 << form.VScroll1[0];
+        for (qsizetype i = 0; i < expected.size(); ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            tabbed << QApplication::focusWidget();
+        }
+        QCOMPARE(tabbed, expected);
+
         form.VScroll1[0]->setValue(0);
         QTest::keyClick(form.VScroll1[0], Qt::Key_Return);  // Enter presses "OK"
         QVERIFY(!form.Frame2->visible());

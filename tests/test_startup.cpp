@@ -5,6 +5,7 @@
 #include "palette/palette.h"
 #include "scores/highscores.h"
 #include "window/messages.h"
+#include "window/theme.h"
 #include "window/translations.h"
 #include "window/warningbox.h"
 
@@ -57,6 +58,20 @@ class StartupTest : public QObject {
         second.startWithFiles(first.read("jx.hsd"), first.read("jx.iro"));
         QVERIFY(second.warnings.isEmpty());
         QCOMPARE(second.read("jx.hsd"), defaultHighScoreBytes());
+    }
+
+    // Where no font draws the colour words, the start says so once, in a box over the window that
+    // names the package to install, after the files' boxes; the game goes on to its title.
+    void aMissingFontIsToldAtTheStart() {
+        FormFixture f;
+        f.missingGlyphs = QStringList{QStringLiteral("The font DejaVu Sans has no glyph for 黒.")};
+        f.form->Form_Load();
+        QCOMPARE(f.warnings, QStringList({kHighScoreRead, kPaletteRead,
+                                          kMissingFontTitle + '|' + kMissingFontText}));
+        QCOMPARE(f.details.last(), f.missingGlyphs.first());
+        QVERIFY(kMissingFontText.contains(QStringLiteral("fonts-ipafont-gothic")));
+        QVERIFY(f.notOverTheGame.isEmpty());
+        QCOMPARE(f.form->mode, Mode::Load);
     }
 
     void titleScreenAfterStart() {

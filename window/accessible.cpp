@@ -1,5 +1,5 @@
-// What a screen reader hears of the control kinds, and the focus of the controls a shown frame
-// covers.
+// What a screen reader hears of the control kinds. Nothing is made for it until one asks: each
+// name, value and state is read from the control at the moment it is asked for.
 
 #include "window/controls.h"
 
@@ -8,20 +8,33 @@
 
 namespace {
 
-// Whether the control is shown but covered whole by a container in front of it.
-bool coveredWhole(const QWidget* control) {
-    return control->isVisible() && control->visibleRegion().isEmpty();
+// The name a screen reader hears: a label's caption as drawn (none for a label not meant to be
+// read), a frame's caption, a button's text without the access key's mark, and otherwise the name
+// the control was given (a slider's: what it sets).
+QString heardName(const QWidget* control) {
+    if (!control) return {};  // the control is gone
+    if (const auto* label = dynamic_cast<const Label*>(control))
+        return label->heardByScreenReaders() ? label->shownText() : QString();
+    if (const auto* frame = dynamic_cast<const Frame*>(control)) return frame->caption();
+    if (const auto* button = dynamic_cast<const CommandButton*>(control))
+        return QString(button->text()).remove(QLatin1Char('&'));
+    return control->accessibleName();
 }
 
-// The kinds as a screen reader hears of them, named by their accessible names; Qt's own
-// interfaces serve the text boxes, the line and the shape.
+// The kinds as a screen reader hears of them; Qt's own interfaces serve the text boxes, the line
+// and the shape. A control the player does not see, or a label not meant to be read, is not
+// showing.
 class ControlAccessible : public QAccessibleWidget {
   public:
     using QAccessibleWidget::QAccessibleWidget;
 
+    QString text(QAccessible::Text kind) const override {
+        return kind == QAccessible::Name ? heardName(widget()) : QAccessibleWidget::text(kind);
+    }
     QAccessible::State state() const override {
         QAccessible::State state = QAccessibleWidget::state();
-        if (coveredWhole(widget())) {
+        const auto* label = dynamic_cast<const Label*>(widget());
+        if (!seenByPlayer(widget()) || (label && !label->heardByScreenReaders())) {
             state.invisible = true;
             state.focusable = false;
         }
@@ -65,17 +78,6 @@ QAccessibleInterface* controlAccessible(const QString&, QObject* object) {
     return role == QAccessible::NoRole ? nullptr : new ControlAccessible(control, role);
 }
 
-// The controls that take the focus (buttons and sliders) take none while a shown frame covers
-// them whole, and give the window the one they have.
-void keepFocusOffCovered(QWidget* window) {
-    for (QWidget* control : window->findChildren<QWidget*>()) {
-        if (!dynamic_cast<CommandButton*>(control) && !dynamic_cast<ScrollBar*>(control)) continue;
-        const bool covered = coveredWhole(control);
-        control->setFocusPolicy(covered ? Qt::NoFocus : Qt::StrongFocus);
-        if (covered && control->hasFocus()) window->setFocus();
-    }
-}
-
 }  // namespace
 
 void describeControlsToScreenReaders() {
@@ -86,10 +88,8 @@ void describeControlsToScreenReaders() {
     Q_UNUSED(installed);
 }
 
-void Frame::showEvent(QShowEvent*) {
-    keepFocusOffCovered(window());
-}
-
-void Frame::hideEvent(QHideEvent*) {
-    keepFocusOffCovered(window());
+void tellScreenReadersOfNewName(QWidget* control) {
+    if (!QAccessible::isActive()) return;  // nobody listens: nothing is made
+    QAccessibleEvent changed(control, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&changed);
 }

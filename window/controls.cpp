@@ -8,7 +8,10 @@
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionSlider>
+#include <QValidator>
 #include <QtMath>
+
+#include <algorithm>
 
 QColor colourFromValue(qint32 value) {
     return QColor(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF);
@@ -18,7 +21,13 @@ qint32 valueFromColour(const QColor& colour) {
     return colour.red() + 256 * colour.green() + 65536 * colour.blue();
 }
 
+bool seenByPlayer(const QWidget* control) {
+    return control->isVisible() && !control->visibleRegion().isEmpty();
+}
+
 namespace {
+
+constexpr double kPagesPerRange = 16;  // Page Up and Page Down move a slider this part of its range
 
 Qt::Alignment qtAlignment(Align align) {
     switch (align) {
@@ -84,6 +93,31 @@ QRect captionArea(const QFont& font, const QString& text, const QRect& area) {
     return QRect(area.left(), baseline - metrics.ascent(), area.width(), metrics.height());
 }
 
+// Keeps out of a text box every character its rule refuses; the cursor stays after what it was
+// after. A text with no refused character is left as it is.
+class CharacterFilter : public QValidator {
+  public:
+    CharacterFilter(QObject* box, std::function<bool(QChar)> accepts)
+        : QValidator(box), accepts_(std::move(accepts)) {}
+
+    State validate(QString& text, int& cursor) const override {
+        if (std::all_of(text.cbegin(), text.cend(), accepts_)) return Acceptable;
+        QString kept;
+        int keptBeforeCursor = 0;
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            if (!accepts_(text[i])) continue;
+            kept += text[i];
+            if (i < cursor) ++keptBeforeCursor;
+        }
+        text = kept;
+        cursor = keptBeforeCursor;
+        return Acceptable;
+    }
+
+  private:
+    std::function<bool(QChar)> accepts_;
+};
+
 // The palette a control the game never disables draws with: while the window waits for a data
 // file, and so is disabled, its controls look as they do when it takes input.
 QPalette shownPalette(const QWidget* control) {
@@ -138,7 +172,7 @@ Label::Label(QWidget* container, qint32 backColor, qint32 foreColor)
 void Label::setCaption(const QString& caption) {
     if (caption == caption_) return;
     caption_ = caption;
-    setAccessibleName(shownText());
+    tellScreenReadersOfNewName(this);
     update();
 }
 
@@ -217,7 +251,6 @@ void PictureBox::paintEvent(QPaintEvent*) {
 CommandButton::CommandButton(QWidget* container, const QString& caption)
     : QPushButton(container), Placement(this) {
     setText(caption);  // once it is a command button, for a screen reader too
-    setAccessibleName(QString(caption).remove(QLatin1Char('&')));
     // Its caption is drawn in the described colour, whatever colours the desktop gives buttons.
     setPaletteColours(this, {{QPalette::Button, kButtonFace}, {QPalette::ButtonText, kButtonText}});
     // A press that Qt completes later (the access key's short animation) counts only while
@@ -260,7 +293,6 @@ void CommandButton::paintEvent(QPaintEvent*) {
 
 Frame::Frame(QWidget* container, const QString& caption, qint32 back, qint32 fore)
     : ClickableControl(container), caption_(caption) {
-    setAccessibleName(caption);
     setAutoFillBackground(true);
     setBackAndForeColours(this, back, fore);
 }
@@ -297,6 +329,10 @@ void TextBox::setColours(qint32 back, qint32 fore) {
     setPaletteColours(this, {{QPalette::Base, back}, {QPalette::Text, fore}});
 }
 
+void TextBox::takeOnly(const std::function<bool(QChar)>& accepts) {
+    setValidator(new CharacterFilter(this, accepts));
+}
+
 // --- Scroll bar -----------------------------------------------------------------------------
 
 ScrollBar::ScrollBar(QWidget* container, Qt::Orientation orientation, int min, int max, int value)
@@ -305,7 +341,7 @@ ScrollBar::ScrollBar(QWidget* container, Qt::Orientation orientation, int min, i
     setRange(min, max);
     setValue(value);
     setSingleStep(1);
-    setPageStep(1);
+    setPageStep(qMax(1, qRound((max - min) / kPagesPerRange)));
     setFocusPolicy(Qt::StrongFocus);  // arrow keys move a slider that has the focus
     // A vertical slider's arrow keys move its thumb the way they point (Qt's default for scroll
     // bars); on a horizontal one, Right and Up raise the value and Left and Down lower it.

@@ -89,6 +89,10 @@ class Label : public ClickableControl {
     void setAlignment(Align align);
     // The caption as drawn: up to its first NUL character, trailing spaces dropped.
     QString shownText() const;
+    // Whether a screen reader hears of it (the default); one drawn where it is not meant to be
+    // read is not.
+    bool heardByScreenReaders() const { return heard_; }
+    void setHeardByScreenReaders(bool heard) { heard_ = heard; }
 
   protected:
     void paintEvent(QPaintEvent*) override;
@@ -99,6 +103,7 @@ class Label : public ClickableControl {
     BackStyle backStyle_ = BackStyle::Opaque;
     Border border_ = Border::None;
     Align align_ = Align::Left;
+    bool heard_ = true;
 };
 
 // Picture box: a container showing its picture unscaled from the top-left corner, clipped.
@@ -127,8 +132,7 @@ class CommandButton : public QPushButton, public Placement {
     void paintEvent(QPaintEvent*) override;
 };
 
-// Frame: a titled container. Shown, it covers the controls behind it: those it covers whole take
-// no focus until it is hidden again, and a screen reader hears of them as not showing.
+// Frame: a titled container. Shown, it covers the controls behind it (see seenByPlayer).
 class Frame : public ClickableControl {
   public:
     Frame(QWidget* container, const QString& caption, qint32 back, qint32 fore);
@@ -136,8 +140,6 @@ class Frame : public ClickableControl {
 
   protected:
     void paintEvent(QPaintEvent*) override;
-    void showEvent(QShowEvent*) override;
-    void hideEvent(QHideEvent*) override;
 
   private:
     QString caption_;
@@ -148,6 +150,9 @@ class TextBox : public QLineEdit, public Placement {
   public:
     TextBox(QWidget* container, const QString& text, const QFont& font);
     void setColours(qint32 back, qint32 fore);
+    // From now on the box takes only the characters `accepts` takes, however they come in (typed,
+    // pasted, committed by an input method, set): any other never appears in it.
+    void takeOnly(const std::function<bool(QChar)>& accepts);
 };
 
 // Scroll bar used as a slider, in the desktop's colours (not its container's). A change of value,
@@ -160,6 +165,7 @@ class ScrollBar : public QScrollBar, public Placement {
     std::function<void()> onScroll;
     // The value the window shows for a value of the slider, and back, where it is not the value
     // itself: a screen reader hears the value shown. Its name (setAccessibleName) is what it sets.
+    // Page Up and Page Down move it by a sixteenth of its range.
     std::function<int(int)> shownValue;
 
   protected:
@@ -171,9 +177,17 @@ class ScrollBar : public QScrollBar, public Placement {
 };
 
 // What a screen reader hears of the control kinds: a role; a name, the control's caption or, for
-// a slider, its accessible name; the value a slider shows; and a control that a shown container
-// covers whole as not showing. Installed once, before the first control is built.
+// a slider, its accessible name; the value a slider shows; and a control the player does not see
+// as not showing. Installed once, before the first control is built; nothing is made for a screen
+// reader until one asks.
 void describeControlsToScreenReaders();
+
+// Tells a listening screen reader that the control's name changed; nothing when none listens.
+void tellScreenReadersOfNewName(QWidget* control);
+
+// Whether the player sees the control: it is shown, and no shown container in front of it (a
+// frame, a warning box) covers it whole.
+bool seenByPlayer(const QWidget* control);
 
 // Straight line between two points of its container; takes no clicks.
 class Line : public QWidget {

@@ -7,6 +7,7 @@
 // the player never sees it; changing it changes nothing. A place not so marked (the colour
 // panel's contents, Label5) is the one the player sees.
 
+#include "scores/cp932.h"
 #include "window/form1.h"
 #include "window/messages.h"
 #include "window/theme.h"
@@ -92,7 +93,11 @@ void stackFrontToBack(std::vector<QWidget*> order) {
 Form1::Form1(Form1Seams seams) : QWidget(nullptr), seams_(std::move(seams)) {
     registerFontStandIns();
     describeControlsToScreenReaders();
-    setWindowTitle(QStringLiteral("Tintmaze"));
+    // The name a desktop shows for the window: its title, its icon's name, and its class (X11's
+    // WM_CLASS, taken from the application's name when the window is first shown).
+    setWindowTitle(kGameName);
+    setWindowIconText(kGameName);
+    QCoreApplication::setApplicationName(kGameName);
     // The screen is laid out as described whatever the player's language; Qt's own texts (the
     // name box's menu, the warning box) still read in the language's direction.
     setLayoutDirection(Qt::LeftToRight);
@@ -143,6 +148,7 @@ void Form1::buildWindowControls() {
     Label5 = makeLabel(this, {QStringLiteral("What's Level?"), 3390, 1215, 405, 360,
                               BackStyle::Transparent, kWindowBackground, kWindowText,
                               describedFont(kPGothic, 26.25), Border::Single, Align::Centre});
+    Label5->setHeardByScreenReaders(false);  // drawn black on black: not meant to be read
     Label2 =
         makeLabel(this, {QString(), 1020, 960, 360, 885, BackStyle::Opaque, kWhite, kWindowText,
                          describedFont(kPGothic, 123.75, true), Border::Single, Align::Centre});
@@ -167,6 +173,7 @@ void Form1::buildNameEntry() {
     Text1->place(-45, 1200, 1035, 645);  // laid out
     Text1->setColours(kWindowBackground, kWindowText);
     Text1->setAlignment(Qt::AlignCenter);
+    Text1->takeOnly(cp932::storable);  // a name keeps every letter the player sees
 
     // The prompt is only read: it is disabled, so it takes neither focus nor typing.
     Text2 = new TextBox(this, QStringLiteral("You entered HighScore.Type your name."),

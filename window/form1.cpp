@@ -3,6 +3,7 @@
 
 #include "window/form1.h"
 #include "window/ending.h"
+#include "window/theme.h"
 #include "window/warningbox.h"
 
 #include <QApplication>
@@ -12,6 +13,9 @@
 #include <QKeyEvent>
 #include <QScreen>
 #include <QWindow>
+
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -34,12 +38,18 @@ qint16 characterCode(const QKeyEvent* event) {
     return static_cast<qint16>(text.at(0).unicode());
 }
 
-// A control that is hidden, by the game or by Qt, takes no keys: when the focus stays on it or on
-// a control inside it, the focus goes back to the window.
-void keepKeysOffHidden(QWidget* hidden) {
-    QWidget* focus = QApplication::focusWidget();
-    if (focus && !focus->isVisible() && (focus == hidden || hidden->isAncestorOf(focus)))
-        hidden->window()->setFocus();
+// The control after `from` in the window's Tab order (before it, when not `next`) that takes the
+// focus by Tab and that the player sees; none when no other does.
+QWidget* seenControlAfter(QWidget* from, bool next) {
+    QWidget* window = from->window();
+    for (QWidget* control = from;;) {
+        control = next ? control->nextInFocusChain() : control->previousInFocusChain();
+        if (control == from) return nullptr;
+        if (control != window && control->window() == window &&
+            (control->focusPolicy() & Qt::TabFocus) && control->isEnabled() &&
+            seenByPlayer(control))
+            return control;
+    }
 }
 
 // A warning box drawn in the window takes its own keys.
@@ -54,6 +64,7 @@ bool insideBox(const QWidget* widget) {
 Form1Seams Form1Seams::real() {
     Form1Seams seams;
     seams.warn = showWarningBox;
+    seams.missingGlyphs = missingColourWordGlyphs;
     seams.endProgram = [] { endGame(0); };
     seams.random = std::make_shared<ClockRandom>();
     seams.screenGeometry = [] { return QGuiApplication::primaryScreen()->geometry(); };
@@ -112,15 +123,17 @@ void Form1::mouseReleaseEvent(QMouseEvent* event) {
 // Enter presses its "OK" instead of starting a game behind it. Escape ends the program in every
 // state, also while the window waits for a data file, when no other key acts. A warning box
 // takes the keys typed in it, Escape too, as a box of its own would.
-// Every control of the window that is hidden, by any call, passes here too (keepKeysOffHidden).
+// Every control of the window that is shown or hidden, by any call, passes here too: the focus is
+// checked once the change is done.
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
     auto* widget = qobject_cast<QWidget*>(watched);
-    if ((type != QEvent::KeyPress && type != QEvent::HideToParent) || !widget ||
-        widget->window() != this || insideBox(widget))
+    const bool changed = type == QEvent::ShowToParent || type == QEvent::HideToParent;
+    if ((type != QEvent::KeyPress && !changed) || !widget || widget->window() != this ||
+        insideBox(widget))
         return false;
-    if (type == QEvent::HideToParent) {
-        if (widget != this) keepKeysOffHidden(widget);
+    if (changed) {
+        checkFocusSoon();
         return false;
     }
     const qint16 code = characterCode(static_cast<QKeyEvent*>(event));
@@ -144,11 +157,48 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
     return false;
 }
 
+// Tab and Shift+Tab pass over the controls the player does not see. A control that goes out of
+// sight keeps the focus until the change of screen is done (Qt would walk it on through the
+// controls about to go too); keepFocusOnSeenControls then moves it once.
+bool Form1::focusNextPrevChild(bool next) {
+    QWidget* focus = QApplication::focusWidget();
+    if (focus && focus != this && !seenByPlayer(focus)) return true;
+    if (QWidget* control = seenControlAfter(focus ? focus : this, next))
+        control->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+    return true;
+}
+
+void Form1::keepFocusOnSeenControls() {
+    QWidget* focus = QApplication::focusWidget();
+    if (!isActiveWindow() || waiting() || (focus && focus != this && seenByPlayer(focus))) return;
+    if (QWidget* control = seenControlAfter(this, true))
+        control->setFocus(Qt::OtherFocusReason);
+    else if (focus != this)
+        setFocus(Qt::OtherFocusReason);
+}
+
+void Form1::checkFocusSoon() {
+    if (std::exchange(focusCheckPending_, true)) return;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            focusCheckPending_ = false;
+            keepFocusOnSeenControls();
+        },
+        Qt::QueuedConnection);
+}
+
 // Closing the window (its close button, Alt+F4, the desktop's menu) ends the game as Escape does,
 // at any moment.
 void Form1::closeEvent(QCloseEvent* event) {
     event->ignore();
     seams_.endProgram();
+}
+
+void Form1::warnOfMissingFonts() {
+    const QStringList missing = seams_.missingGlyphs ? seams_.missingGlyphs() : QStringList();
+    if (!missing.isEmpty())
+        seams_.warn(this, kMissingFontTitle, kMissingFontText, missing.join(QLatin1Char('\n')));
 }
 
 // The colour panel's contents, built after the window's first frame, are wired as they are built.
@@ -160,4 +210,9 @@ void Form1::wirePanelEvents() {
     Command2->onClick = [this] { Command2_Click(); };
     Command3->onClick = [this] { Command3_Click(); };
     Command4->onClick = [this] { Command4_Click(); };
+    // Tab goes through the panel as it reads, left to right: the sliders, then "Default", "OK"
+    // and "Cansel".
+    std::vector<QWidget*> tabOrder(VScroll1.begin(), VScroll1.end());
+    tabOrder.insert(tabOrder.end(), {Command2, Command3, Command4});
+    for (size_t i = 1; i < tabOrder.size(); ++i) setTabOrder(tabOrder[i - 1], tabOrder[i]);
 }

@@ -19,6 +19,7 @@
 #include <QHash>
 #include <QRect>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <chrono>
@@ -28,9 +29,10 @@
 // The colour panel's sliders: red, green and blue of each colour.
 constexpr int kSliderCount = 3 * kColourCount;
 
-// The character codes of the two keys Form_KeyPress acts on.
+// The character codes of the keys Form_KeyPress acts on.
 constexpr qint16 kEnter = 13;
 constexpr qint16 kEscape = 27;
+constexpr qint16 kSpace = 32;
 
 // The window's outside effects, each replaceable by a test.
 struct Form1Seams {
@@ -50,6 +52,9 @@ struct Form1Seams {
     std::function<QRect()> screenGeometry;
     // Shows the window covering its screen.
     std::function<void(QWidget* window)> showWindow;
+    // What keeps the colour words from being drawn, a line for each font that lacks one; empty
+    // when all is well.
+    std::function<QStringList()> missingGlyphs;
 
     // The seams of the real game.
     static Form1Seams real();
@@ -110,6 +115,8 @@ class Form1 : public QWidget {
     // --- Start-up and title reset (window/) ---
     void Form_Load();
     void Reset(bool fullStart);
+    // Says so in a box when no font draws the colour words; the game goes on all the same.
+    void warnOfMissingFonts();
 
     // --- Boards, timing and judging (game/) ---
     // "Iroduke" (colouring): deals a new board from the palette and shows it.
@@ -159,6 +166,7 @@ class Form1 : public QWidget {
     void mousePressEvent(QMouseEvent* event) override { background_.pressed(event); }
     void mouseReleaseEvent(QMouseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
@@ -212,6 +220,11 @@ class Form1 : public QWidget {
     void placeControls(const WindowLayout& layout);
     void placeNameEntry(const WindowLayout& layout);
     void takePointerForScreen();
+    // The one focus rule, run once a change of screen is done (checkFocusSoon): a focus left on
+    // a control the player does not see, or on the window, goes to the first control in Tab order
+    // that the player sees, or else to the window.
+    void keepFocusOnSeenControls();
+    void checkFocusSoon();
 
     // Lets the window background take clicks like a control.
     struct Background : Clickable {
@@ -223,7 +236,8 @@ class Form1 : public QWidget {
     std::shared_ptr<FilesInFlight> filesInFlight_;
     QWidget* waitCover_ = nullptr;  // made the first time the window waits
     QHash<QString, QString>
-        toldUnsaved_;         // each data file the player was told cannot be saved, why
+        toldUnsaved_;  // each data file the player was told cannot be saved, why
+    bool focusCheckPending_ = false;
     bool laidOut_ = false;    // the description's places stand until the start-up lays it out
     qreal pointerRatio_ = 0;  // the device pixel ratio the pointer was drawn for
 };

@@ -19,6 +19,7 @@ void placeAt(Placement* control, const TwipRect& r) {
 
 void Form1::Form_Load() {
     Reset(true);
+    warnOfMissingFonts();  // once the window is up, so that the check holds no frame back
 }
 
 void Form1::Reset(bool fullStart) {

@@ -21,11 +21,12 @@ namespace {
 constexpr QPoint kPointerTip(15, 15);     // the arrow's tip in the pointer's picture
 constexpr qreal kFinePointerRatio = 1.5;  // from this device pixel ratio on, the pointer is doubled
 
-// The icon's renderings for the window: 48, 64 and 128 pixels. A 256-pixel one would make the
-// window's icon property some 350 kB instead of 90 kB; desktops that show icons that large (menus,
-// switchers) take them from the icon theme the package installs.
-constexpr const char* kIconFiles[] = {":/assets/icon.png", ":/assets/icon-64.png",
-                                      ":/assets/icon-128.png"};
+// The icon's renderings for the window: 16 to 128 pixels, each drawn for its size. A 256-pixel one
+// would make the window's icon property some 350 kB instead of 100 kB; desktops that show icons
+// that large (menus, switchers) take them from the icon theme the package installs.
+constexpr const char* kIconFiles[] = {
+    ":/assets/icon-16.png", ":/assets/icon-22.png", ":/assets/icon-24.png", ":/assets/icon-32.png",
+    ":/assets/icon.png",    ":/assets/icon-64.png", ":/assets/icon-128.png"};
 
 int layoutPixels(double points) {
     return qRound(points * kLayoutDotsPerInch / kPointsPerInch);
@@ -83,7 +84,6 @@ QStringList missingColourWordGlyphs() {
     for (const QChar word : words)
         if (!metrics.inFont(word)) missing += word;
     if (missing.isEmpty()) return {};
-    return {QStringLiteral("tintmaze: the font %1 (for %2) has no glyph for %3; install "
-                           "fonts-ipafont-gothic")
-                .arg(QFontInfo(font).family(), kPGothic, missing)};
+    return {QStringLiteral("The font %1, found for %2, has no glyph for the colour words %3.")
+                .arg(QFontInfo(font).family(), kPGothicStandIn, missing)};
 }

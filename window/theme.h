@@ -14,6 +14,9 @@ constexpr qint32 kWindowText = 0x000000;
 constexpr qint32 kButtonFace = 0xF0F0F0;
 constexpr qint32 kButtonText = 0x000000;
 
+// The game's name as a desktop shows it.
+inline const QString kGameName = QStringLiteral("Tintmaze");
+
 // The font families the window is described with; registerFontStandIns() maps them to the fonts
 // a Debian desktop has.
 inline const QString kPGothic = QStringLiteral("ＭＳ Ｐゴシック");
@@ -43,7 +46,7 @@ QCursor gamePointer(qreal devicePixelRatio, bool hotSpotInPicturePixels);
 // Whether this desktop takes a pointer's hot spot in pixels of its picture.
 bool hotSpotInPicturePixels();
 
-// The window icon at 48, 64 and 128 pixels.
+// The window icon at 16, 22, 24, 32, 48, 64 and 128 pixels.
 QIcon gameIcon();
 
 // One of the game's own pictures (":/assets/..."), read as the format its name ends in, so that
@@ -53,3 +56,10 @@ QImage readPicture(const QString& path);
 // What is missing for drawing the colour words: one line for each described family whose font
 // lacks a glyph of a colour word (kColourWords); empty when all is well.
 QStringList missingColourWordGlyphs();
+
+// The box that says so, in words every font draws.
+inline const QString kMissingFontTitle = QStringLiteral("Tintmaze: a font is missing");
+inline const QString kMissingFontText = QStringLiteral(
+    "No font on this computer draws the colour words, so they show as empty boxes. "
+    "Install the font they need (on Debian: fonts-ipafont-gothic), then start the "
+    "game again.");
