@@ -15,13 +15,14 @@ void Form1::loadPalette() {
 
 // The colours the player confirmed win over whatever the file holds; the lock only keeps two
 // saves from interleaving.
-void Form1::savePalette() {
+bool Form1::savePalette() {
     const auto confirmed = [records = encodePalette(colourRGB)](const DataFileRead&) {
         return std::optional(records);
     };
     const SaveResult save = saveFile(kPaletteFileName, kPaletteFileBytes, confirmed);
-    if (save.outcome != SaveResult::Outcome::Saved)
-        seams_.warn(this, kWriteErrorTitle, kPaletteWriteError, save.reason);
+    if (save.outcome == SaveResult::Outcome::Saved) return true;
+    seams_.warn(this, kWriteErrorTitle, kPaletteWriteError, save.reason);
+    return false;
 }
 
 void Form1::showPalette() {

@@ -16,15 +16,16 @@ void Form1::loadHighScores() {
 // Another copy of the game may have stored a best since the table was read: the file is read
 // again under the lock every copy takes, and only the slot of `level` is replaced, only if its
 // score still beats what the file's slot holds. A failed save says so.
-void Form1::storeBestScore() {
+bool Form1::storeBestScore() {
     const auto merge = [level = level, best = highScores[level],
                         table = highScores](const DataFileRead& now) -> std::optional<QByteArray> {
         if (now.state == DataFileRead::State::Missing) return encodeHighScores(table);
         return withBestScore(now.bytes, level, best);
     };
     const SaveResult save = saveFile(kHighScoreFileName, kHighScoreFileBytes, merge);
-    if (save.outcome == SaveResult::Outcome::Failed)
-        seams_.warn(this, kWriteErrorTitle, kHighScoreWriteError, save.reason);
+    if (save.outcome != SaveResult::Outcome::Failed) return true;
+    seams_.warn(this, kWriteErrorTitle, kHighScoreWriteError, save.reason);
+    return false;
 }
 
 void Form1::showHighScores() {

@@ -132,7 +132,7 @@ class Form1 : public QWidget {
 
     // --- Best results (scores/) ---
     void loadHighScores();
-    void storeBestScore();
+    bool storeBestScore();
     void showHighScores();
     // "High" (after a game): resets to the title, then asks for a name if the score beats the
     // level's best, and otherwise leaves the title showing.
@@ -144,7 +144,7 @@ class Form1 : public QWidget {
 
     // --- Colours (palette/) ---
     void loadPalette();
-    void savePalette();
+    bool savePalette();
     void showPalette();
     void deriveColourValues();
     void VScroll1_Change(qint16 Index);
