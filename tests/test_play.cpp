@@ -191,51 +191,6 @@ class PlayTest : public QObject {
         QCOMPARE(form.mode, Mode::GameOver);
     }
 
-    // The pace of the game along the road of one, as the player sees it: how often the one
-    // timer ticks on each screen, or that it stands still. The level dialog leaves the title's
-    // timer as it runs: its ticks go on while the logo slides, and it stays still once it rests.
-    void eachScreenKeepsItsPace() {
-        StartedForm f;
-        Form1& form = *f.form;
-        QStringList pace;
-        const auto note = [&](const char* screen) {
-            pace << QStringLiteral("%1: %2").arg(
-                screen, form.Timer1.enabled() ? QStringLiteral("%1 ms").arg(form.Timer1.interval())
-                                              : QStringLiteral("still"));
-        };
-        note("title");
-        form.Command1_Click(0);
-        note("level dialog");
-        form.Label4_Click(1);
-        note("count-down");
-        for (int tick = 0; tick < 3; ++tick) form.Timer1_Timer();
-        note("board");
-        form.Label1_Click(form.answerIndex);
-        note("verdict");
-        form.Timer1_Timer();
-        note("board");
-        while (form.mode == Mode::Measuring) form.Timer1_Timer();
-        note("game over");
-        form.Picture3_Click();
-        note("name entry");
-        form.Form_KeyPress(kEnter);
-        note("title");
-        form.Command1_Click(1);
-        note("table");
-        form.Form_KeyPress(kEnter);
-        while (form.Timer1.enabled()) form.Timer1_Timer();
-        note("title, the logo at rest");
-        form.Command1_Click(0);
-        note("level dialog");
-        form.Label4_Click(1);
-        note("count-down");
-        QCOMPARE(pace, QStringList({"title: 20 ms", "level dialog: 20 ms", "count-down: 1000 ms",
-                                    "board: 100 ms", "verdict: 300 ms", "board: 100 ms",
-                                    "game over: still", "name entry: still", "title: 20 ms",
-                                    "table: still", "title, the logo at rest: still",
-                                    "level dialog: still", "count-down: 1000 ms"}));
-    }
-
     void inputsThatDoNothing_data() {
         QTest::addColumn<Road>("road");
         QTest::addColumn<QString>("mode");

@@ -200,7 +200,6 @@ class RenderingTest : public QObject {
     void titleAndLevelDialogAsDrawn_data() {
         QTest::addColumn<bool>("dark");
         QTest::addColumn<Qt::LayoutDirection>("direction");
-        QTest::newRow("desktop's palette") << false << Qt::LeftToRight;
         QTest::newRow("dark desktop palette") << true << Qt::LeftToRight;
         QTest::newRow("right-to-left language") << false << Qt::RightToLeft;
     }

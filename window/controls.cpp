@@ -17,10 +17,6 @@ QColor colourFromValue(qint32 value) {
     return QColor(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF);
 }
 
-qint32 valueFromColour(const QColor& colour) {
-    return colour.red() + 256 * colour.green() + 65536 * colour.blue();
-}
-
 bool seenByPlayer(const QWidget* control) {
     return control->isVisible() && !control->visibleRegion().isEmpty();
 }

@@ -12,9 +12,8 @@
 
 #include <functional>
 
-// A packed colour value as a QColor, and back.
+// A packed colour value as a QColor.
 QColor colourFromValue(qint32 value);
-qint32 valueFromColour(const QColor& colour);
 
 // The background and text colours of the window or of a control the game draws.
 void setBackAndForeColours(QWidget* widget, qint32 back, qint32 fore);
@@ -193,9 +192,7 @@ bool seenByPlayer(const QWidget* control);
 class Line : public QWidget {
   public:
     explicit Line(QWidget* container);
-    qint32 x1() const { return x1_; }
     qint32 y1() const { return y1_; }
-    qint32 x2() const { return x2_; }
     qint32 y2() const { return y2_; }
     void setPoints(qint32 x1, qint32 y1, qint32 x2, qint32 y2);
     void setBorderColor(qint32 colour);

@@ -160,11 +160,6 @@ class Monitor:
     def is_game_over(self, shot):
         return self.game_over_level(shot) < 40 and self.gauge_level(shot) > 5
 
-    def is_colour_panel(self, shot):
-        """The panel's white "OK" button stands below where the board ends, on the black window."""
-        left, top = self.board()[:2]
-        return shot.mean(left + 46, top + 453, left + 64, top + 460) > 200
-
     def is_name_entry(self, shot):
         return self.board_level(shot) < 20 and self.name_box_level(shot) > 200
 
