@@ -8,7 +8,6 @@
 // panel's contents, Label5) is the one the player sees.
 
 #include "window/form1.h"
-#include "window/messages.h"
 #include "window/theme.h"
 #include "window/warningbox.h"
 
@@ -157,8 +156,7 @@ void Form1::buildUnseenControls() {
     buildPanelControls();
     wirePanelEvents();
     setWindowIcon(gameIcon());
-    prepareWarningBoxes({kReadErrorTitle, kWriteErrorTitle, kHighScoreReadError, kPaletteReadError,
-                         kHighScoreWriteError, kPaletteWriteError});
+    keepADescriptorForBoxes();
 }
 
 void Form1::buildNameEntry() {

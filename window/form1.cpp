@@ -6,10 +6,10 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDeadlineTimer>
-#include <QDialog>
+#include <QEventLoop>
 #include <QKeyEvent>
 #include <QScreen>
+#include <QTimer>
 #include <QWindow>
 
 #include <unistd.h>
@@ -17,7 +17,6 @@
 namespace {
 
 constexpr int kShowTimeoutMs = 2000;  // the longest start-up waits for the window to be mapped
-constexpr int kShowPollMs = 50;
 
 // The character code of a typed key, or 0 for a key that types nothing.
 qint16 characterCode(const QKeyEvent* event) {
@@ -43,11 +42,32 @@ void keepKeysOffHidden(QWidget* hidden) {
         hidden->window()->setFocus();
 }
 
-// A warning box drawn in the window takes its own keys.
-bool insideBox(const QWidget* widget) {
-    for (; widget; widget = widget->parentWidget())
-        if (qobject_cast<const QDialog*>(widget)) return true;
-    return false;
+// Ends `loop` when `window` is exposed.
+class ExposeWatch : public QObject {
+  public:
+    ExposeWatch(QWindow* window, QEventLoop* loop) : window_(window), loop_(loop) {
+        window->installEventFilter(this);
+    }
+
+  protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Expose && window_->isExposed()) loop_->quit();
+        return false;
+    }
+
+  private:
+    QWindow* window_;
+    QEventLoop* loop_;
+};
+
+// Waits in the event loop, asleep until something comes, for `window` to be exposed, at most
+// `timeoutMs`.
+void waitUntilExposed(QWindow* window, int timeoutMs) {
+    if (window->isExposed()) return;
+    QEventLoop loop;
+    const ExposeWatch watch(window, &loop);
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 }  // namespace
@@ -65,9 +85,7 @@ Form1Seams Form1Seams::real() {
     seams.showWindow = [](QWidget* window) {
         window->showFullScreen();
         // The window is on screen, full screen, before the first box is drawn in it.
-        QDeadlineTimer deadline(kShowTimeoutMs);
-        while (!window->windowHandle()->isExposed() && !deadline.hasExpired())
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, kShowPollMs);
+        waitUntilExposed(window->windowHandle(), kShowTimeoutMs);
     };
     return seams;
 }
@@ -122,7 +140,7 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
     auto* widget = qobject_cast<QWidget*>(watched);
     if ((type != QEvent::KeyPress && type != QEvent::HideToParent) || !widget ||
-        widget->window() != this || insideBox(widget))
+        widget->window() != this || insideWarningBox(widget))
         return false;
     if (type == QEvent::HideToParent) {
         if (widget != this) keepKeysOffHidden(widget);
