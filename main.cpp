@@ -2,7 +2,6 @@
 
 #include "window/commandline.h"
 #include "window/form1.h"
-#include "window/theme.h"
 #include "window/translations.h"
 
 #include <QApplication>
@@ -43,10 +42,7 @@ int main(int argc, char** argv) {
     startTheOneDrawingThread();
     loadQtTranslations(app);
     Form1 form;
-    form.Form_Load();  // shows the window full screen before it reads the data files
-    // Checked once the window is up, so that the check holds no frame back.
-    for (const QString& problem : missingColourWordGlyphs())
-        std::fprintf(stderr, "%s\n", qPrintable(problem));
+    form.Form_Load();
     const int status = app.exec();
     // Nothing is left to close (no file stays open between two events), so the program ends
     // here, at once, rather than in the windowing system's teardown, which Qt's Wayland plugin

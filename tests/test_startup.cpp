@@ -116,12 +116,14 @@ class StartupTest : public QObject {
         QVERIFY(!form.Label3->visible());
         for (auto* label : form.Label4) QVERIFY(!label->visible());
         QVERIFY(form.Picture3->visible());
-        for (auto* cell : form.Label1) QCOMPARE(cell->caption(), QStringLiteral("赤"));
         QCOMPARE(form.HScroll1->value(), 3);
         QCOMPARE(form.Label4[2]->caption(), QStringLiteral("3"));
-        // The name entry and the colour panel's contents are built once the window is up.
-        QVERIFY(!form.Text1 && !form.Command3 && !form.VScroll1[0]);
+        // The name entry, the colour panel's contents, the rows and the cells are built once the
+        // window is up.
+        QVERIFY(!form.Text1 && !form.Command3 && !form.VScroll1[0] && !form.Label7[0] &&
+                !form.Label1[0]);
         form.Form_Load();
+        for (auto* cell : form.Label1) QCOMPARE(cell->caption(), QStringLiteral("赤"));
         QVERIFY(!form.Text1->visible() && !form.Text2->visible());
         QCOMPARE(form.Text1->text(), QStringLiteral("No Name"));
         // In front of the logo, behind the colour panel (children run from back to front).

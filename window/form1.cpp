@@ -103,6 +103,11 @@ void Form1::wireEvents() {
     for (qint16 i = 0; i < 3; ++i) Label4[i]->onClick = [this, i] { Label4_Click(i); };
     HScroll1->onChange = [this] { HScroll1_Change(); };
     HScroll1->onScroll = [this] { HScroll1_Scroll(); };
+}
+
+// The cells and the rows of the best results, built after the window's first frame, are wired as
+// they are built.
+void Form1::wireBoardEvents() {
     for (qint16 i = 0; i < kCellCount; ++i) Label1[i]->onClick = [this, i] { Label1_Click(i); };
     for (qint16 i = 0; i < kLevelCount; ++i) {
         Label7[i]->onClick = [this, i] { Label7_Click(i); };
