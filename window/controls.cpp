@@ -212,6 +212,10 @@ void PictureBox::paintEvent(QPaintEvent*) {
     painter.drawPixmap(0, 0, picture_);
 }
 
+void PictureBox::hideEvent(QHideEvent*) {
+    if (isHidden()) picture_ = QPixmap();  // hidden itself, not with the window
+}
+
 // --- Push button ----------------------------------------------------------------------------
 
 CommandButton::CommandButton(QWidget* container, const QString& caption)

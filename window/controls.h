@@ -104,12 +104,14 @@ class Label : public ClickableControl {
 // Picture box: a container showing its picture unscaled from the top-left corner, clipped.
 class PictureBox : public ClickableControl {
   public:
-    // Shows the picture in the file or resource at `path`, read when it is first needed.
+    // Shows the picture in the file or resource at `path`, read when it is drawn; a hidden box
+    // lets go of it.
     PictureBox(QWidget* container, const QString& path, qint32 backColor);
     const QPixmap& picture() const;
 
   protected:
     void paintEvent(QPaintEvent*) override;
+    void hideEvent(QHideEvent*) override;
 
   private:
     QString path_;
