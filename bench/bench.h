@@ -116,14 +116,17 @@ void benchStartUp(int runs, const ScreenWatch& screen, const QString& program,
 // The colour panel, the name entry and the level dialog at their first use, to their frames, in
 // `runs` child processes (firstUses).
 void benchFirstUse(int runs, const ScreenWatch& screen);
-// The peak memory of a child process that plays 20 games (playGames).
+// The peak memory of a child process that plays 20 games (playGames), and its ratio to the
+// floor's (minimalWindow).
 void benchGamesMemory();
 // Returns to the title, a stored best and a saved palette with ordinary and with huge files.
 void benchHugeFiles(int runs);
 
-// The floor the start-up is measured against, run as a child process: a minimal Qt program whose
-// one full-screen window shows one line of text in the game's fonts, until it is ended.
-int minimalWindow(int argc, char** argv);
+// The floor the start-up and the games' memory are measured against, run as a child process: a
+// minimal Qt program whose one full-screen window shows one line of text in the game's fonts,
+// until it is ended; or, with `printPeak`, until it has drawn, and then prints its peak memory
+// (VmHWM, kB) and ends.
+int minimalWindow(int argc, char** argv, bool printPeak);
 // The child that plays the games of benchGamesMemory; prints its peak memory at the start and at
 // the end, in kB.
 int playGames(int argc, char** argv);
