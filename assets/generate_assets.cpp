@@ -3,11 +3,13 @@
 // Everything is painted here from paths and pixels; the output is the same bytes on every run.
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
 #include <QTransform>
+#include <QtEndian>
 #include <algorithm>
 #include <cstdio>
 #include <iterator>
@@ -32,10 +34,33 @@ constexpr qreal kHighlightWidth = 0.3;  // highlight width, in stroke widths
 constexpr QColor kHighlight(255, 255, 255, 70);
 const QString kGameName = QStringLiteral("TINTMAZE");
 
+// An opaque picture as a BMP whose pixels are those of a QImage of 32 bits a pixel (blue, green,
+// red, unused), rows top down: the game draws them as they are stored, decoding nothing.
+QByteArray readyToDrawBmp(const QImage& image) {
+    const QImage pixels = image.convertToFormat(QImage::Format_RGB32);
+    constexpr int kHeaders = 14 + 40;
+    const qint32 bytes = qint32(pixels.sizeInBytes());
+    QByteArray file(kHeaders, '\0');
+    const auto put = [&file](int at, qint32 value) { qToLittleEndian(value, file.data() + at); };
+    file[0] = 'B';
+    file[1] = 'M';
+    put(2, kHeaders + bytes);
+    put(10, kHeaders);
+    put(14, 40);
+    put(18, pixels.width());
+    put(22, -pixels.height());  // negative: top down
+    put(26, 1 | 32 << 16);      // one plane, 32 bits a pixel; then no compression (0)
+    put(34, bytes);
+    return file + QByteArray(reinterpret_cast<const char*>(pixels.constBits()), bytes);
+}
+
 // Saves `image` as `name` in `folder`; reports and returns false when the file cannot be written.
 bool save(const QImage& image, const QDir& folder, const QString& name, int quality = -1) {
     const QString path = folder.filePath(name);
-    if (image.save(path, nullptr, quality)) {
+    QFile bmp(path);
+    const bool ready = name.endsWith(QLatin1String(".bmp"));
+    if (ready ? bmp.open(QIODevice::WriteOnly) && bmp.write(readyToDrawBmp(image)) > 0
+              : image.save(path, nullptr, quality)) {
         std::printf("wrote %s\n", qPrintable(path));
         return true;
     }

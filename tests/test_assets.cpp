@@ -64,7 +64,7 @@ class TestAssets : public QObject {
         QCOMPARE(image.size(), size);
     }
 
-    void bitmapsAreUncompressed24Bit_data() {
+    void bitmapsAreReadyToDraw_data() {
         QTest::addColumn<QString>("path");
         QTest::addColumn<int>("width");
         QTest::addColumn<int>("height");
@@ -72,9 +72,10 @@ class TestAssets : public QObject {
         QTest::newRow("logo") << ":/assets/logo.bmp" << 650 << 90;
     }
 
-    // The bitmaps are classic BMP files: 54-byte header, 24 bits per pixel, no compression, rows
-    // padded to four bytes and stored bottom-up, and the size field matches the file.
-    void bitmapsAreUncompressed24Bit() {
+    // The bitmaps are BMP files whose pixels are a QImage's: 54-byte header, 32 bits per pixel, no
+    // compression, rows stored top down (a negative height), and the size field matches the file.
+    // The game draws those bytes as they are.
+    void bitmapsAreReadyToDraw() {
         QFETCH(QString, path);
         QFETCH(int, width);
         QFETCH(int, height);
@@ -85,12 +86,14 @@ class TestAssets : public QObject {
         QCOMPARE(field(bytes, 10, 4), 54);  // pixels follow the two headers directly
         QCOMPARE(field(bytes, 14, 4), 40);  // BITMAPINFOHEADER
         QCOMPARE(field(bytes, 18, 4), width);
-        QCOMPARE(field(bytes, 22, 4), height);
+        QCOMPARE(qint32(field(bytes, 22, 4)), -height);
         QCOMPARE(field(bytes, 26, 2), 1);   // planes
-        QCOMPARE(field(bytes, 28, 2), 24);  // bits per pixel
+        QCOMPARE(field(bytes, 28, 2), 32);  // bits per pixel
         QCOMPARE(field(bytes, 30, 4), 0);   // no compression
-        const int rowBytes = (width * 3 + 3) / 4 * 4;
-        QCOMPARE(bytes.size(), 54 + rowBytes * height);
+        QCOMPARE(bytes.size(), 54 + 4 * width * height);
+        const QImage drawn = readPicture(path);
+        QCOMPARE(QByteArray(reinterpret_cast<const char*>(drawn.constBits()), drawn.sizeInBytes()),
+                 bytes.mid(54));
     }
 
     void boardEdgeFadesToWhite_data() {

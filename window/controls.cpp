@@ -204,19 +204,19 @@ PictureBox::PictureBox(QWidget* container, const QString& path, qint32 backColor
     setPaletteColours(this, {{QPalette::Window, backColor}});
 }
 
-const QPixmap& PictureBox::picture() const {
-    if (picture_.isNull() && !path_.isEmpty()) picture_ = QPixmap::fromImage(readPicture(path_));
+const QImage& PictureBox::picture() const {
+    if (picture_.isNull() && !path_.isEmpty()) picture_ = readPicture(path_);
     return picture_;
 }
 
 void PictureBox::paintEvent(QPaintEvent*) {
     if (picture().isNull()) return;
     QPainter painter(this);
-    painter.drawPixmap(0, 0, picture_);
+    painter.drawImage(0, 0, picture_);
 }
 
 void PictureBox::hideEvent(QHideEvent*) {
-    if (isHidden()) picture_ = QPixmap();  // hidden itself, not with the window
+    if (isHidden()) picture_ = QImage();  // hidden itself, not with the window
 }
 
 // --- Push button ----------------------------------------------------------------------------

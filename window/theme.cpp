@@ -6,6 +6,8 @@
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QImageReader>
+#include <QResource>
+#include <QtEndian>
 
 void registerFontStandIns() {
     static const bool registered = [] {
@@ -68,7 +70,33 @@ QIcon gameIcon() {
     return icon;
 }
 
+namespace {
+
+// A picture stored uncompressed in the program as a BMP of 32 bits a pixel, rows top down, no
+// compression: its pixels are those of an opaque QImage already, drawn from the program's own
+// pages with nothing decoded; copied only where they do not start on 32 bits, as a QImage's rows
+// must. Null for any other file.
+QImage storedReadyToDraw(const QString& path) {
+    constexpr int kHeaders = 14 + 40;
+    const QResource stored(path);
+    if (!stored.isValid() || stored.compressionAlgorithm() != QResource::NoCompression ||
+        stored.size() < kHeaders)
+        return {};
+    const uchar* bytes = stored.data();
+    const auto field = [bytes](int at) { return qFromLittleEndian<qint32>(bytes + at); };
+    const qint32 start = field(10), width = field(18), height = -field(22);
+    const bool ready = bytes[0] == 'B' && bytes[1] == 'M' && field(26) == (1 | 32 << 16) &&
+                       field(30) == 0 && width > 0 && height > 0 && start >= kHeaders &&
+                       start + 4 * qint64(width) * height <= stored.size();
+    if (!ready) return {};
+    const QImage pixels(bytes + start, width, height, 4 * width, QImage::Format_RGB32);
+    return quintptr(bytes + start) % 4 == 0 ? pixels : pixels.copy();
+}
+
+}  // namespace
+
 QImage readPicture(const QString& path) {
+    if (const QImage stored = storedReadyToDraw(path); !stored.isNull()) return stored;
     QImageReader reader(path, path.section(QLatin1Char('.'), -1).toLatin1());
     reader.setAutoDetectImageFormat(false);
     return reader.read();
