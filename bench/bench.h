@@ -84,6 +84,10 @@ class ScreenWatch {
     Event at(std::size_t index) const;
     // When the first change of the screen at or after `moment` reached the watch, if one did.
     std::optional<BenchClock::time_point> firstDrawnAfter(BenchClock::time_point moment) const;
+    // Stops process `pid` (SIGSTOP) as soon as the next change of the screen after the next
+    // window mapped reaches the watch: its CPU time and memory are then (nearly) those up to
+    // its first frame.
+    void stopAtFirstFrame(qint64 pid) const;
 
   private:
     void watch();
@@ -94,6 +98,7 @@ class ScreenWatch {
     mutable std::condition_variable arrived_;
     std::vector<Event> events_;
     std::atomic<bool> stop_ = false;
+    mutable std::atomic<qint64> stopAtFirstFrame_ = 0;  // negative once its window is mapped
     std::thread thread_;
 };
 

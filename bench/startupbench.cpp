@@ -18,7 +18,6 @@
 #include <QTimer>
 
 #include <array>
-#include <csignal>
 #include <cstdio>
 
 namespace {
@@ -73,13 +72,12 @@ std::optional<ChildFigures> runChild(const Kind& kind, const ScreenWatch& screen
     const std::size_t from = screen.mark();
     const auto started = BenchClock::now();
     child.start();
+    screen.stopAtFirstFrame(child.processId());
     std::optional<ChildFigures> figures;
     const auto mapped = screen.waitFor(ScreenEvent::Mapped, from, kChildTimeoutMs);
     const auto drawn =
         mapped ? screen.waitFor(ScreenEvent::Drawn, *mapped + 1, kChildTimeoutMs) : std::nullopt;
     if (drawn) {
-        // Stopped at once, so that its CPU time is (nearly) that up to the frame.
-        ::kill(pid_t(child.processId()), SIGSTOP);
         figures = ChildFigures{millisBetween(started, screen.at(*mapped).at),
                                millisBetween(started, screen.at(*drawn).at),
                                cpuMsOf(child.processId()), statusKb("VmHWM", child.processId())};
@@ -216,7 +214,8 @@ void benchStartUp(int runs, const ScreenWatch& screen, const QString& program,
     std::printf(
         "(times: medians over the rounds; x minimal: median over the rounds of the kind's "
         "first frame over the minimal window's in the same round; CPU ms: all its threads' CPU "
-        "time up to the first frame, stopped as the frame arrives; CPU-minimal: the median "
+        "time up to the first frame, stopped by the screen watch as the frame arrives; "
+        "CPU-minimal: the median "
         "over the rounds of that less the minimal window's; peak kB: the largest VmHWM at the "
         "first frame)\n(after the rounds: %s)\n",
         loadAfter.toUtf8().constData());
