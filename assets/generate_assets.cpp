@@ -35,18 +35,20 @@ constexpr QColor kHighlight(255, 255, 255, 70);
 const QString kGameName = QStringLiteral("TINTMAZE");
 
 // An opaque picture as a BMP whose pixels are those of a QImage of 32 bits a pixel (blue, green,
-// red, unused), rows top down: the game draws them as they are stored, decoding nothing.
+// red, unused), rows top down: the game draws them as they are stored, decoding nothing. Two
+// bytes after the headers put the pixels at a multiple of four bytes into the file, as a QImage's
+// rows must lie in memory once the resource system stores the file after its four-byte length.
 QByteArray readyToDrawBmp(const QImage& image) {
     const QImage pixels = image.convertToFormat(QImage::Format_RGB32);
-    constexpr int kHeaders = 14 + 40;
+    constexpr int kHeaders = 14 + 40, kPixelsAt = 56;
     const qint32 bytes = qint32(pixels.sizeInBytes());
-    QByteArray file(kHeaders, '\0');
+    QByteArray file(kPixelsAt, '\0');
     const auto put = [&file](int at, qint32 value) { qToLittleEndian(value, file.data() + at); };
     file[0] = 'B';
     file[1] = 'M';
-    put(2, kHeaders + bytes);
-    put(10, kHeaders);
-    put(14, 40);
+    put(2, kPixelsAt + bytes);
+    put(10, kPixelsAt);
+    put(14, kHeaders - 14);
     put(18, pixels.width());
     put(22, -pixels.height());  // negative: top down
     put(26, 1 | 32 << 16);      // one plane, 32 bits a pixel; then no compression (0)

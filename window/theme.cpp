@@ -74,8 +74,8 @@ namespace {
 
 // A picture stored uncompressed in the program as a BMP of 32 bits a pixel, rows top down, no
 // compression: its pixels are those of an opaque QImage already, drawn from the program's own
-// pages with nothing decoded; copied only where they do not start on 32 bits, as a QImage's rows
-// must. Null for any other file.
+// pages with nothing decoded (copied only where they do not start on 32 bits, as a QImage's rows
+// must; assets/bitmaps.qrc stores them so that they do). Null for any other file.
 QImage storedReadyToDraw(const QString& path) {
     constexpr int kHeaders = 14 + 40;
     const QResource stored(path);
