@@ -2,7 +2,7 @@
 # bytes, so remade pictures only change when the drawing does.
 #   cmake -D GENERATOR=... -D OUT=... -P check_generator.cmake
 set(names board.bmp logo.bmp gameover.jpg icon.png icon-64.png icon-128.png icon-256.png
-    pointer.png)
+    pointer.bmp)
 file(REMOVE_RECURSE "${OUT}")
 foreach(run first second)
     execute_process(COMMAND "${GENERATOR}" "${OUT}/${run}" RESULT_VARIABLE rc

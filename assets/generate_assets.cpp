@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <iterator>
+#include <utility>
 #include <vector>
 
 #include "glyphs.h"
@@ -34,25 +35,35 @@ constexpr qreal kHighlightWidth = 0.3;  // highlight width, in stroke widths
 constexpr QColor kHighlight(255, 255, 255, 70);
 const QString kGameName = QStringLiteral("TINTMAZE");
 
-// An opaque picture as a BMP whose pixels are those of a QImage of 32 bits a pixel (blue, green,
-// red, unused), rows top down: the game draws them as they are stored, decoding nothing. Two
-// bytes after the headers put the pixels at a multiple of four bytes into the file, as a QImage's
-// rows must lie in memory once the resource system stores the file after its four-byte length.
+// A picture as a BMP whose pixels are those of a QImage of 32 bits a pixel (blue, green, red and
+// alpha or unused), rows top down: the game draws them as they are stored, decoding nothing. A
+// picture with transparency gets the header that names its alpha (BITMAPV4HEADER, bit fields).
+// The pixels start at a multiple of four bytes into the file, as a QImage's rows must lie in
+// memory once the resource system stores the file after its four-byte length.
 QByteArray readyToDrawBmp(const QImage& image) {
-    const QImage pixels = image.convertToFormat(QImage::Format_RGB32);
-    constexpr int kHeaders = 14 + 40, kPixelsAt = 56;
+    const bool alpha = image.hasAlphaChannel();
+    const QImage pixels =
+        image.convertToFormat(alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    const int info = alpha ? 108 : 40, pixelsAt = (14 + info + 3) / 4 * 4;
     const qint32 bytes = qint32(pixels.sizeInBytes());
-    QByteArray file(kPixelsAt, '\0');
-    const auto put = [&file](int at, qint32 value) { qToLittleEndian(value, file.data() + at); };
+    QByteArray file(pixelsAt, '\0');
+    const auto put = [&file](int at, quint32 value) { qToLittleEndian(value, file.data() + at); };
     file[0] = 'B';
     file[1] = 'M';
-    put(2, kPixelsAt + bytes);
-    put(10, kPixelsAt);
-    put(14, kHeaders - 14);
+    put(2, pixelsAt + bytes);
+    put(10, pixelsAt);
+    put(14, info);
     put(18, pixels.width());
     put(22, -pixels.height());  // negative: top down
-    put(26, 1 | 32 << 16);      // one plane, 32 bits a pixel; then no compression (0)
+    put(26, 1 | 32 << 16);      // one plane, 32 bits a pixel
+    put(30, alpha ? 3 : 0);     // bit fields, or no compression
     put(34, bytes);
+    if (alpha) {
+        for (const auto& [at, mask] :
+             {std::pair{54, 0x00FF0000u}, {58, 0x0000FF00u}, {62, 0x000000FFu}, {66, 0xFF000000u}})
+            put(at, mask);
+        put(70, 0x73524742);  // "sRGB"
+    }
     return file + QByteArray(reinterpret_cast<const char*>(pixels.constBits()), bytes);
 }
 
@@ -307,6 +318,6 @@ int main(int argc, char** argv) {
                                                  : QStringLiteral("icon-%1.png").arg(size);
         ok = save(drawIcon(size), folder, name) && ok;
     }
-    ok = save(drawPointer(), folder, QStringLiteral("pointer.png")) && ok;
+    ok = save(drawPointer(), folder, QStringLiteral("pointer.bmp")) && ok;
     return ok ? 0 : 1;
 }

@@ -51,7 +51,7 @@ class TestAssets : public QObject {
         QTest::newRow("logo") << ":/assets/logo.bmp" << QSize(650, 90);
         QTest::newRow("game over") << ":/assets/gameover.jpg" << QSize(360, 120);
         QTest::newRow("icon") << ":/assets/icon.png" << QSize(48, 48);
-        QTest::newRow("pointer") << ":/assets/pointer.png" << QSize(32, 32);
+        QTest::newRow("pointer") << ":/assets/pointer.bmp" << QSize(32, 32);
     }
 
     // Every picture is embedded, decodes as the format its name ends in (as the game reads it, with
@@ -198,7 +198,7 @@ class TestAssets : public QObject {
     // (transparent pixels with drawn pixels on all four sides).
     void pointerIsLatticeArrowFromTip() {
         const QImage pointer =
-            QImage(":/assets/pointer.png").convertToFormat(QImage::Format_ARGB32);
+            QImage(":/assets/pointer.bmp").convertToFormat(QImage::Format_ARGB32);
         QVERIFY(!pointer.isNull());
         QVERIFY(pointer.hasAlphaChannel());
         QCOMPARE(qAlpha(pointer.pixel(kPointerTip)), 255);
