@@ -39,7 +39,7 @@ int main(int argc, char** argv) {
     startTheOneDrawingThread();
     loadQtTranslations(app);
     Form1 form;
-    form.Form_Load();  // shows the window full screen before it reads the data files
+    form.Form_Load();
     const int status = app.exec();
     // Nothing is left to close (no file stays open between two events), so the program ends
     // here, at once, rather than in the windowing system's teardown, which Qt's Wayland plugin

@@ -10,9 +10,11 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QTransform>
+#include <QtEndian>
 #include <algorithm>
 #include <cstdio>
 #include <iterator>
+#include <utility>
 #include <vector>
 
 #include "glyphs.h"
@@ -45,10 +47,45 @@ constexpr qreal kHighlightWidth = 0.3;  // highlight width, in stroke widths
 constexpr QColor kHighlight(255, 255, 255, 70);
 const QString kGameName = QStringLiteral("TINTMAZE");
 
+// A picture as a BMP whose pixels are those of a QImage of 32 bits a pixel (blue, green, red and
+// alpha or unused), rows top down: the game draws them as they are stored, decoding nothing. A
+// picture with transparency gets the header that names its alpha (BITMAPV4HEADER, bit fields).
+// The pixels start at a multiple of four bytes into the file, as a QImage's rows must lie in
+// memory once the resource system stores the file after its four-byte length.
+QByteArray readyToDrawBmp(const QImage& image) {
+    const bool alpha = image.hasAlphaChannel();
+    const QImage pixels =
+        image.convertToFormat(alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    const int info = alpha ? 108 : 40, pixelsAt = (14 + info + 3) / 4 * 4;
+    const qint32 bytes = qint32(pixels.sizeInBytes());
+    QByteArray file(pixelsAt, '\0');
+    const auto put = [&file](int at, quint32 value) { qToLittleEndian(value, file.data() + at); };
+    file[0] = 'B';
+    file[1] = 'M';
+    put(2, pixelsAt + bytes);
+    put(10, pixelsAt);
+    put(14, info);
+    put(18, pixels.width());
+    put(22, -pixels.height());  // negative: top down
+    put(26, 1 | 32 << 16);      // one plane, 32 bits a pixel
+    put(30, alpha ? 3 : 0);     // bit fields, or no compression
+    put(34, bytes);
+    if (alpha) {
+        for (const auto& [at, mask] :
+             {std::pair{54, 0x00FF0000u}, {58, 0x0000FF00u}, {62, 0x000000FFu}, {66, 0xFF000000u}})
+            put(at, mask);
+        put(70, 0x73524742);  // "sRGB"
+    }
+    return file + QByteArray(reinterpret_cast<const char*>(pixels.constBits()), bytes);
+}
+
 // Saves `image` as `name` in `folder`; reports and returns false when the file cannot be written.
 bool save(const QImage& image, const QDir& folder, const QString& name, int quality = -1) {
     const QString path = folder.filePath(name);
-    if (image.save(path, nullptr, quality)) {
+    QFile bmp(path);
+    const bool ready = name.endsWith(QLatin1String(".bmp"));
+    if (ready ? bmp.open(QIODevice::WriteOnly) && bmp.write(readyToDrawBmp(image)) > 0
+              : image.save(path, nullptr, quality)) {
         std::printf("wrote %s\n", qPrintable(path));
         return true;
     }
@@ -406,6 +443,6 @@ int main(int argc, char** argv) {
         ok = save(drawIcon(size), folder, name) && ok;
     }
     ok = saveText(drawIconSvg(), folder, QStringLiteral("icon.svg")) && ok;
-    ok = save(drawPointer(), folder, QStringLiteral("pointer.png")) && ok;
+    ok = save(drawPointer(), folder, QStringLiteral("pointer.bmp")) && ok;
     return ok ? 0 : 1;
 }

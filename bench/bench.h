@@ -84,6 +84,10 @@ class ScreenWatch {
     Event at(std::size_t index) const;
     // When the first change of the screen at or after `moment` reached the watch, if one did.
     std::optional<BenchClock::time_point> firstDrawnAfter(BenchClock::time_point moment) const;
+    // Stops process `pid` (SIGSTOP) as soon as the next change of the screen after the next
+    // window mapped reaches the watch: its CPU time and memory are then (nearly) those up to
+    // its first frame.
+    void stopAtFirstFrame(qint64 pid) const;
 
   private:
     void watch();
@@ -94,6 +98,7 @@ class ScreenWatch {
     mutable std::condition_variable arrived_;
     std::vector<Event> events_;
     std::atomic<bool> stop_ = false;
+    mutable std::atomic<qint64> stopAtFirstFrame_ = 0;  // negative once its window is mapped
     std::thread thread_;
 };
 
@@ -116,14 +121,17 @@ void benchStartUp(int runs, const ScreenWatch& screen, const QString& program,
 // The colour panel, the name entry and the level dialog at their first use, to their frames, in
 // `runs` child processes (firstUses).
 void benchFirstUse(int runs, const ScreenWatch& screen);
-// The peak memory of a child process that plays 20 games (playGames).
+// The peak memory of a child process that plays 20 games (playGames), and its ratio to the
+// floor's (minimalWindow).
 void benchGamesMemory();
 // Returns to the title, a stored best and a saved palette with ordinary and with huge files.
 void benchHugeFiles(int runs);
 
-// The floor the start-up is measured against, run as a child process: a minimal Qt program whose
-// one full-screen window shows one line of text in the game's fonts, until it is ended.
-int minimalWindow(int argc, char** argv);
+// The floor the start-up and the games' memory are measured against, run as a child process: a
+// minimal Qt program whose one full-screen window shows one line of text in the game's fonts,
+// until it is ended; or, with `printPeak`, until it has drawn, and then prints its peak memory
+// (VmHWM, kB) and ends.
+int minimalWindow(int argc, char** argv, bool printPeak);
 // The child that plays the games of benchGamesMemory; prints its peak memory at the start and at
 // the end, in kB.
 int playGames(int argc, char** argv);

@@ -22,6 +22,7 @@ constexpr int kSettleMs = 5000;  // the title's logo slides in for about 1.5 s
 constexpr int kQuietMs = 200;
 constexpr int kGames = 20;
 constexpr int kPointsEvery = 4;  // the played games answer right at every 4th tick
+constexpr double kGamesOverFloorTarget = 1.10;
 
 // Lets the window run until its timer has stopped (the title's logo at rest) and the screen has
 // not changed for a while, so that the next frame is the one an action causes.
@@ -135,12 +136,19 @@ int playGames(int argc, char** argv) {
 void benchGamesMemory() {
     printHeading(QStringLiteral("Peak memory of a fresh game window after %1 games").arg(kGames));
     const QList<QByteArray> figures = childFigures(QStringLiteral("--play-games"));
-    if (figures.size() != 2) {
-        std::printf("not measured: the child playing the games did not finish\n");
+    const QList<QByteArray> floor = childFigures(QStringLiteral("--minimal-window-peak"));
+    if (figures.size() != 2 || floor.size() != 1) {
+        std::printf("not measured: the child playing the games or the floor did not finish\n");
         return;
     }
-    printRow(
-        {QStringLiteral("VmHWM kB"), QStringLiteral("started"), QStringLiteral("after games")});
+    const long games = figures[1].toLong(), floorKb = floor[0].toLong();
+    const double ratio = floorKb > 0 ? double(games) / floorKb : 0;
+    printRow({QStringLiteral("VmHWM kB"), QStringLiteral("started"), QStringLiteral("after games"),
+              QStringLiteral("floor"), QStringLiteral("x floor"), QStringLiteral("target")});
     printRow({QStringLiteral("%1 games, levels 1 to 9").arg(kGames),
-              QString::fromLatin1(figures[0]), QString::fromLatin1(figures[1])});
+              QString::fromLatin1(figures[0]), QString::number(games), QString::number(floorKb),
+              QString::number(ratio, 'f', 3),
+              QStringLiteral("x%1 ").arg(kGamesOverFloorTarget, 0, 'f', 2) +
+                  verdict(ratio > 0 && ratio <= kGamesOverFloorTarget)});
+    std::printf("(floor: the minimal window, one line in the game's fonts, at its first frame)\n");
 }

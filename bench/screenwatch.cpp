@@ -8,6 +8,7 @@
 #include <xcb/xcb.h>
 
 #include <poll.h>
+#include <signal.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -70,6 +71,12 @@ void ScreenWatch::watch() {
             free(event);
             if (type != XCB_MAP_NOTIFY && type != XCB_DESTROY_NOTIFY && type != drawnEvent_)
                 continue;
+            const qint64 toStop = stopAtFirstFrame_;
+            if (type == XCB_MAP_NOTIFY && toStop > 0) stopAtFirstFrame_ = -toStop;
+            if (type == drawnEvent_ && toStop < 0) {
+                ::kill(pid_t(-toStop), SIGSTOP);
+                stopAtFirstFrame_ = 0;
+            }
             const std::lock_guard<std::mutex> hold(lock_);
             events_.push_back(seen);
             arrived_.notify_all();
@@ -113,4 +120,8 @@ std::optional<BenchClock::time_point> ScreenWatch::firstDrawnAfter(
     for (; event != events_.end(); ++event)
         if (event->kind == ScreenEvent::Drawn) return event->at;
     return std::nullopt;
+}
+
+void ScreenWatch::stopAtFirstFrame(qint64 pid) const {
+    stopAtFirstFrame_ = pid;
 }

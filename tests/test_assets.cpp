@@ -3,6 +3,7 @@
 
 #include <QFile>
 #include <QImage>
+#include <QResource>
 #include <QtEndian>
 #include <QtTest>
 
@@ -50,7 +51,7 @@ class TestAssets : public QObject {
         QTest::newRow("logo") << ":/assets/logo.bmp" << QSize(650, 90);
         QTest::newRow("game over") << ":/assets/gameover.jpg" << QSize(360, 120);
         QTest::newRow("icon") << ":/assets/icon.png" << QSize(48, 48);
-        QTest::newRow("pointer") << ":/assets/pointer.png" << QSize(32, 32);
+        QTest::newRow("pointer") << ":/assets/pointer.bmp" << QSize(32, 32);
     }
 
     // Every picture is embedded, decodes as the format its name ends in (as the game reads it, with
@@ -64,7 +65,7 @@ class TestAssets : public QObject {
         QCOMPARE(image.size(), size);
     }
 
-    void bitmapsAreUncompressed24Bit_data() {
+    void bitmapsAreReadyToDraw_data() {
         QTest::addColumn<QString>("path");
         QTest::addColumn<int>("width");
         QTest::addColumn<int>("height");
@@ -72,9 +73,10 @@ class TestAssets : public QObject {
         QTest::newRow("logo") << ":/assets/logo.bmp" << 650 << 90;
     }
 
-    // The bitmaps are classic BMP files: 54-byte header, 24 bits per pixel, no compression, rows
-    // padded to four bytes and stored bottom-up, and the size field matches the file.
-    void bitmapsAreUncompressed24Bit() {
+    // The bitmaps are BMP files whose pixels are a QImage's: 54-byte header, 32 bits per pixel, no
+    // compression, rows stored top down (a negative height), and the size field matches the file.
+    // The game draws them from the program's own bytes, neither decoded nor copied.
+    void bitmapsAreReadyToDraw() {
         QFETCH(QString, path);
         QFETCH(int, width);
         QFETCH(int, height);
@@ -82,15 +84,15 @@ class TestAssets : public QObject {
         QVERIFY(bytes.size() >= 54);
         QCOMPARE(bytes.left(2), QByteArray("BM"));
         QCOMPARE(field(bytes, 2, 4), qint64(bytes.size()));
-        QCOMPARE(field(bytes, 10, 4), 54);  // pixels follow the two headers directly
+        QCOMPARE(field(bytes, 10, 4), 56);  // pixels two bytes after the headers
         QCOMPARE(field(bytes, 14, 4), 40);  // BITMAPINFOHEADER
         QCOMPARE(field(bytes, 18, 4), width);
-        QCOMPARE(field(bytes, 22, 4), height);
+        QCOMPARE(qint32(field(bytes, 22, 4)), -height);
         QCOMPARE(field(bytes, 26, 2), 1);   // planes
-        QCOMPARE(field(bytes, 28, 2), 24);  // bits per pixel
+        QCOMPARE(field(bytes, 28, 2), 32);  // bits per pixel
         QCOMPARE(field(bytes, 30, 4), 0);   // no compression
-        const int rowBytes = (width * 3 + 3) / 4 * 4;
-        QCOMPARE(bytes.size(), 54 + rowBytes * height);
+        QCOMPARE(bytes.size(), 56 + 4 * width * height);
+        QCOMPARE(readPicture(path).constBits(), QResource(path).data() + 56);
     }
 
     void boardEdgeFadesToWhite_data() {
@@ -196,7 +198,7 @@ class TestAssets : public QObject {
     // (transparent pixels with drawn pixels on all four sides).
     void pointerIsLatticeArrowFromTip() {
         const QImage pointer =
-            QImage(":/assets/pointer.png").convertToFormat(QImage::Format_ARGB32);
+            QImage(":/assets/pointer.bmp").convertToFormat(QImage::Format_ARGB32);
         QVERIFY(!pointer.isNull());
         QVERIFY(pointer.hasAlphaChannel());
         QCOMPARE(qAlpha(pointer.pixel(kPointerTip)), 255);

@@ -90,7 +90,7 @@ class RenderingTest : public QObject {
         QFETCH(QString, standIn);
         FormFixture f;
         const QFont font =
-            family == kPGothic ? f.form->Label1[0]->font() : f.form->Command1[0]->font();
+            family == kPGothic ? f.form->Label2->font() : f.form->Command1[0]->font();
         QCOMPARE(QFont::substitute(family).toLower(), standIn.toLower());
         QCOMPARE(QFontInfo(font).family(), standIn);
         QCOMPARE(QFontInfo(describedFont(family, 12)).family(), standIn);

@@ -47,11 +47,9 @@ void setPaletteColours(QWidget* widget,
 
 // The stand-in fonts run a little wider than the ones the window was laid out with: a caption that
 // would just miss its one-line label is drawn slightly condensed instead of broken over a line
-// that the label cannot show.
-QFont fittedFont(const QFont& font, const QString& text, const QRect& area) {
+// that the label cannot show. `needed` is the caption's width in `font`.
+QFont fittedFont(const QFont& font, const QFontMetrics& metrics, int needed, const QRect& area) {
     constexpr int kNarrowestStretch = 80;
-    const QFontMetrics metrics(font);
-    const int needed = metrics.horizontalAdvance(text);
     if (needed <= area.width() || area.height() >= 2 * metrics.lineSpacing()) return font;
     const int stretch = 100 * area.width() / needed;
     if (stretch < kNarrowestStretch) return font;
@@ -80,10 +78,9 @@ void drawOutline(QPainter& painter, const QRect& area, const QColor& colour) {
 // Where a one-line caption's text goes in `area`: the area itself, or, when the font's line is
 // taller than the area (the stand-in fonts are taller than the described ones), a line whose
 // letters are centred between the area's top and bottom instead of standing on its bottom.
-QRect captionArea(const QFont& font, const QString& text, const QRect& area) {
-    const QFontMetrics metrics(font);
-    if (metrics.height() <= area.height() || metrics.horizontalAdvance(text) > area.width())
-        return area;
+// `needed` is the caption's width in the font of `metrics`.
+QRect captionArea(const QFontMetrics& metrics, const QString& text, int needed, const QRect& area) {
+    if (metrics.height() <= area.height() || needed > area.width()) return area;
     const QRect ink = metrics.tightBoundingRect(text);  // from the baseline
     const int baseline = area.top() + (area.height() - ink.height()) / 2 - ink.top();
     return QRect(area.left(), baseline - metrics.ascent(), area.width(), metrics.height());
@@ -216,11 +213,17 @@ void Label::paintEvent(QPaintEvent*) {
         area.adjust(1, 1, -1, -1);
     }
     const QString text = shownText();
-    const QFont font = fittedFont(this->font(), text, area);
+    // The caption is measured once, in the label's font, for both the fit and the place.
+    const QFontMetrics metrics(this->font());
+    const int needed = text.isEmpty() ? 0 : metrics.horizontalAdvance(text);
+    const QFont font = fittedFont(this->font(), metrics, needed, area);
+    const QFontMetrics fitted(font);
+    const QRect place = font == this->font()
+                            ? captionArea(metrics, text, needed, area)
+                            : captionArea(fitted, text, fitted.horizontalAdvance(text), area);
     painter.setPen(palette().color(QPalette::WindowText));
     painter.setFont(font);
-    painter.drawText(captionArea(font, text, area),
-                     qtAlignment(align_) | Qt::AlignTop | Qt::TextWordWrap, text);
+    painter.drawText(place, qtAlignment(align_) | Qt::AlignTop | Qt::TextWordWrap, text);
 }
 
 // --- Picture box ----------------------------------------------------------------------------
@@ -231,15 +234,19 @@ PictureBox::PictureBox(QWidget* container, const QString& path, qint32 backColor
     setPaletteColours(this, {{QPalette::Window, backColor}});
 }
 
-const QPixmap& PictureBox::picture() const {
-    if (picture_.isNull() && !path_.isEmpty()) picture_ = QPixmap::fromImage(readPicture(path_));
+const QImage& PictureBox::picture() const {
+    if (picture_.isNull() && !path_.isEmpty()) picture_ = readPicture(path_);
     return picture_;
 }
 
 void PictureBox::paintEvent(QPaintEvent*) {
     if (picture().isNull()) return;
     QPainter painter(this);
-    painter.drawPixmap(0, 0, picture_);
+    painter.drawImage(0, 0, picture_);
+}
+
+void PictureBox::hideEvent(QHideEvent*) {
+    if (isHidden()) picture_ = QImage();  // hidden itself, not with the window
 }
 
 // --- Push button ----------------------------------------------------------------------------

@@ -4,8 +4,8 @@
 // + 65536 blue), back style, border, alignment, visibility and click / change / scroll events.
 
 #include <QGroupBox>
+#include <QImage>
 #include <QLineEdit>
-#include <QPixmap>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QWidget>
@@ -108,16 +108,18 @@ class Label : public ClickableControl {
 // Picture box: a container showing its picture unscaled from the top-left corner, clipped.
 class PictureBox : public ClickableControl {
   public:
-    // Shows the picture in the file or resource at `path`, read when it is first needed.
+    // Shows the picture in the file or resource at `path`, read when it is drawn; a hidden box
+    // lets go of it.
     PictureBox(QWidget* container, const QString& path, qint32 backColor);
-    const QPixmap& picture() const;
+    const QImage& picture() const;
 
   protected:
     void paintEvent(QPaintEvent*) override;
+    void hideEvent(QHideEvent*) override;
 
   private:
     QString path_;
-    mutable QPixmap picture_;
+    mutable QImage picture_;
 };
 
 // Push button; a "coloured" one is drawn filled with its background colour.

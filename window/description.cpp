@@ -3,15 +3,13 @@
 // moving parts out from the screen size.
 //
 // Beware: a place marked "laid out" below is the description's only. Form_Load lays the control
-// out from the screen (Form1::coverScreen, window/layout.cpp) before the window first shows, so
+// out from the screen (Form1::startUp, window/layout.cpp) before the window first shows, so
 // the player never sees it; changing it changes nothing. A place not so marked (the colour
 // panel's contents, Label5) is the one the player sees.
 
 #include "scores/cp932.h"
 #include "window/form1.h"
-#include "window/messages.h"
 #include "window/theme.h"
-#include "window/warningbox.h"
 
 #include <QApplication>
 
@@ -154,18 +152,58 @@ void Form1::buildWindowControls() {
                          describedFont(kPGothic, 123.75, true), Border::Single, Align::Centre});
 }
 
-// What the title's first frame does not show is built once that frame is on the screen: the name
-// entry (hidden, as the start-up leaves it), the colour panel's contents and the window icon,
-// whose pictures and large property would otherwise hold the frame back; and what a warning box
-// draws, before the first data file is opened.
+// What the title's first frame does not show is built once that frame is on the screen, hidden:
+// the rows of the best results and the cells, the name entry, the colour panel's contents and
+// the window icon, whose pictures and large property would otherwise hold the frame back.
 void Form1::buildUnseenControls() {
+    buildScoreRows(currentLayout());
+    buildCells();
+    stackBoard();
+    wireBoardEvents();
     buildNameEntry();
     buildPanelControls();
     wirePanelEvents();
     setWindowIcon(gameIcon());
-    prepareWarningBoxes({kReadErrorTitle, kWriteErrorTitle, kHighScoreReadError, kPaletteReadError,
-                         kHighScoreFile.readFailed, kPaletteFile.readFailed, kHighScoreWriteError,
-                         kPaletteWriteError});
+    unseenBuilt_ = true;
+}
+
+// The score rows: every place here is laid out; the captions of the level column and the colours
+// are the layout's.
+void Form1::buildScoreRows(const WindowLayout& layout) {
+    const QFont rowFont = describedFont(kPGothic, 18);
+    const QFont nameFont = describedFont(kPGothic, 18, true);
+    for (int i = 0; i < kLevelCount; ++i) {
+        Label9[i] =
+            makeLabel(Picture1, {QStringLiteral("0"), 0, 0, 1515, 555, BackStyle::Transparent,
+                                 kWindowBackground, layout.recordColour[i], rowFont, Border::None,
+                                 Align::Right, false});
+        if (i == 0) Label9[i]->place(4350, 990, 600, 555);
+        if (i == 7) Label9[i]->place(-60, -120, 1515, 330);
+        Label8[i] =
+            makeLabel(Picture1, {i == 0 ? QString() : QStringLiteral("名無しさん"), 0, 0, 1350, 495,
+                                 BackStyle::Transparent, kWindowBackground, layout.recordColour[i],
+                                 nameFont, Border::None, Align::Centre, false});
+        if (i == 0) Label8[i]->place(2100, 555, 2480, 360);
+        Label7[i] =
+            makeLabel(Picture1, {layout.label7Caption[i], 0, 0, 1125, 540, BackStyle::Transparent,
+                                 kWindowBackground, layout.rowColour[i], rowFont, Border::None,
+                                 Align::Left, false});
+        if (i == 0) Label7[i]->place(2115, 390, 1000, 540);
+    }
+}
+
+// The cells: sized by the layout and placed by Haiti when a board is dealt; hidden until then.
+void Form1::buildCells() {
+    const QFont cellFont = describedFont(kPGothic, 21.75, true);
+    for (int i = 0; i < kCellCount; ++i) {
+        Label1[i] =
+            makeLabel(Picture1, {QStringLiteral("赤"), 0, 0, 480, 480, BackStyle::Transparent,
+                                 kWindowBackground, i == kCellCount - 2 ? kBlack : kWindowText,
+                                 cellFont, Border::Single, Align::Centre, false});
+    }
+    Label1[0]->place(0, 90);
+    Label1[kCellCount - 2]->place(60, 75);
+    Label1[kCellCount - 1]->place(150, 240);
 }
 
 void Form1::buildNameEntry() {
@@ -259,24 +297,6 @@ void Form1::buildBoardControls() {
         Command1[i] = makeButton(Picture1, menu[i], menuPlaces[i][0], menuPlaces[i][1],
                                  menuPlaces[i][2], menuPlaces[i][3], menuFont);
 
-    // The score rows: every place here is laid out.
-    const QFont rowFont = describedFont(kPGothic, 18);
-    const QFont nameFont = describedFont(kPGothic, 18, true);
-    for (int i = 0; i < kLevelCount; ++i) {
-        Label9[i] = makeLabel(
-            Picture1, {QStringLiteral("0"), 0, 0, 1515, 555, BackStyle::Transparent,
-                       kWindowBackground, kWindowText, rowFont, Border::None, Align::Right});
-        if (i == 0) Label9[i]->place(4350, 990, 600, 555);
-        if (i == 7) Label9[i]->place(-60, -120, 1515, 330);
-        Label8[i] = makeLabel(Picture1, {i == 0 ? QString() : QStringLiteral("名無しさん"), 0, 0,
-                                         1350, 495, BackStyle::Transparent, kWindowBackground,
-                                         kWindowText, nameFont, Border::None, Align::Centre});
-        if (i == 0) Label8[i]->place(2100, 555, 2480, 360);
-        Label7[i] = makeLabel(Picture1, {QString(), 0, 0, 1125, 540, BackStyle::Transparent,
-                                         kWindowBackground, kWindowText, rowFont});
-        if (i == 0) Label7[i]->place(2115, 390, 1000, 540);
-    }
-
     const QFont dialogFont = describedFont(kPGothic, 26.25);
     const std::array<LabelLook, 3> dialog{{
         {QStringLiteral("What's Level?"), 120, 1680, 1515, 495, BackStyle::Transparent,
@@ -291,18 +311,6 @@ void Form1::buildBoardControls() {
     Label3 = makeLabel(  // laid out
         Picture1, {QStringLiteral("Bad"), 120, 720, 630, 885, BackStyle::Opaque, kWindowBackground,
                    kWindowText, describedFont(kPGothic, 48), Border::Single, Align::Centre, false});
-
-    // The cells: sized by the layout and placed by Haiti when a board is dealt; hidden until then.
-    const QFont cellFont = describedFont(kPGothic, 21.75, true);
-    for (int i = 0; i < kCellCount; ++i) {
-        Label1[i] =
-            makeLabel(Picture1, {QStringLiteral("赤"), 0, 0, 480, 480, BackStyle::Transparent,
-                                 kWindowBackground, i == kCellCount - 2 ? kBlack : kWindowText,
-                                 cellFont, Border::Single, Align::Centre});
-    }
-    Label1[0]->place(0, 90);
-    Label1[kCellCount - 2]->place(60, 75);
-    Label1[kCellCount - 1]->place(150, 240);
 }
 
 void Form1::buildGaugeControls() {
@@ -315,10 +323,13 @@ void Form1::buildGaugeControls() {
 }
 
 // The name entry (Text1, Text2) stands between Frame2 and Picture2 once it is built; the panel's
-// contents are stacked as they are built.
+// contents are stacked as they are built, the board's once its rows and cells are (stackBoard).
 void Form1::stackControls() {
     stackFrontToBack({Picture3, Frame2, Picture2, Picture1, Frame1, Label6, Label5, Label2});
+    stackFrontToBack({Shape1, Line1});
+}
 
+void Form1::stackBoard() {
     std::vector<QWidget*> board{HScroll1};
     board.insert(board.end(), Command1.begin(), Command1.end());
     for (const auto* row : {&Label9, &Label8, &Label7})
@@ -327,6 +338,4 @@ void Form1::stackControls() {
     board.push_back(Label3);
     board.insert(board.end(), Label1.begin(), Label1.end());
     stackFrontToBack(board);
-
-    stackFrontToBack({Shape1, Line1});
 }

@@ -8,10 +8,10 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDeadlineTimer>
-#include <QDialog>
+#include <QEventLoop>
 #include <QKeyEvent>
 #include <QScreen>
+#include <QTimer>
 #include <QWindow>
 
 #include <utility>
@@ -20,7 +20,6 @@
 namespace {
 
 constexpr int kShowTimeoutMs = 2000;  // the longest start-up waits for the window to be mapped
-constexpr int kShowPollMs = 50;
 
 // The character code of a typed key, or 0 for a key that types nothing.
 qint16 characterCode(const QKeyEvent* event) {
@@ -52,11 +51,32 @@ QWidget* seenControlAfter(QWidget* from, bool next) {
     }
 }
 
-// A warning box drawn in the window takes its own keys.
-bool insideBox(const QWidget* widget) {
-    for (; widget; widget = widget->parentWidget())
-        if (qobject_cast<const QDialog*>(widget)) return true;
-    return false;
+// Ends `loop` when `window` is exposed.
+class ExposeWatch : public QObject {
+  public:
+    ExposeWatch(QWindow* window, QEventLoop* loop) : window_(window), loop_(loop) {
+        window->installEventFilter(this);
+    }
+
+  protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Expose && window_->isExposed()) loop_->quit();
+        return false;
+    }
+
+  private:
+    QWindow* window_;
+    QEventLoop* loop_;
+};
+
+// Waits in the event loop, asleep until something comes, for `window` to be exposed, at most
+// `timeoutMs`.
+void waitUntilExposed(QWindow* window, int timeoutMs) {
+    if (window->isExposed()) return;
+    QEventLoop loop;
+    const ExposeWatch watch(window, &loop);
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 }  // namespace
@@ -71,9 +91,7 @@ Form1Seams Form1Seams::real() {
     seams.showWindow = [](QWidget* window) {
         window->showFullScreen();
         // The window is on screen, full screen, before the first box is drawn in it.
-        QDeadlineTimer deadline(kShowTimeoutMs);
-        while (!window->windowHandle()->isExposed() && !deadline.hasExpired())
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, kShowPollMs);
+        waitUntilExposed(window->windowHandle(), kShowTimeoutMs);
     };
     return seams;
 }
@@ -91,6 +109,11 @@ void Form1::wireEvents() {
     for (qint16 i = 0; i < 3; ++i) Label4[i]->onClick = [this, i] { Label4_Click(i); };
     HScroll1->onChange = [this] { HScroll1_Change(); };
     HScroll1->onScroll = [this] { HScroll1_Scroll(); };
+}
+
+// The cells and the rows of the best results, built after the window's first frame, are wired as
+// they are built.
+void Form1::wireBoardEvents() {
     for (qint16 i = 0; i < kCellCount; ++i) Label1[i]->onClick = [this, i] { Label1_Click(i); };
     for (qint16 i = 0; i < kLevelCount; ++i) {
         Label7[i]->onClick = [this, i] { Label7_Click(i); };
@@ -130,7 +153,7 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
     auto* widget = qobject_cast<QWidget*>(watched);
     const bool changed = type == QEvent::ShowToParent || type == QEvent::HideToParent;
     if ((type != QEvent::KeyPress && !changed) || !widget || widget->window() != this ||
-        insideBox(widget))
+        insideWarningBox(widget))
         return false;
     if (changed) {
         checkFocusSoon();
@@ -170,7 +193,9 @@ bool Form1::focusNextPrevChild(bool next) {
 
 void Form1::keepFocusOnSeenControls() {
     QWidget* focus = QApplication::focusWidget();
-    if (!isActiveWindow() || waiting() || (focus && focus != this && seenByPlayer(focus))) return;
+    if (!isActiveWindow() || waiting() || warningBoxShown() ||
+        (focus && focus != this && seenByPlayer(focus)))
+        return;
     if (QWidget* control = seenControlAfter(this, true))
         control->setFocus(Qt::OtherFocusReason);
     else if (focus != this)

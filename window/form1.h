@@ -77,8 +77,9 @@ class Form1 : public QWidget {
     QString mode;
 
     // --- Controls of the window, front to back ---
-    // The name entry (Text1, Text2) and the colour panel's contents are built by Form_Load once
-    // the title's first frame is on the screen; until then they are null.
+    // The name entry (Text1, Text2), the colour panel's contents, the rows of the best results
+    // (Label7 to Label9) and the cells (Label1) are built by Form_Load once the title's first
+    // frame is on the screen; until then they are null.
     PictureBox* Picture3;
     Frame* Frame2;
     TextBox* Text1 = nullptr;
@@ -102,12 +103,12 @@ class Form1 : public QWidget {
     // inside Picture1, the board
     ScrollBar* HScroll1;
     std::array<CommandButton*, 4> Command1;
-    std::array<Label*, kLevelCount> Label9;
-    std::array<Label*, kLevelCount> Label8;
-    std::array<Label*, kLevelCount> Label7;
+    std::array<Label*, kLevelCount> Label9{};
+    std::array<Label*, kLevelCount> Label8{};
+    std::array<Label*, kLevelCount> Label7{};
     std::array<Label*, 3> Label4;
     Label* Label3;
-    std::array<Label*, kCellCount> Label1;
+    std::array<Label*, kCellCount> Label1{};
     // inside Frame1, the time gauge
     Shape* Shape1;
     Line* Line1;
@@ -210,15 +211,20 @@ class Form1 : public QWidget {
     void buildGaugeControls();
     void stackControls();
     void wireEvents();
+    void startUp();
+    void showTitle();
     void buildUnseenControls();
+    void buildScoreRows(const WindowLayout& layout);
+    void buildCells();
+    void stackBoard();
+    void wireBoardEvents();
     void buildNameEntry();
     void buildPanelControls();
     void wirePanelEvents();
     void followScreens();
-    void coverScreen();
     WindowLayout currentLayout() const;
     void placeControls(const WindowLayout& layout);
-    void placeNameEntry(const WindowLayout& layout);
+    void placeUnseenControls(const WindowLayout& layout);
     void takePointerForScreen();
     // The one focus rule, run once a change of screen is done (checkFocusSoon): a focus left on
     // a control the player does not see, or on the window, goes to the first control in Tab order
@@ -238,6 +244,7 @@ class Form1 : public QWidget {
     QHash<QString, QString>
         toldUnsaved_;  // each data file the player was told cannot be saved, why
     bool focusCheckPending_ = false;
-    bool laidOut_ = false;    // the description's places stand until the start-up lays it out
-    qreal pointerRatio_ = 0;  // the device pixel ratio the pointer was drawn for
+    bool laidOut_ = false;      // the description's places stand until the start-up lays it out
+    bool unseenBuilt_ = false;  // what the title's first frame does not show is built
+    qreal pointerRatio_ = 0;    // the device pixel ratio the pointer was drawn for
 };

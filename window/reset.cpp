@@ -6,6 +6,7 @@
 #include "window/form1.h"
 #include "window/layout.h"
 #include "window/theme.h"
+#include "window/warningbox.h"
 
 #include <QResizeEvent>
 
@@ -23,41 +24,10 @@ void Form1::Form_Load() {
 }
 
 void Form1::Reset(bool fullStart) {
-    if (fullStart) {
-        for (int i = 0; i < kColourCount; ++i) colourNames[i] = QString(QChar(kColourWords[i]));
-        coverScreen();
-    }
-
-    // The title state. The logo and the gauge's marker go back to where the layout starts them.
-    const WindowLayout layout = currentLayout();
-    timeLeft = kGameTimeUnits;
-    enterMode(Mode::Load);
-    for (int i = 0; i < kLevelCount; ++i) {
-        Label7[i]->setVisible(false);
-        Label8[i]->setVisible(false);
-        Label9[i]->setVisible(false);
-    }
-    placeAt(Picture2, layout.picture2);
-    Picture2->setVisible(true);
-    Frame1->setVisible(false);
-    for (auto* button : Command1) button->setVisible(true);
-    Label2->setBackStyle(BackStyle::Transparent);
-    Label2->setForeColor(kWhite);
-    Label2->setVisible(false);
-    for (auto* cell : Label1) cell->setVisible(false);
-    Label6->setVisible(false);
-    placeAt(Shape1, layout.shape1);
-    Picture3->setVisible(false);
-    Label3->setVisible(false);
-
-    // The window is up on its screen before a warning box about the files can show over it; what
-    // the first frame does not show is built once it is there.
-    if (fullStart) {
-        seams_.showWindow(this);
-        buildUnseenControls();
-        placeNameEntry(currentLayout());
-    }
-
+    if (fullStart)
+        startUp();
+    else
+        showTitle();
     // The best results, then the colours.
     loadHighScores();
     showHighScores();
@@ -66,21 +36,46 @@ void Form1::Reset(bool fullStart) {
     deriveColourValues();
 }
 
-// Covers the screen the window starts on, places every control that moves with the window's
-// size, and gives the score rows their captions and colours; the rows' records start hidden.
-void Form1::coverScreen() {
+// The start up to the data files, each step on what the one before made ready: the title laid
+// out on the screen and in the window's first frame; what that frame does not show, built once it
+// is there; a descriptor kept for warning boxes before any file is opened.
+void Form1::startUp() {
+    for (int i = 0; i < kColourCount; ++i) colourNames[i] = QString(QChar(kColourWords[i]));
     setGeometry(seams_.screenGeometry());
-    const WindowLayout layout = currentLayout();
-    placeControls(layout);
+    placeControls(currentLayout());
     laidOut_ = true;
-    for (int i = 0; i < kLevelCount; ++i) {
-        Label7[i]->setCaption(layout.label7Caption[i]);
-        Label7[i]->setForeColor(layout.rowColour[i]);
-        Label8[i]->setForeColor(layout.recordColour[i]);
-        Label8[i]->setVisible(false);
-        Label9[i]->setForeColor(layout.recordColour[i]);
-        Label9[i]->setVisible(false);
+    showTitle();
+    seams_.showWindow(this);
+    buildUnseenControls();
+    placeUnseenControls(currentLayout());
+    keepADescriptorForBoxes();
+}
+
+// The title state. The logo and the gauge's marker go back to where the layout starts them; the
+// best results and the cells, where they are built, are hidden.
+void Form1::showTitle() {
+    const WindowLayout layout = currentLayout();
+    timeLeft = kGameTimeUnits;
+    enterMode(Mode::Load);
+    if (unseenBuilt_) {
+        for (int i = 0; i < kLevelCount; ++i) {
+            Label7[i]->setVisible(false);
+            Label8[i]->setVisible(false);
+            Label9[i]->setVisible(false);
+        }
+        for (auto* cell : Label1) cell->setVisible(false);
     }
+    placeAt(Picture2, layout.picture2);
+    Picture2->setVisible(true);
+    Frame1->setVisible(false);
+    for (auto* button : Command1) button->setVisible(true);
+    Label2->setBackStyle(BackStyle::Transparent);
+    Label2->setForeColor(kWhite);
+    Label2->setVisible(false);
+    Label6->setVisible(false);
+    placeAt(Shape1, layout.shape1);
+    Picture3->setVisible(false);
+    Label3->setVisible(false);
 }
 
 WindowLayout Form1::currentLayout() const {
@@ -90,28 +85,30 @@ WindowLayout Form1::currentLayout() const {
 // Where the layout puts each control that moves with the window's size; nothing else changes.
 void Form1::placeControls(const WindowLayout& layout) {
     placeAt(Picture1, layout.picture1);
-    if (Text1) placeNameEntry(layout);
+    if (unseenBuilt_) placeUnseenControls(layout);
     for (int i = 0; i < 3; ++i) placeAt(Label4[i], layout.label4[i]);
     placeAt(HScroll1, layout.hScroll1);
     placeAt(Picture3, layout.picture3);
     for (int i = 0; i < 4; ++i) placeAt(Command1[i], layout.command1[i]);
     placeAt(Label2, layout.label2);
-    for (auto* cell : Label1) cell->place(cell->left(), cell->top(), kCellSize, kCellSize);
     placeAt(Frame2, layout.frame2);
     placeAt(Label3, layout.label3);
     placeAt(Frame1, layout.frame1);
     Line1->setPoints(layout.line1.x1, layout.line1.y1, layout.line1.x2, layout.line1.y2);
+    placeAt(Label6, layout.label6);
+}
+
+// The places of what the title's first frame does not show: the name entry, the cells' size and
+// the rows of the best results.
+void Form1::placeUnseenControls(const WindowLayout& layout) {
+    placeAt(Text1, layout.text1);
+    placeAt(Text2, layout.text2);
+    for (auto* cell : Label1) cell->place(cell->left(), cell->top(), kCellSize, kCellSize);
     for (int i = 0; i < kLevelCount; ++i) {
         placeAt(Label7[i], layout.label7[i]);
         placeAt(Label8[i], layout.label8[i]);
         placeAt(Label9[i], layout.label9[i]);
     }
-    placeAt(Label6, layout.label6);
-}
-
-void Form1::placeNameEntry(const WindowLayout& layout) {
-    placeAt(Text1, layout.text1);
-    placeAt(Text2, layout.text2);
 }
 
 // The pointer is drawn for the pixel ratio of the screen the window is on, again only when that

@@ -6,6 +6,8 @@
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QImageReader>
+#include <QResource>
+#include <QtEndian>
 
 void registerFontStandIns() {
     static const bool registered = [] {
@@ -50,7 +52,7 @@ QFont defaultFont() {
 
 QCursor gamePointer(qreal devicePixelRatio, bool hotSpotInPicturePixels) {
     const int scale = devicePixelRatio >= kFinePointerRatio ? 2 : 1;
-    const QImage arrow = readPicture(QStringLiteral(":/assets/pointer.png"));
+    const QImage arrow = readPicture(QStringLiteral(":/assets/pointer.bmp"));
     QPixmap pixmap = QPixmap::fromImage(
         arrow.scaled(arrow.size() * scale, Qt::IgnoreAspectRatio, Qt::FastTransformation));
     pixmap.setDevicePixelRatio(scale);
@@ -69,7 +71,41 @@ QIcon gameIcon() {
     return icon;
 }
 
+namespace {
+
+// A picture stored uncompressed in the program as a BMP of 32 bits a pixel, rows top down: with no
+// compression, its pixels are those of an opaque QImage already; with bit fields that name blue,
+// green, red and alpha in that order of bytes, those of a QImage with alpha. It is drawn from the
+// program's own pages with nothing decoded (copied only where the pixels do not start on 32 bits,
+// as a QImage's rows must; assets/bitmaps.qrc stores them so that they do). Null for any other
+// file.
+QImage storedReadyToDraw(const QString& path) {
+    constexpr int kHeaders = 14 + 40, kAlphaHeaders = 14 + 108;
+    const QResource stored(path);
+    if (!stored.isValid() || stored.compressionAlgorithm() != QResource::NoCompression ||
+        stored.size() < kHeaders)
+        return {};
+    const uchar* bytes = stored.data();
+    const auto field = [bytes](int at) { return qFromLittleEndian<quint32>(bytes + at); };
+    const quint32 start = field(10), width = field(18), height = -field(22);
+    const bool alpha = field(30) == 3 && stored.size() >= kAlphaHeaders &&
+                       field(14) >= kAlphaHeaders - 14 && field(54) == 0x00FF0000 &&
+                       field(58) == 0x0000FF00 && field(62) == 0x000000FF &&
+                       field(66) == 0xFF000000;
+    const bool ready = bytes[0] == 'B' && bytes[1] == 'M' && field(26) == (1 | 32 << 16) &&
+                       (field(30) == 0 || alpha) && width > 0 && width < 0x8000 && height > 0 &&
+                       height < 0x8000 && start >= kHeaders &&
+                       start + 4 * qint64(width) * height <= stored.size();
+    if (!ready) return {};
+    const QImage pixels(bytes + start, int(width), int(height), 4 * int(width),
+                        alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    return quintptr(bytes + start) % 4 == 0 ? pixels : pixels.copy();
+}
+
+}  // namespace
+
 QImage readPicture(const QString& path) {
+    if (const QImage stored = storedReadyToDraw(path); !stored.isNull()) return stored;
     QImageReader reader(path, path.section(QLatin1Char('.'), -1).toLatin1());
     reader.setAutoDetectImageFormat(false);
     return reader.read();

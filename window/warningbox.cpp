@@ -1,16 +1,20 @@
 #include "window/warningbox.h"
 
 #include "window/controls.h"
+#include "window/theme.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QEventLoop>
 #include <QFrame>
 #include <QGridLayout>
 #include <QLabel>
 #include <QMessageBox>
-#include <QPixmap>
 #include <QPointer>
+#include <QProxyStyle>
 #include <QPushButton>
+#include <QScopedValueRollback>
+#include <QStyle>
 #include <QVBoxLayout>
 
 #include <fcntl.h>
@@ -20,8 +24,31 @@
 
 namespace {
 
+// The desktop's font, with the board's Japanese font for the kana and kanji it lacks: the font
+// file the board has loaded, not another one found for the box.
+QFont boxFont() {
+    QFont font = QApplication::font();
+    font.setFamilies({font.family(), kPGothicStandIn});
+    return font;
+}
+
+// A style for the box's row of buttons, the desktop's in all but one thing: its buttons bear no
+// pictures, so that none is looked up in the desktop's icon theme.
+class PlainButtonsStyle : public QProxyStyle {
+  public:
+    PlainButtonsStyle() : QProxyStyle(QApplication::style()->name()) {}
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returned) const override {
+        if (hint == SH_DialogButtonBox_ButtonsHaveIcons) return 0;
+        return QProxyStyle::styleHint(hint, option, widget, returned);
+    }
+};
+
 // The box itself: a raised panel in the desktop's colours and reading direction, its title in a
-// bar across its top over the message box's icon, text, reason line and OK button.
+// bar across its top over the message box's warning picture, text, reason line and OK button.
+// What it draws is found without opening a file: the picture is the style's own, not the icon
+// theme's, and its letters are in fonts already loaded (boxFont). The message box gets no window
+// title, which it would measure in the desktop's font alone.
 class BoxPanel : public QFrame {
   public:
     BoxPanel(QWidget* cover, const QString& title, const QString& text, const QString& detail)
@@ -31,16 +58,25 @@ class BoxPanel : public QFrame {
         setAutoFillBackground(true);
         useDesktopColours(this);
         setLayoutDirection(QGuiApplication::layoutDirection());
+        setFont(boxFont());
         auto* titleBar = new QLabel(title, this);
         titleBar->setAutoFillBackground(true);
         titleBar->setBackgroundRole(QPalette::Highlight);
         titleBar->setForegroundRole(QPalette::HighlightedText);
         titleBar->setAlignment(Qt::AlignCenter);
         titleBar->setMargin(titleBar->fontMetrics().height() / 4);
-        message = new QMessageBox(QMessageBox::Warning, title, text, QMessageBox::Ok, this);
+        message = new QMessageBox(this);
+        message->setIconPixmap(style()->standardPixmap(QStyle::SP_MessageBoxWarning));
+        message->setText(text);
         message->setInformativeText(detail);
+        auto* buttons = message->findChild<QDialogButtonBox*>();
+        auto* plain = new PlainButtonsStyle;
+        plain->setParent(message);  // after the buttons, so it is deleted after them
+        buttons->setStyle(plain);
+        message->setStandardButtons(QMessageBox::Ok);
         message->setAccessibleName(title);  // a screen reader's alert, named as a box of its own
         message->setWindowFlags(Qt::Widget);
+        message->setFont(font());             // made as a dialog, it did not take its container's
         message->setAttribute(Qt::WA_Moved);  // its layout places it, not a dialog's centring
         auto* column = new QVBoxLayout(this);
         column->setContentsMargins(lineWidth(), lineWidth(), lineWidth(), lineWidth());
@@ -50,6 +86,8 @@ class BoxPanel : public QFrame {
     }
     QMessageBox* message;
 };
+
+int boxesShown = 0;  // the boxes on the screen, one at a time but for a box over a box
 
 // A cover over the whole window with the box in its middle. Clicks on the cover stop there; the
 // window's access keys do not act while it is up; Tab stays on OK.
@@ -63,6 +101,7 @@ class BoxCover : public QWidget {
     }
 
     void exec() {
+        const QScopedValueRollback shown(boxesShown, boxesShown + 1);
         const QPointer<QWidget> focus = QApplication::focusWidget();
         setGeometry(parentWidget()->rect());
         raise();
@@ -92,27 +131,31 @@ class BoxCover : public QWidget {
     BoxPanel* panel_;
 };
 
-// A file descriptor kept in reserve for a box: drawing one may need a descriptor for a moment
-// (whatever Qt opens to draw it, a font or an icon), which where the game may open no more files
-// would never come, and the box would not show.
-int reservedDescriptor = -1;
-
-void reserveDescriptor() {
-    if (reservedDescriptor < 0) reservedDescriptor = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
-}
+// Drawing a box may open a file for a moment (a font's file the first time its letters are
+// drawn); where the game may open no more files (the player's limit), no descriptor would come and
+// the box would not show. So one descriptor is kept: each box closes it for its drawing, and it is
+// taken again after the box, at whatever number is free then.
+int keptDescriptor = -1;
 
 }  // namespace
 
 void showWarningBox(QWidget* owner, const QString& title, const QString& text,
                     const QString& detail) {
-    if (reservedDescriptor >= 0) ::close(std::exchange(reservedDescriptor, -1));
+    if (keptDescriptor >= 0) ::close(std::exchange(keptDescriptor, -1));
     BoxCover(owner, title, text, detail).exec();
-    reserveDescriptor();
+    keepADescriptorForBoxes();
 }
 
-void prepareWarningBoxes(const QStringList& texts) {
-    BoxPanel box(nullptr, texts.value(0), texts.join(QLatin1Char('\n')), texts.value(0));
-    QPixmap drawn(box.sizeHint());
-    box.render(&drawn);
-    reserveDescriptor();
+void keepADescriptorForBoxes() {
+    if (keptDescriptor < 0) keptDescriptor = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+}
+
+bool warningBoxShown() {
+    return boxesShown > 0;
+}
+
+bool insideWarningBox(const QWidget* widget) {
+    for (; widget; widget = widget->parentWidget())
+        if (dynamic_cast<const BoxCover*>(widget)) return true;
+    return false;
 }

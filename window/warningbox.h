@@ -3,7 +3,6 @@
 // the game's window, answered with Enter, Space, Escape or a click on OK.
 
 #include <QString>
-#include <QStringList>
 
 class QWidget;
 
@@ -13,8 +12,13 @@ class QWidget;
 void showWarningBox(QWidget* owner, const QString& title, const QString& text,
                     const QString& detail);
 
-// Draws a box once, out of sight, so that all that drawing one takes is loaded while files can
-// still be opened: its icon with the image formats behind it, and the fonts of `texts`. A box
-// then still shows, and takes its answer, where the game can open no more files (the player's
-// limit).
-void prepareWarningBoxes(const QStringList& texts);
+// Keeps a file descriptor for drawing boxes, so that a box still shows, and takes its answer,
+// where the game can open no more files (the player's limit). Called before the first data file
+// is opened; each box lends it out while it is drawn and takes it again after.
+void keepADescriptorForBoxes();
+
+// Whether a warning box is on the screen: it has the keys and the focus.
+bool warningBoxShown();
+
+// Whether `widget` is a box or a part of one: a box takes its own keys.
+bool insideWarningBox(const QWidget* widget);
