@@ -103,11 +103,11 @@ qsizetype writeStart(int fd, QByteArrayView bytes) {
 QString putBack(int fd, const QByteArray& old, qint64 oldSize, qsizetype written, int error) {
     const QByteArrayView changed = QByteArrayView(old).first(qMin(written, old.size()));
     writeStart(fd, changed);
-    if (written > oldSize) ::ftruncate(fd, oldSize);
+    const bool cut = written <= oldSize || ::ftruncate(fd, oldSize) == 0;
     ::fsync(fd);
     struct stat now {};
     const bool restored =
-        readStart(fd, old.size()) == old && ::fstat(fd, &now) == 0 && now.st_size == oldSize;
+        cut && readStart(fd, old.size()) == old && ::fstat(fd, &now) == 0 && now.st_size == oldSize;
     return QStringLiteral("cannot be written: ") + systemError(error) +
            (restored ? QString() : QStringLiteral(", and its old bytes could not be put back"));
 }
