@@ -50,7 +50,8 @@ void setPaletteColours(QWidget* widget,
 // that the label cannot show. `needed` is the caption's width in `font`.
 QFont fittedFont(const QFont& font, const QFontMetrics& metrics, int needed, const QRect& area) {
     constexpr int kNarrowestStretch = 80;
-    if (needed <= area.width() || area.height() >= 2 * metrics.lineSpacing()) return font;
+    if (needed <= 0 || needed <= area.width() || area.height() >= 2 * metrics.lineSpacing())
+        return font;
     const int stretch = 100 * area.width() / needed;
     if (stretch < kNarrowestStretch) return font;
     QFont narrower = font;

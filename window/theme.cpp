@@ -105,7 +105,7 @@ QImage storedReadyToDraw(const QString& path) {
 }  // namespace
 
 QImage readPicture(const QString& path) {
-    if (const QImage stored = storedReadyToDraw(path); !stored.isNull()) return stored;
+    if (QImage stored = storedReadyToDraw(path); !stored.isNull()) return stored;
     QImageReader reader(path, path.section(QLatin1Char('.'), -1).toLatin1());
     reader.setAutoDetectImageFormat(false);
     return reader.read();
