@@ -179,3 +179,10 @@ void strokeLetters(QPainter& painter, const QPainterPath& skeleton, qreal width,
                    const QBrush& brush) {
     painter.strokePath(skeleton, QPen(brush, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
 }
+
+qreal stretchToWidth(const QString& word, LetterStyle style, qreal width) {
+    style.stretch = 0.0;
+    const qreal fixed = wordWidth(word, style);
+    style.stretch = 1.0;
+    return (width - fixed) / (wordWidth(word, style) - fixed);
+}

@@ -30,3 +30,9 @@ QPainterPath centredWordSkeleton(const QString& word, const LetterStyle& style, 
 // Draws the letters of `skeleton` as strokes of `width` pixels with round ends and joins.
 void strokeLetters(QPainter& painter, const QPainterPath& skeleton, qreal width,
                    const QBrush& brush);
+
+// The game's name, as the logo and the icon spell it.
+inline const QString kGameName = QStringLiteral("TINTMAZE");
+
+// The stretch that makes `word` in `style` exactly `width` pixels wide.
+qreal stretchToWidth(const QString& word, LetterStyle style, qreal width);
