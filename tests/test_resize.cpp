@@ -118,12 +118,8 @@ class ResizeTest : public QObject {
         QFETCH(Road, road);
         QFETCH(QSize, from);
         QFETCH(QSize, to);
-        // The fresh window starts while the other takes nothing, as while it waits for a file:
-        // no tick of its title moves its logo meanwhile.
         StartedForm resized(twipsOf(from));
-        resized.form->setEnabled(false);
         StartedForm fresh(twipsOf(to));
-        resized.form->setEnabled(true);
         resized.form->show();
         road(*resized.form);
         const QStringList before = gameAsShown(*resized.form);

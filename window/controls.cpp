@@ -7,7 +7,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
-#include <QStyleOptionSlider>
 #include <QValidator>
 #include <QtMath>
 
@@ -111,14 +110,6 @@ class CharacterFilter : public QValidator {
   private:
     std::function<bool(QChar)> accepts_;
 };
-
-// The palette a control the game never disables draws with: while the window waits for a data
-// file, and so is disabled, its controls look as they do when it takes input.
-QPalette shownPalette(const QWidget* control) {
-    QPalette palette = control->palette();
-    palette.setCurrentColorGroup(control->isActiveWindow() ? QPalette::Active : QPalette::Inactive);
-    return palette;
-}
 
 }  // namespace
 
@@ -289,8 +280,8 @@ void CommandButton::paintEvent(QPaintEvent*) {
     }
     painter.setFont(font());
     const QRect textArea = down ? area.translated(1, 1) : area;
-    style()->drawItemText(&painter, textArea, Qt::AlignCenter | Qt::TextShowMnemonic,
-                          shownPalette(this), true, text(), QPalette::ButtonText);
+    style()->drawItemText(&painter, textArea, Qt::AlignCenter | Qt::TextShowMnemonic, palette(),
+                          true, text(), QPalette::ButtonText);
 }
 
 // --- Frame ----------------------------------------------------------------------------------
@@ -358,12 +349,6 @@ ScrollBar::ScrollBar(QWidget* container, Qt::Orientation orientation, int min, i
     connect(this, &QScrollBar::sliderReleased, this, [this] {
         if (this->value() != valueAtPress_ && onChange) onChange();
     });
-}
-
-void ScrollBar::initStyleOption(QStyleOptionSlider* option) const {
-    QScrollBar::initStyleOption(option);
-    option->state |= QStyle::State_Enabled;
-    option->palette = shownPalette(this);
 }
 
 // --- Line and shape -------------------------------------------------------------------------

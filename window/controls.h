@@ -169,10 +169,6 @@ class ScrollBar : public QScrollBar, public Placement {
     // Page Up and Page Down move it by a sixteenth of its range.
     std::function<int(int)> shownValue;
 
-  protected:
-    // It looks the same while the window waits for a data file.
-    void initStyleOption(QStyleOptionSlider* option) const override;
-
   private:
     int valueAtPress_ = 0;
 };
