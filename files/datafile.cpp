@@ -25,12 +25,13 @@
 namespace {
 
 using datafile::CallInFlight;
+using datafile::cannot;
 using datafile::Clock;
 using datafile::Fd;
+using datafile::kReplaced;
 using datafile::kStep;
 using datafile::Opened;
 using datafile::openPlainFile;
-using datafile::systemError;
 using datafile::WriteInFlight;
 using State = DataFileRead::State;
 using Outcome = SaveResult::Outcome;
@@ -108,7 +109,7 @@ QString putBack(int fd, const QByteArray& old, qint64 oldSize, qsizetype written
     struct stat now {};
     const bool restored =
         cut && readStart(fd, old.size()) == old && ::fstat(fd, &now) == 0 && now.st_size == oldSize;
-    return QStringLiteral("cannot be written: ") + systemError(error) +
+    return cannot("written", error) +
            (restored ? QString() : QStringLiteral(", and its old bytes could not be put back"));
 }
 
@@ -129,28 +130,34 @@ QString writeOver(int fd, const QByteArray& records, const QByteArray& old, qint
     return putBack(fd, old, oldSize, records.size(), error);
 }
 
-// In a folder that anyone may write to and that keeps entries to their owners (sticky, as /tmp),
-// only the player's own files and its owner's are written: the kernel's rule for creating opens.
-bool someoneElsesInSharedFolder(int folder, const struct stat& file) {
+// Why a save does not write the plain file `opened` found even where it may: in a folder anyone
+// may write to that keeps entries to their owners (sticky, as /tmp), only the player's own files
+// and the folder owner's are written, the kernel's rule for creating opens. Empty where it does.
+QString someoneElses(const Opened& opened) {
     struct stat shared {};
-    return ::fstat(folder, &shared) == 0 && (shared.st_mode & S_ISVTX) &&
-           (shared.st_mode & S_IWOTH) && file.st_uid != ::geteuid() && file.st_uid != shared.st_uid;
-}
-
-// Why a save would not write over the plain file `opened` found, checked as the kernel and a save
-// would check it; empty where a save would be tried.
-QString whyNotWritable(const Opened& opened) {
-    if (::faccessat(opened.folder, opened.name.constData(), W_OK, AT_EACCESS) != 0)
-        return QStringLiteral("cannot be written: ") + systemError();
-    if (someoneElsesInSharedFolder(opened.folder, opened.status))
+    const uid_t owner = opened.status.st_uid;
+    if (::fstat(opened.folder, &shared) == 0 && (shared.st_mode & S_ISVTX) &&
+        (shared.st_mode & S_IWOTH) && owner != ::geteuid() && owner != shared.st_uid)
         return QStringLiteral("belongs to another user in a shared folder");
     return {};
 }
 
+// Why a save would not write over the plain file `opened` found; empty where it would be tried.
+QString whyNotWritable(const Opened& opened) {
+    if (::faccessat(opened.folder, opened.name.constData(), W_OK, AT_EACCESS) != 0)
+        return cannot("written");
+    return someoneElses(opened);
+}
+
+// What the first bytes of a file say: none count as no file.
+DataFileRead found(const QByteArray& start) {
+    if (start.isEmpty()) return {State::Missing, {}, QStringLiteral("is empty"), {}};
+    return {State::Read, start, {}, {}};
+}
+
 // Why no new file can be made in `folder`; empty where one may be.
 QString whyNoNewFile(int folder) {
-    if (::faccessat(folder, ".", W_OK | X_OK, AT_EACCESS) == 0) return {};
-    return QStringLiteral("cannot be created: ") + systemError();
+    return ::faccessat(folder, ".", W_OK | X_OK, AT_EACCESS) == 0 ? QString() : cannot("created");
 }
 
 // A new file that root creates belongs to the folder's owner, so that running the game once as
@@ -173,7 +180,7 @@ QString create(Opened& opened, int folder, const QByteArray& name) {
     if (opened.file) giveToFolderOwner(opened.file.get(), folder);
     if (opened.file || ::fstatat(folder, name.constData(), &there, AT_SYMLINK_NOFOLLOW) == 0)
         return {};
-    return QStringLiteral("cannot be created: ") + systemError(error);
+    return cannot("created", error);
 }
 
 // A new name reaches the disk with the folder it lies in.
@@ -209,13 +216,12 @@ DataFileRead readDataFile(const DataFolder& folder, const QString& name, qsizety
         const Lock lock = waitForLock(opened.file.get(), LOCK_SH, deadline);
         if (!stillNamed(opened) && Clock::now() < deadline) continue;  // replaced: read that
         std::optional<QByteArray> start = readStart(opened.file.get(), bytes);
-        if (!start)
-            return {State::Unreadable, {}, QStringLiteral("cannot be read: ") + systemError(), {}};
-        if (start->isEmpty()) return {State::Missing, {}, QStringLiteral("is empty"), {}};
-        return {
-            State::Read, std::move(*start),
-            lock == Lock::Busy ? QStringLiteral("read while another program held it") : QString(),
-            whyNotWritable(opened)};
+        if (!start) return {State::Unreadable, {}, cannot("read"), {}};
+        DataFileRead read = found(*start);
+        if (read.state == State::Missing) return read;
+        if (lock == Lock::Busy) read.reason = QStringLiteral("read while another program held it");
+        read.unwritable = whyNotWritable(opened);
+        return read;
     }
 }
 
@@ -237,15 +243,13 @@ SaveResult saveDataFile(const DataFolder& folder, const QString& name, qsizetype
             return failed(QStringLiteral("is locked by another program"));
         if (!stillNamed(opened)) {
             if (Clock::now() < deadline) continue;  // replaced meanwhile: save the new one
-            return failed(QStringLiteral("keeps being replaced"));
+            return failed(kReplaced);
         }
-        if (someoneElsesInSharedFolder(opened.folder, opened.status))
-            return failed(QStringLiteral("belongs to another user in a shared folder"));
+        if (const QString refused = someoneElses(opened); !refused.isEmpty())
+            return failed(refused);
         const std::optional<QByteArray> old = readStart(opened.file.get(), bytes);
-        if (!old) return failed(QStringLiteral("cannot be read: ") + systemError());
-        const std::optional<QByteArray> records =
-            decide(old->isEmpty() ? DataFileRead{State::Missing, {}, QStringLiteral("is empty"), {}}
-                                  : DataFileRead{State::Read, *old, {}, {}});
+        if (!old) return failed(cannot("read"));
+        const std::optional<QByteArray> records = decide(found(*old));
         if (!records) return {Outcome::LeftAlone, {}};
         const QString reason = writeOver(opened.file.get(), *records, *old, opened.status.st_size);
         if (reason.isEmpty() && created) syncFolder(opened);

@@ -1,21 +1,26 @@
-// Where a data file's name leads. A name is looked at without being opened, a link is followed
-// only where nobody else could have planted it, and only what turns out to be a plain file is
-// opened for real, checked to be the very file looked at.
+// Where a data file's name leads. A name is looked at without being opened, a link or a folder on
+// the way is passed through only where nobody else could have put it, and only what turns out to
+// be a plain file is opened for real, checked to be the very file looked at.
 
 #include "files/opening.h"
 
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
+#include <sys/xattr.h>
 
 #include <QList>
 
 #include <climits>
 #include <cstring>
+#include <mutex>
 #include <thread>
 
 namespace datafile {
 
-QString systemError(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
+QString cannot(const char* what, int error) {
+    return QStringLiteral("cannot be %1: %2")
+        .arg(QLatin1String(what), QString::fromLocal8Bit(std::strerror(error)));
 }
 
 namespace {
@@ -29,10 +34,17 @@ bool leadsNowhere(Opened& opened, int error, int links) {
     const bool missing = error == ENOENT || error == ENOTDIR || error == ELOOP;
     opened.state = missing ? State::Missing : State::Unreadable;
     opened.absent = links == 0 && error == ENOENT;
-    opened.reason = !missing          ? QStringLiteral("cannot be opened: ") + systemError(error)
+    opened.reason = !missing          ? cannot("opened", error)
                     : links == 0      ? QStringLiteral("does not exist")
                     : error == ENOENT ? QStringLiteral("is a link to a file that does not exist")
                                       : QStringLiteral("is a link that leads to no file");
+    return false;
+}
+
+// Records that `opened` leads through a name `who` may have put there (as whoMayHavePut says).
+bool untrusted(Opened& opened, const char* what, const QString& who) {
+    opened.state = State::Unreadable;
+    opened.reason = QLatin1String(what) + QLatin1Char(' ') + who;
     return false;
 }
 
@@ -44,73 +56,111 @@ QList<QByteArray> namesOf(const QByteArray& target) {
     return names;
 }
 
-// Whether a user other than the player and root may have put an entry in `folder`: it is theirs,
-// or others may write to it and it is not sticky (where the kernel keeps entries to their owners).
-bool othersMayPlace(int folder) {
-    struct stat status {};
-    if (::fstat(folder, &status) != 0) return true;
-    return (status.st_uid != ::geteuid() && status.st_uid != 0) ||
-           ((status.st_mode & (S_IWGRP | S_IWOTH)) && !(status.st_mode & S_ISVTX));
+QString userName(uid_t uid) {
+    const passwd* user = ::getpwuid(uid);
+    return user ? QString::fromLocal8Bit(user->pw_name) : QString::number(uid);
 }
 
-// Why the `link` lying in `folder` is not followed: another user made it, or anyone who may write
-// the folder could have put it there; empty where only the player or root could have.
-QString plantedLink(const struct stat& link, int folder, bool last) {
-    const QString where =
-        last ? QStringLiteral("is a link ") : QStringLiteral("leads through a link ");
-    if (link.st_uid != ::geteuid() && link.st_uid != 0)
-        return where + QStringLiteral("another user made");
-    if (othersMayPlace(folder))
-        return where + QStringLiteral("in a folder other users may write to");
+// Whether a user other than the player and root may belong to the group `gid`: a member it lists,
+// or a user whose own group it is. A group of the player's own (umask 002's) holds the player
+// alone.
+bool othersIn(gid_t gid, const QList<uid_t>& us) {
+    const group* found = ::getgrgid(gid);
+    if (!found) return true;
+    for (char* const* member = found->gr_mem; *member; ++member) {
+        const passwd* user = ::getpwnam(*member);
+        if (!user || !us.contains(user->pw_uid)) return true;
+    }
+    bool others = false;
+    ::setpwent();
+    while (const passwd* user = ::getpwent())
+        others = others || (user->pw_gid == gid && !us.contains(user->pw_uid));
+    ::endpwent();
+    return others;
+}
+
+// Whether an access control list lets named users or groups write to `folder` (its group bits then
+// are the list's mask), or that cannot be known.
+bool listedWriters(int folder) {
+    const Fd listed(::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return !listed || ::fgetxattr(listed.get(), "system.posix_acl_access", nullptr, 0) >= 0 ||
+           errno != ENODATA;
+}
+
+// Who other than the player and root may have put an entry owned by `owner` in `folder`, as the end
+// of a reason: "that user bob made", "in a folder every user may write to"; empty where nobody
+// could have. A sticky folder keeps entries to their owners, but not a new name: `anyName` counts
+// any new name, such as a second one of a file.
+QString whoMayHavePut(uid_t owner, int folder, bool anyName = false) {
+    static std::mutex database;  // the user and group database's answers are shared
+    const std::lock_guard lock(database);
+    const QList<uid_t> us{::geteuid(), 0};
+    struct stat where {};
+    const bool seen = ::fstat(folder, &where) == 0;
+    const bool open = anyName || !(where.st_mode & S_ISVTX);
+    if (!us.contains(owner)) return QStringLiteral("that user %1 made").arg(userName(owner));
+    if (!seen || (open && (where.st_mode & S_IWGRP) && listedWriters(folder)))
+        return QStringLiteral("in a folder other users may write to");
+    if (open && (where.st_mode & S_IWOTH))
+        return QStringLiteral("in a folder every user may write to");
+    if (open && (where.st_mode & S_IWGRP) && othersIn(where.st_gid, us)) {
+        const group* writers = ::getgrgid(where.st_gid);
+        return QStringLiteral("in a folder the group %1 may write to")
+            .arg(writers ? QString::fromLocal8Bit(writers->gr_name)
+                         : QString::number(where.st_gid));
+    }
+    if (!us.contains(where.st_uid))
+        return QStringLiteral("in a folder that user %1 owns").arg(userName(where.st_uid));
     return {};
 }
 
 // Follows the name in `opened` to what it leads to, one name at a time and opening nothing for
-// real: every link on the way, in the last name or in the folders of a link's target, is followed
-// only where no other user could have put it, its target read from the very link looked at.
-// Leaves the folder and name of what is there and its status; false when nothing is.
+// real: every link and folder on the way, in the last name or in a link's target, is passed
+// through only where no other user could have put it, a link's target read from the very link
+// looked at. Leaves the folder and name of what is there and its status; false when nothing is.
 bool follow(Opened& opened) {
     QList<QByteArray> names{opened.name};  // still to follow
     for (int links = 0;;) {
         const QByteArray name = names.takeFirst();
+        if (name == "." && !names.isEmpty()) continue;
         Fd path(::openat(opened.folder, name.constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
-        struct stat status {};
+        struct stat status {
+        }, here{};
         if (!path || ::fstat(path.get(), &status) != 0) return leadsNowhere(opened, errno, links);
-        if (S_ISLNK(status.st_mode)) {
-            opened.reason = plantedLink(status, opened.folder, links == 0 && names.isEmpty());
-            if (!opened.reason.isEmpty()) {
-                opened.state = State::Unreadable;
-                return false;
-            }
+        const bool link = S_ISLNK(status.st_mode);
+        if (!link && names.isEmpty()) {
+            // Anyone who may make a name in its folder may have made a second one of our file.
+            const bool second = S_ISREG(status.st_mode) && status.st_nlink > 1;
+            const QString who = second ? whoMayHavePut(::geteuid(), opened.folder, true) : "";
+            if (!who.isEmpty()) return untrusted(opened, "has another name", who);
+            opened.name = name;
+            opened.status = status;
+            return true;
+        }
+        if (!link && !S_ISDIR(status.st_mode)) return leadsNowhere(opened, ENOTDIR, links);
+        // Going up, the folder left is the entry, lying in the one reached.
+        const bool up = name == ".." && ::fstat(opened.folder, &here) == 0;
+        const QString who = up ? whoMayHavePut(here.st_uid, path.get())
+                               : whoMayHavePut(status.st_uid, opened.folder);
+        if (!who.isEmpty())
+            return untrusted(opened,
+                             !link                           ? "leads through a folder"
+                             : links == 0 && names.isEmpty() ? "is a link"
+                                                             : "leads through a link",
+                             who);
+        if (link) {
             QByteArray target(PATH_MAX, Qt::Uninitialized);
             const ssize_t size = ::readlinkat(path.get(), "", target.data(), size_t(target.size()));
             if (size <= 0 || ++links > kMostLinks)
                 return leadsNowhere(opened, size <= 0 ? errno : ELOOP, links);
             target.truncate(size);
-            if (target.startsWith('/')) {
-                opened.linkedFolder = Fd(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
-                opened.folder = opened.linkedFolder.get();
-            }
+            if (target.startsWith('/')) path = Fd(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
             names = namesOf(target) + names;
-        } else if (names.isEmpty()) {
-            opened.name = name;
-            opened.status = status;
-            return true;
-        } else if (!S_ISDIR(status.st_mode)) {
-            return leadsNowhere(opened, ENOTDIR, links);
-        } else {
-            opened.linkedFolder = std::move(path);
-            opened.folder = opened.linkedFolder.get();
+            if (!target.startsWith('/')) continue;
         }
+        opened.linkedFolder = std::move(path);
+        opened.folder = opened.linkedFolder.get();
     }
-}
-
-// Whether a user other than the player and root may write to `folder`: anyone could have put a
-// second name of one of the player's files there.
-bool othersMayWrite(int folder) {
-    struct stat status {};
-    return ::fstat(folder, &status) != 0 || (status.st_mode & (S_IWGRP | S_IWOTH)) ||
-           (status.st_uid != ::geteuid() && status.st_uid != 0);
 }
 
 }  // namespace
@@ -127,13 +177,8 @@ Opened openPlainFile(int folder, const QByteArray& name, int access, Clock::time
                                                            : QStringLiteral("is not a plain file");
             return opened;
         }
-        if (opened.status.st_nlink > 1 && othersMayWrite(opened.folder)) {
-            opened.state = State::Unreadable;
-            opened.reason = QStringLiteral("has another name in a folder other users may write to");
-            return opened;
-        }
         opened.file = Fd(::openat(opened.folder, opened.name.constData(),
-                                  access | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+                                  access | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
         const int error = errno;
         struct stat status {};
         if (opened.file && ::fstat(opened.file.get(), &status) == 0 &&
@@ -142,14 +187,16 @@ Opened openPlainFile(int folder, const QByteArray& name, int access, Clock::time
         opened.file = Fd();
         const bool leased = error == EWOULDBLOCK;
         if (error != EWOULDBLOCK && error != ELOOP && error != ENOENT) {
+            // A file the player may read but not write is told as a read tells it.
+            const bool readable =
+                ::faccessat(opened.folder, opened.name.constData(), R_OK, AT_EACCESS) == 0;
             opened.state = State::Unreadable;
-            opened.reason = QStringLiteral("cannot be opened: ") + systemError(error);
+            opened.reason = cannot(access != O_RDONLY && readable ? "written" : "opened", error);
             return opened;
         }
         if (Clock::now() >= deadline) {
             opened.state = State::Unreadable;
-            opened.reason = leased ? QStringLiteral("is held by another program")
-                                   : QStringLiteral("keeps being replaced");
+            opened.reason = leased ? QStringLiteral("is held by another program") : kReplaced;
             return opened;
         }
         std::this_thread::sleep_for(kStep);

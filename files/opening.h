@@ -50,8 +50,11 @@ struct Opened {
     QString reason;
 };
 
-// The system's words for `error`.
-QString systemError(int error = errno);
+// Why the system refused to do `what` to a file, in its words: "cannot be written: Permission
+// denied". Reasons never name the file.
+QString cannot(const char* what, int error = errno);
+// Why no file stayed: the name led to another file at every look.
+inline const QString kReplaced = QStringLiteral("keeps being replaced");
 
 // Opens `name` in `folder` with `access` if it leads to a plain file; a folder, pipe, device,
 // socket or a link leading nowhere is only looked at. Another program's lease on the file, or the

@@ -80,28 +80,45 @@ class TestDataFile : public QObject {
     }
 
     void keptWhereverItLives_data() {
-        QTest::addColumn<bool>("saves");
-        QTest::newRow("root through another user's link in a folder others may write") << false;
-        QTest::newRow("root's own link moved into a folder others may write, not sticky") << false;
-        QTest::newRow("another user's file in a shared folder, saved by root") << false;
+        QTest::addColumn<QString>("reason");  // why a save is refused, empty where it saves
+        const passwd* other = otherUser();
+        const group* others = getgrgid(other ? other->pw_gid : 0);
+        const QString user = other ? other->pw_name : "", team = others ? others->gr_name : "";
+        QTest::newRow("root through another user's link in a folder others may write")
+            << "is a link that user " + user + " made";
+        QTest::newRow("root's own link moved into a folder others may write, not sticky")
+            << "is a link in a folder every user may write to";
+        QTest::newRow("root's own link in a sticky folder all may write") << "";
+        QTest::newRow("root's own link in a 0775 folder of its own group") << "";
+        QTest::newRow("root's own link in a 0775 folder of the other user's group")
+            << "is a link in a folder the group " + team + " may write to";
+        QTest::newRow("root's own link in a folder the other user owns")
+            << "is a link in a folder that user " + user + " owns";
+        QTest::newRow("a folder on the way swapped by another user in a folder all may write")
+            << "leads through a folder in a folder every user may write to";
+        QTest::newRow("a folder on the way kept to root in a sticky folder") << "";
+        QTest::newRow("another user's file in a shared folder, saved by root")
+            << "belongs to another user in a shared folder";
         QTest::newRow("a folder link another user planted in a shared folder, saved by root")
-            << false;
-        QTest::newRow("root's file hard-linked by another user into a shared folder") << false;
-        QTest::newRow("folder with a default access control list") << true;
-        QTest::newRow("FUSE folder without hard links or rename flags") << true;
-        QTest::newRow("folder that refuses chmod and chown") << true;
-        QTest::newRow("file bind-mounted over the name") << true;
-        QTest::newRow("link to a file with a 240-byte name") << true;
-        QTest::newRow("link to a shared 0666 file in root's folder, saved by its player") << true;
-        QTest::newRow("new file on a system without /proc") << true;
+            << "leads through a link that user " + user + " made";
+        QTest::newRow("root's file hard-linked by another user into a shared folder")
+            << "has another name in a folder every user may write to";
+        QTest::newRow("folder with a default access control list") << "";
+        QTest::newRow("FUSE folder without hard links or rename flags") << "";
+        QTest::newRow("folder that refuses chmod and chown") << "";
+        QTest::newRow("file bind-mounted over the name") << "";
+        QTest::newRow("link to a file with a 240-byte name") << "";
+        QTest::newRow("link to a shared 0666 file in root's folder, saved by its player") << "";
+        QTest::newRow("new file on a system without /proc") << "";
     }
 
     // Wherever the file lives, a missing one is created and a save writes its records over the file
     // itself: owner, mode, access control list, links and mount stay as they were. Only a file that
-    // someone else may have planted on the player is refused: another user's link, where the kernel
-    // would follow it, and another user's file in a shared folder.
+    // someone else may have planted on the player is refused: a link or a folder on the way that
+    // another user made or may have put there, and another user's file in a shared folder.
     void keptWhereverItLives() {
-        QFETCH(bool, saves);
+        QFETCH(QString, reason);
+        const bool saves = reason.isEmpty();
         const QByteArray place = QTest::currentDataTag();
         const passwd* other = otherUser();
         if (geteuid() != 0 || !other) QSKIP("needs root and the user nobody");
@@ -113,8 +130,17 @@ class TestDataFile : public QObject {
         bool asPlayer = false, bindMount = false, noProc = place.contains("/proc");
         std::unique_ptr<FuseFolder> fuse;
 
-        if (place.startsWith("root")) {
-            chmodAt(game, 0777);
+        if (place.startsWith("root") && !place.contains("hard-linked")) {
+            chmodAt(game, place.contains("0775")          ? 0775
+                          : place.contains("in a sticky") ? 01777
+                                                          : 0777);
+            const QByteArray folder = QFile::encodeName(game);
+            if (place.contains("other user's group"))
+                QCOMPARE(chown(folder.constData(), 0, other->pw_gid), 0);
+            if (place.contains("other user owns")) {
+                QCOMPARE(chown(folder.constData(), other->pw_uid, 0), 0);
+                chmodAt(game, 0755);
+            }
             real = elsewhere + "/root only";
             writeFile(real, kOld);
             chmodAt(real, 0600);
@@ -123,6 +149,26 @@ class TestDataFile : public QObject {
                 QCOMPARE(lchown(QFile::encodeName(game + "/jx.iro").constData(), other->pw_uid,
                                 other->pw_gid),
                          0);
+        } else if (place.contains("on the way")) {
+            // game/jx.iro leads through grand/parent; another user renames root's grand/links,
+            // holding a link to root's private file, to grand/parent, where the kernel lets it.
+            const QString grand = top.filePath("grand");
+            QVERIFY(QDir().mkpath(grand + "/parent") && QDir().mkdir(grand + "/links"));
+            chmodAt(grand, place.contains("sticky") ? 01777 : 0777);
+            writeFile(grand + "/parent/jx.iro", kOld);
+            real = elsewhere + "/root only";
+            writeFile(real, kOld);
+            QVERIFY(QFile::link(real, grand + "/links/jx.iro"));
+            QVERIFY(QFile::link("../grand/parent/jx.iro", game + "/jx.iro"));
+            const int swapped = inChild([&] {
+                const QByteArray parent = QFile::encodeName(grand + "/parent");
+                const QByteArray links = QFile::encodeName(grand + "/links");
+                return becomeUser(*other) &&
+                       rename(parent.constData(), (parent + " away").constData()) == 0 &&
+                       rename(links.constData(), parent.constData()) == 0;
+            });
+            QCOMPARE(swapped, saves ? 0 : 1);  // 1: swapped
+            if (saves) real = grand + "/parent/jx.iro";
         } else if (place.contains("folder link")) {
             const QString shared = top.filePath("shared");
             QVERIFY(QDir().mkdir(shared));
@@ -191,7 +237,10 @@ class TestDataFile : public QObject {
             }
             const QString before = identityOf(real);
             const SaveResult save = saveFileAt(game + "/jx.iro", kRecords);
-            if (saved(save) != saves || save.reason.isEmpty() == !saves) return 3;
+            if (saved(save) != saves || save.reason != reason) {
+                qWarning("refused as: %s", qPrintable(save.reason));
+                return 3;
+            }
             if (contentOf(real) != (saves ? kSaved : kOld)) return 4;
             return identityOf(real) == before ? 0 : 5;
         });
