@@ -240,7 +240,8 @@ class StartupTest : public QObject {
 
     // Files the player may not read are left alone, and results the player cannot keep are told
     // once, at the start, before any game: each box says what happened and what the game did. A
-    // new best then gets one box as it cannot be stored, and no return to the title repeats them.
+    // new best then gets one box as it cannot be stored, in the start's words, and no return to
+    // the title repeats them.
     // Root reads and writes every file, so as root the test runs itself again as another user.
     void whatThePlayerMayNotDoIsToldOnce() {
         QFETCH(QFile::Permissions, files);
@@ -293,6 +294,9 @@ class StartupTest : public QObject {
                 : QStringList{kHighScoreUnreadable, kPaletteUnreadable, kHighScoreWrite,
                               kHighScoreUnreadable, kPaletteUnreadable};
         QCOMPARE(f.warnings.mid(atStart.size()), afterGame);
+        // One cause, one wording: the new best's box says what the start's said of jx.hsd.
+        QCOMPARE(f.details.value(details.size() + afterGame.indexOf(kHighScoreWrite)),
+                 details.first());
         QVERIFY(QFile::setPermissions(f.folder.path(), QFile::Permissions(0x7700)));
         for (const char* name : {"jx.hsd", "jx.iro"})
             QFile::setPermissions(f.path(name), QFile::ReadOwner | QFile::WriteOwner);
