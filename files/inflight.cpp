@@ -12,8 +12,9 @@
 
 namespace {
 
-std::atomic<int> callsInFlight{0};
-std::atomic<int> writesInFlight{0};
+std::atomic<int> inFlight[2];  // the calls and the writes under way, by their Flight
+std::atomic<int>& callsInFlight = inFlight[0];
+std::atomic<int>& writesInFlight = inFlight[1];
 std::atomic<int> endStatus{-1};  // the status the program ends with once no write is in flight
 thread_local bool writing = false;
 
@@ -25,25 +26,24 @@ void endIfAsked() {
 
 namespace datafile {
 
-CallInFlight::CallInFlight() {
-    ++callsInFlight;
+template <Flight kind>
+InFlight<kind>::InFlight() {
+    if constexpr (kind == Flight::Write) writing = true;
+    ++inFlight[int(kind)];
+    if constexpr (kind == Flight::Write) endIfAsked();
 }
 
-CallInFlight::~CallInFlight() {
-    --callsInFlight;
+template <Flight kind>
+InFlight<kind>::~InFlight() {
+    --inFlight[int(kind)];
+    if constexpr (kind == Flight::Write) {
+        writing = false;
+        endIfAsked();
+    }
 }
 
-WriteInFlight::WriteInFlight() {
-    writing = true;
-    ++writesInFlight;
-    endIfAsked();
-}
-
-WriteInFlight::~WriteInFlight() {
-    --writesInFlight;
-    writing = false;
-    endIfAsked();
-}
+template class InFlight<Flight::Call>;
+template class InFlight<Flight::Write>;
 
 }  // namespace datafile
 

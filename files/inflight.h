@@ -3,24 +3,20 @@
 
 namespace datafile {
 
-// One read or save of a data file, for as long as it runs: a call the kernel may keep waiting
-// (a network or FUSE folder whose server does not answer) holds the process with it.
-class CallInFlight {
+// A call under way, for as long as it lives. A read or save (Call): a call the kernel may keep
+// waiting (a network or FUSE folder whose server does not answer) holds the process with it. A
+// write of a data file's records, or of its old bytes put back (Write): the program ends meanwhile
+// only once it is done, and no write starts once the end was asked for.
+enum class Flight { Call, Write };
+template <Flight kind>
+class InFlight {
   public:
-    CallInFlight();
-    ~CallInFlight();
-    CallInFlight(const CallInFlight&) = delete;
-    CallInFlight& operator=(const CallInFlight&) = delete;
+    InFlight();
+    ~InFlight();
+    InFlight(const InFlight&) = delete;
+    InFlight& operator=(const InFlight&) = delete;
 };
-
-// One write of a data file's records, and of its old bytes where they must be put back: the
-// program ends meanwhile only once it is done, and no write starts once the end was asked for.
-class WriteInFlight {
-  public:
-    WriteInFlight();
-    ~WriteInFlight();
-    WriteInFlight(const WriteInFlight&) = delete;
-    WriteInFlight& operator=(const WriteInFlight&) = delete;
-};
+using CallInFlight = InFlight<Flight::Call>;
+using WriteInFlight = InFlight<Flight::Write>;
 
 }  // namespace datafile

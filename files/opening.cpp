@@ -29,23 +29,22 @@ using State = DataFileRead::State;
 
 constexpr int kMostLinks = 40;  // followed in a row, as the kernel does
 
-// Records why `opened` leads to no file, after `links` links, from the `error` of the last step.
-bool leadsNowhere(Opened& opened, int error, int links) {
-    const bool missing = error == ENOENT || error == ENOTDIR || error == ELOOP;
-    opened.state = missing ? State::Missing : State::Unreadable;
-    opened.absent = links == 0 && error == ENOENT;
-    opened.reason = !missing          ? cannot("opened", error)
-                    : links == 0      ? QStringLiteral("does not exist")
-                    : error == ENOENT ? QStringLiteral("is a link to a file that does not exist")
-                                      : QStringLiteral("is a link that leads to no file");
+// Records that `opened` leads to no file it may use, for `reason`.
+bool refused(Opened& opened, State state, const QString& reason) {
+    opened.state = state;
+    opened.reason = reason;
     return false;
 }
 
-// Records that `opened` leads through a name `who` may have put there (as whoMayHavePut says).
-bool untrusted(Opened& opened, const char* what, const QString& who) {
-    opened.state = State::Unreadable;
-    opened.reason = QLatin1String(what) + QLatin1Char(' ') + who;
-    return false;
+// Records why `opened` leads to no file, after `links` links, from the `error` of the last step.
+bool leadsNowhere(Opened& opened, int error, int links) {
+    const bool missing = error == ENOENT || error == ENOTDIR || error == ELOOP;
+    opened.absent = links == 0 && error == ENOENT;
+    return refused(opened, missing ? State::Missing : State::Unreadable,
+                   !missing          ? cannot("opened", error)
+                   : links == 0      ? QStringLiteral("does not exist")
+                   : error == ENOENT ? QStringLiteral("is a link to a file that does not exist")
+                                     : QStringLiteral("is a link that leads to no file"));
 }
 
 // The names of a link's target, first first; a target of only slashes names its folder itself.
@@ -124,30 +123,30 @@ bool follow(Opened& opened) {
         const QByteArray name = names.takeFirst();
         if (name == "." && !names.isEmpty()) continue;
         Fd path(::openat(opened.folder, name.constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
-        struct stat status {
-        }, here{};
+        struct stat status {};
         if (!path || ::fstat(path.get(), &status) != 0) return leadsNowhere(opened, errno, links);
         const bool link = S_ISLNK(status.st_mode);
         if (!link && names.isEmpty()) {
-            // Anyone who may make a name in its folder may have made a second one of our file.
-            const bool second = S_ISREG(status.st_mode) && status.st_nlink > 1;
-            const QString who = second ? whoMayHavePut(::geteuid(), opened.folder, true) : "";
-            if (!who.isEmpty()) return untrusted(opened, "has another name", who);
             opened.name = name;
             opened.status = status;
-            return true;
+            if (S_ISDIR(status.st_mode)) return refused(opened, State::Missing, "is a folder");
+            if (!S_ISREG(status.st_mode))
+                return refused(opened, State::Missing, "is not a plain file");
+            // Anyone who may make a name in its folder may have made a second one of our file.
+            const QString who =
+                status.st_nlink > 1 ? whoMayHavePut(::geteuid(), opened.folder, true) : "";
+            return who.isEmpty() || refused(opened, State::Unreadable, "has another name " + who);
         }
         if (!link && !S_ISDIR(status.st_mode)) return leadsNowhere(opened, ENOTDIR, links);
         // Going up, the folder left is the entry, lying in the one reached.
+        struct stat here {};
         const bool up = name == ".." && ::fstat(opened.folder, &here) == 0;
         const QString who = up ? whoMayHavePut(here.st_uid, path.get())
                                : whoMayHavePut(status.st_uid, opened.folder);
-        if (!who.isEmpty())
-            return untrusted(opened,
-                             !link                           ? "leads through a folder"
-                             : links == 0 && names.isEmpty() ? "is a link"
-                                                             : "leads through a link",
-                             who);
+        const char* what = !link                           ? "leads through a folder "
+                           : links == 0 && names.isEmpty() ? "is a link "
+                                                           : "leads through a link ";
+        if (!who.isEmpty()) return refused(opened, State::Unreadable, what + who);
         if (link) {
             QByteArray target(PATH_MAX, Qt::Uninitialized);
             const ssize_t size = ::readlinkat(path.get(), "", target.data(), size_t(target.size()));
@@ -171,12 +170,6 @@ Opened openPlainFile(int folder, const QByteArray& name, int access, Clock::time
         opened.folder = folder;
         opened.name = name;
         if (!follow(opened)) return opened;
-        if (!S_ISREG(opened.status.st_mode)) {
-            opened.state = State::Missing;
-            opened.reason = S_ISDIR(opened.status.st_mode) ? QStringLiteral("is a folder")
-                                                           : QStringLiteral("is not a plain file");
-            return opened;
-        }
         opened.file = Fd(::openat(opened.folder, opened.name.constData(),
                                   access | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
         const int error = errno;
@@ -186,17 +179,17 @@ Opened openPlainFile(int folder, const QByteArray& name, int access, Clock::time
             return opened;
         opened.file = Fd();
         const bool leased = error == EWOULDBLOCK;
-        if (error != EWOULDBLOCK && error != ELOOP && error != ENOENT) {
+        if (!leased && error != ELOOP && error != ENOENT) {
             // A file the player may read but not write is told as a read tells it.
             const bool readable =
                 ::faccessat(opened.folder, opened.name.constData(), R_OK, AT_EACCESS) == 0;
-            opened.state = State::Unreadable;
-            opened.reason = cannot(access != O_RDONLY && readable ? "written" : "opened", error);
+            refused(opened, State::Unreadable,
+                    cannot(access != O_RDONLY && readable ? "written" : "opened", error));
             return opened;
         }
         if (Clock::now() >= deadline) {
-            opened.state = State::Unreadable;
-            opened.reason = leased ? QStringLiteral("is held by another program") : kReplaced;
+            refused(opened, State::Unreadable,
+                    leased ? QStringLiteral("is held by another program") : kReplaced);
             return opened;
         }
         std::this_thread::sleep_for(kStep);
