@@ -1,8 +1,6 @@
-// Reading and saving the data files in place, on the folder's open handle. A name is looked at
-// without being opened, a link is followed only where nobody else could have planted it, and only
-// what turns out to be a plain file is opened for real, checked to be the very file looked at.
-// Copies of the game take turns through a lock on the file itself; whoever got the lock checks
-// that the name still leads to the file it locked.
+// Reading and saving the data files in place, on the folder's open handle, opened as opening.h
+// says. Copies of the game take turns through a lock on the file itself; whoever got the lock
+// checks that the name still leads to the file it locked.
 
 #include "files/datafile.h"
 #include "files/inflight.h"
@@ -16,9 +14,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
-#include <climits>
-#include <cstring>
 #include <thread>
 #include <utility>
 
@@ -155,48 +150,31 @@ DataFileRead found(const QByteArray& start) {
     return {State::Read, start, {}, {}};
 }
 
-// Why no new file can be made in `folder`; empty where one may be.
-QString whyNoNewFile(int folder) {
-    return ::faccessat(folder, ".", W_OK | X_OK, AT_EACCESS) == 0 ? QString() : cannot("created");
-}
-
-// A new file that root creates belongs to the folder's owner, so that running the game once as
-// root leaves a player's folder with files the player can save. False where that cannot be.
-bool giveToFolderOwner(int file, int folder) {
-    struct stat owner {};
-    return ::geteuid() != 0 ||
-           (::fstat(folder, &owner) == 0 && ::fchown(file, owner.st_uid, owner.st_gid) == 0);
-}
-
 // Creates `name` in `folder`, empty, to be locked at once, so that every reader and saver waits
 // until it holds its records; or the reason it could not be, "" when another copy of the game
-// created it first (whatever the error says: sshfs answers EPERM where a file is there).
+// created it first (whatever the error says: sshfs answers EPERM where a file is there). A file
+// root creates belongs to the folder's owner, so that running the game once as root leaves a
+// player's folder with files the player can save.
 QString create(Opened& opened, int folder, const QByteArray& name) {
     opened.file =
         Fd(::openat(folder, name.constData(),
                     O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666));
     const int error = errno;
     struct stat there {};
-    if (opened.file) giveToFolderOwner(opened.file.get(), folder);
+    if (opened.file && ::geteuid() == 0 && ::fstat(folder, &there) == 0)
+        ::fchown(opened.file.get(), there.st_uid, there.st_gid);
     if (opened.file || ::fstatat(folder, name.constData(), &there, AT_SYMLINK_NOFOLLOW) == 0)
         return {};
     return cannot("created", error);
 }
 
-// A new name reaches the disk with the folder it lies in.
-void syncFolder(const Opened& opened) {
-    const Fd listed(::openat(opened.folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (listed) ::fsync(listed.get());
-}
-
 }  // namespace
 
-DataFolder::DataFolder() : DataFolder(QByteArray(".")) {}
+DataFolder::DataFolder() : DataFolder(QStringLiteral(".")) {}
 
-DataFolder::DataFolder(const QByteArray& path)
-    : fd_(std::make_shared<const Fd>(::open(path.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC))) {}
-
-DataFolder::DataFolder(const QString& path) : DataFolder(QFile::encodeName(path)) {}
+DataFolder::DataFolder(const QString& path)
+    : fd_(std::make_shared<const Fd>(
+          ::open(QFile::encodeName(path).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC))) {}
 
 int DataFolder::fd() const {
     return fd_ ? fd_->get() : -1;
@@ -208,11 +186,11 @@ DataFileRead readDataFile(const DataFolder& folder, const QString& name, qsizety
     const auto deadline = Clock::now() + kReadLockWait;
     for (;;) {
         Opened opened = openPlainFile(folder.fd(), fileName, O_RDONLY, deadline);
-        if (!opened.file)
-            return {opened.state,
-                    {},
-                    opened.reason,
-                    opened.absent ? whyNoNewFile(folder.fd()) : QString()};
+        if (!opened.file) {  // where there is no file, why no new one can be made
+            const bool creatable =
+                !opened.absent || ::faccessat(folder.fd(), ".", W_OK | X_OK, AT_EACCESS) == 0;
+            return {opened.state, {}, opened.reason, creatable ? QString() : cannot("created")};
+        }
         const Lock lock = waitForLock(opened.file.get(), LOCK_SH, deadline);
         if (!stillNamed(opened) && Clock::now() < deadline) continue;  // replaced: read that
         std::optional<QByteArray> start = readStart(opened.file.get(), bytes);
@@ -252,7 +230,10 @@ SaveResult saveDataFile(const DataFolder& folder, const QString& name, qsizetype
         const std::optional<QByteArray> records = decide(found(*old));
         if (!records) return {Outcome::LeftAlone, {}};
         const QString reason = writeOver(opened.file.get(), *records, *old, opened.status.st_size);
-        if (reason.isEmpty() && created) syncFolder(opened);
+        if (reason.isEmpty() && created) {  // the new name reaches the disk with its folder
+            const Fd listed(::openat(opened.folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+            if (listed) ::fsync(listed.get());
+        }
         if (reason.isEmpty()) return {Outcome::Saved, {}};
         // A file it created that nobody filled meanwhile loses its name again.
         if (created && old->isEmpty() && stillNamed(opened))

@@ -23,8 +23,6 @@ class DataFolder {
   public:
     // The process's current folder.
     DataFolder();
-    // The folder at `path`, its bytes as the system takes them.
-    explicit DataFolder(const QByteArray& path);
     // The folder at `path`, encoded as the system's file names are.
     explicit DataFolder(const QString& path);
     // The open folder, or -1 when it could not be opened (every read and save then fails).
