@@ -138,11 +138,8 @@ bool follow(Opened& opened) {
             return who.isEmpty() || refused(opened, State::Unreadable, "has another name " + who);
         }
         if (!link && !S_ISDIR(status.st_mode)) return leadsNowhere(opened, ENOTDIR, links);
-        // Going up, the folder left is the entry, lying in the one reached.
-        struct stat here {};
-        const bool up = name == ".." && ::fstat(opened.folder, &here) == 0;
-        const QString who = up ? whoMayHavePut(here.st_uid, path.get())
-                               : whoMayHavePut(status.st_uid, opened.folder);
+        // ".." too lies in its folder: only who may move that folder may change where it leads.
+        const QString who = whoMayHavePut(status.st_uid, opened.folder);
         const char* what = !link                           ? "leads through a folder "
                            : links == 0 && names.isEmpty() ? "is a link "
                                                            : "leads through a link ";

@@ -90,8 +90,12 @@ class TestDataFile : public QObject {
             << "is a link in a folder every user may write to";
         QTest::newRow("root's own link in a sticky folder all may write") << "";
         QTest::newRow("root's own link in a 0775 folder of its own group") << "";
+        QTest::newRow("root's own link in a 0775 folder of its own group, listing another user")
+            << "is a link in a folder other users may write to";
         QTest::newRow("root's own link in a 0775 folder of the other user's group")
             << "is a link in a folder the group " + team + " may write to";
+        QTest::newRow("root's own link in a 0775 folder of a group naming the other user")
+            << "is a link in a folder the group team may write to";
         QTest::newRow("root's own link in a folder the other user owns")
             << "is a link in a folder that user " + user + " owns";
         QTest::newRow("a folder on the way swapped by another user in a folder all may write")
@@ -137,6 +141,13 @@ class TestDataFile : public QObject {
             const QByteArray folder = QFile::encodeName(game);
             if (place.contains("other user's group"))
                 QCOMPARE(chown(folder.constData(), 0, other->pw_gid), 0);
+            if (place.contains("group naming")) {  // seen through a group file of its own
+                writeFile(top.filePath("group"), QByteArray("team:x:4242:") + other->pw_name);
+                QCOMPARE(chown(folder.constData(), 0, 4242), 0);
+            }
+            if (place.contains("listing") &&
+                QProcess::execute("setfacl", {"-m", "u:nobody:rwx", game}) != 0)
+                QSKIP("setfacl (Debian: acl) cannot set an access control list here");
             if (place.contains("other user owns")) {
                 QCOMPARE(chown(folder.constData(), other->pw_uid, 0), 0);
                 chmodAt(game, 0755);
@@ -230,6 +241,11 @@ class TestDataFile : public QObject {
                               mount(from.constData(), over.constData(), nullptr, MS_BIND, nullptr)))
                 return 10;
             if (noProc && (!ownMounts() || umount2("/proc", MNT_DETACH) != 0)) return 10;
+            const QByteArray groups = QFile::encodeName(top.filePath("group"));
+            if (QFileInfo::exists(top.filePath("group")) &&
+                (!ownMounts() ||
+                 mount(groups.constData(), "/etc/group", nullptr, MS_BIND, nullptr) != 0))
+                return 10;
             if (asPlayer && !becomeUser(*other)) return 11;
             if (!QFileInfo::exists(real)) {
                 if (!saved(saveFileAt(game + "/jx.iro", kOld))) return 1;
