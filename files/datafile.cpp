@@ -39,18 +39,16 @@ SaveResult failed(const QString& reason) {
     return {Outcome::Failed, reason};
 }
 
-enum class Lock { Held, Busy, Unavailable };
-
-// Takes the flock `how` (LOCK_SH or LOCK_EX) on `fd`, trying until `deadline`; Unavailable where
-// the file system has no such locks.
-Lock waitForLock(int fd, int how, Clock::time_point deadline) {
+// Takes the flock `how` (LOCK_SH or LOCK_EX) on `fd`, trying until `deadline`; false where another
+// program still held it then (a file system without such locks counts as taken).
+bool tookLock(int fd, int how, Clock::time_point deadline) {
     while (::flock(fd, how | LOCK_NB) != 0) {
         if (errno == EINTR) continue;
-        if (errno != EWOULDBLOCK) return Lock::Unavailable;
-        if (Clock::now() >= deadline) return Lock::Busy;
+        if (errno != EWOULDBLOCK) return true;
+        if (Clock::now() >= deadline) return false;
         std::this_thread::sleep_for(kStep);
     }
-    return Lock::Held;
+    return true;
 }
 
 // Whether the name in `opened` still leads to its open file, which still has a name; refreshes
@@ -191,13 +189,13 @@ DataFileRead readDataFile(const DataFolder& folder, const QString& name, qsizety
                 !opened.absent || ::faccessat(folder.fd(), ".", W_OK | X_OK, AT_EACCESS) == 0;
             return {opened.state, {}, opened.reason, creatable ? QString() : cannot("created")};
         }
-        const Lock lock = waitForLock(opened.file.get(), LOCK_SH, deadline);
+        const bool locked = tookLock(opened.file.get(), LOCK_SH, deadline);
         if (!stillNamed(opened) && Clock::now() < deadline) continue;  // replaced: read that
         std::optional<QByteArray> start = readStart(opened.file.get(), bytes);
         if (!start) return {State::Unreadable, {}, cannot("read"), {}};
         DataFileRead read = found(*start);
         if (read.state == State::Missing) return read;
-        if (lock == Lock::Busy) read.reason = QStringLiteral("read while another program held it");
+        if (!locked) read.reason = QStringLiteral("read while another program held it");
         read.unwritable = whyNotWritable(opened);
         return read;
     }
@@ -217,7 +215,7 @@ SaveResult saveDataFile(const DataFolder& folder, const QString& name, qsizetype
             if (!opened.file && Clock::now() < deadline) continue;  // another copy created it
         }
         if (!opened.file) return failed(opened.reason);
-        if (waitForLock(opened.file.get(), LOCK_EX, deadline) == Lock::Busy)
+        if (!tookLock(opened.file.get(), LOCK_EX, deadline))
             return failed(QStringLiteral("is locked by another program"));
         if (!stillNamed(opened)) {
             if (Clock::now() < deadline) continue;  // replaced meanwhile: save the new one
