@@ -186,9 +186,24 @@ def end_while_save_waits(case, how):
             raise Skip("the FUSE folder did not mount here; see fuse.log")
         x, y = screen.centre()
         if how == "wayland":
+            # Weston's desktop once its shell has faded it in (two grabs agree), before the
+            # game: where the game's window shows, it differs (the probes keep clear of the
+            # pointer).
+            probes = [(x - 40, y - 40, x - 24, y - 24), (screen.x + 8, screen.y + 48,
+                                                     screen.x + 24, screen.y + 64)]
+            grabs = [case.x.grab()]
+
+            def faded_in():
+                time.sleep(0.2)
+                grabs.append(case.x.grab())
+                return all(abs(grabs[-1].mean(*p) - grabs[-2].mean(*p)) < 1 for p in probes)
+
+            check(poll(faded_in, 10), "weston's desktop did not settle")
+            desktop = grabs[-1]
             start_game_on_weston(case, env, screen.board_is_centred)
             case.click_at_pace(screen, x, y + COLOUR_OPTION_BELOW_CENTRE)
-            shows = lambda: screen.board_is_centred(case.x.grab())  # noqa: E731
+            shows = lambda: (lambda shot: any(  # noqa: E731
+                abs(shot.mean(*p) - desktop.mean(*p)) > 8 for p in probes))(case.x.grab())
         else:
             if how == "stdio-closed":
                 case.start_game_on_x(close_standard_streams)
@@ -209,6 +224,7 @@ def end_while_save_waits(case, how):
         check(poll(lambda: "holding write" in open(log, encoding="utf-8").read(), 10),
               "the colour panel's OK wrote nothing")
         check(case.game.poll() is None, "the program ended before the signal")
+        check(shows(), "the game's window does not show")
         case.game.send_signal(signal_module.SIGTERM)
         asked = time.monotonic()
         check(poll(lambda: not shows(), 1), "the window is still on the screen 1 s after SIGTERM")
