@@ -31,7 +31,9 @@ int main(int argc, char** argv) {
     endGameOnSignals();
     if (const auto status = answerCommandLine(argc, argv)) return *status;
     qputenv("QT_NO_GUI_THREADPOOL", "1");  // see startTheOneDrawingThread
+    sayWhenNoDisplay(argc, argv);
     QApplication app(argc, argv);
+    displayConnected();
     rememberDisplayConnection();
     startTheOneDrawingThread();
     loadQtTranslations(app);
