@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -118,6 +119,7 @@ struct HeldMessage {
 };
 
 QtMessageHandler qtsHandler = nullptr;
+std::mutex heldMessagesLock;  // Qt's platform plugin may start threads of its own meanwhile
 QList<HeldMessage> heldMessages;
 std::string noDisplayLine;
 
@@ -127,6 +129,7 @@ void holdOrEnd(QtMsgType type, const QMessageLogContext& context, const QString&
         std::fputs(noDisplayLine.c_str(), stderr);
         std::_Exit(kNoDisplay);
     }
+    const std::lock_guard lock(heldMessagesLock);
     heldMessages.append({type, QByteArray(context.category), text});
 }
 
@@ -155,6 +158,7 @@ void sayWhenNoDisplay(int argc, const char* const* argv) {
 
 void displayConnected() {
     qInstallMessageHandler(qtsHandler);
+    const std::lock_guard lock(heldMessagesLock);
     for (const HeldMessage& message : std::as_const(heldMessages)) {
         const QMessageLogContext context(nullptr, 0, nullptr, message.category.constData());
         qtsHandler(message.type, context, message.text);
