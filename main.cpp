@@ -9,8 +9,6 @@
 #include <QThreadPool>
 
 #include <csignal>
-#include <cstdio>
-#include <cstdlib>
 
 namespace {
 
@@ -33,17 +31,16 @@ int main(int argc, char** argv) {
     endGameOnSignals();
     if (const auto status = answerCommandLine(argc, argv)) return *status;
     qputenv("QT_NO_GUI_THREADPOOL", "1");  // see startTheOneDrawingThread
-    const OpenSockets before = openSockets();
+    sayWhenNoDisplay(argc, argv);
     QApplication app(argc, argv);
-    rememberDisplayConnection(before);
+    displayConnected();
+    rememberDisplayConnection();
     startTheOneDrawingThread();
     loadQtTranslations(app);
     Form1 form;
     form.Form_Load();
-    const int status = app.exec();
     // Nothing is left to close (no file stays open between two events), so the program ends
-    // here, at once, rather than in the windowing system's teardown, which Qt's Wayland plugin
-    // can hang in.
-    std::fflush(nullptr);
-    std::_Exit(status);
+    // through the one end, at once, rather than in the windowing system's teardown, which Qt's
+    // Wayland plugin can hang in.
+    endGame(app.exec());
 }

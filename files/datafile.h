@@ -77,13 +77,3 @@ using SaveDecision = std::function<std::optional<QByteArray>(const DataFileRead&
 // lock or a lease another program holds, and never on a pipe or a device.
 SaveResult saveDataFile(const DataFolder& folder, const QString& name, qsizetype bytes,
                         const SaveDecision& decide);
-
-// Ends the process with `status` as soon as no data file is being written, so that every file
-// holds its old or its new records, and lets no write start after it. Where any read or save is
-// under way (a call the kernel may keep, holding the process), first calls `beforeWaiting`.
-// Returns only while a write is in flight, on another thread or under a signal handler: that
-// write then ends the process. Safe to call from a signal handler, as `beforeWaiting` must be.
-void endWhenFilesAreSafe(int status, void (*beforeWaiting)() = nullptr);
-
-// Whether the calling thread is writing a data file (a signal handler may have interrupted it).
-bool writingOnThisThread();

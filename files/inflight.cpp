@@ -4,8 +4,6 @@
 
 #include "files/inflight.h"
 
-#include "files/datafile.h"
-
 #include <unistd.h>
 
 #include <atomic>

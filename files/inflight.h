@@ -1,5 +1,6 @@
 #pragma once
-// The data-file calls under way, which the end of the program waits for or works around.
+// The data-file calls under way, and the end of the program, which waits for a write in flight
+// or works around a call the kernel keeps.
 
 namespace datafile {
 
@@ -20,3 +21,13 @@ using CallInFlight = InFlight<Flight::Call>;
 using WriteInFlight = InFlight<Flight::Write>;
 
 }  // namespace datafile
+
+// Ends the process with `status` as soon as no data file is being written, so that every file
+// holds its old or its new records, and lets no write start after it. Where any read or save is
+// under way (a call the kernel may keep, holding the process), first calls `beforeWaiting`.
+// Returns only while a write is in flight, on another thread or under a signal handler: that
+// write then ends the process. Safe to call from a signal handler, as `beforeWaiting` must be.
+void endWhenFilesAreSafe(int status, void (*beforeWaiting)() = nullptr);
+
+// Whether the calling thread is writing a data file (a signal handler may have interrupted it).
+bool writingOnThisThread();

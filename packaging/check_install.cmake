@@ -60,19 +60,35 @@ if(NOT header MATCHES "^<svg ")
     message(FATAL_ERROR "${icon} is not an SVG drawing")
 endif()
 
-# -h is --help; an argument the game does not take gives a one-line usage on the standard error
-# and status 2, without a window.
+# -h is --help.
 execute_process(COMMAND "${PREFIX}/${GAMESDIR}/tintmaze" -h TIMEOUT 20 RESULT_VARIABLE rc
     OUTPUT_VARIABLE out)
 if(NOT rc STREQUAL "0" OR NOT out MATCHES "^Usage: tintmaze ")
     message(FATAL_ERROR "tintmaze -h (exit ${rc}) printed:\n${out}")
 endif()
-execute_process(COMMAND "${CMAKE_COMMAND}" -E env --unset=DISPLAY --unset=WAYLAND_DISPLAY
-        QT_QPA_PLATFORM=xcb "${PREFIX}/${GAMESDIR}/tintmaze" --level 3
-    TIMEOUT 20 RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
-if(NOT rc STREQUAL "2" OR NOT out STREQUAL "" OR NOT err MATCHES "^tintmaze: [^\n]*usage: [^\n]*\n$")
-    message(FATAL_ERROR "tintmaze --level 3 (exit ${rc}) printed:\n${out}${err}")
-endif()
+# The command line as a terminal without a display shows it, row by row: the arguments, the exit
+# status and the one line on the standard error, nothing on the standard output and no window.
+# An argument the game does not take, or a Qt option without its value, gives the usage and
+# status 2; Qt's options are taken, and a start that finds no display names the one it tried and
+# ends with status 1 (not Qt's abort).
+foreach(row
+        "--level;3|2|^tintmaze: unknown argument '--level'; usage: [^\n]*\n$"
+        "-platform|2|^tintmaze: no value after '-platform'; usage: [^\n]*\n$"
+        "|1|^tintmaze: cannot connect to an X display \\(DISPLAY is not set\\)\n$"
+        "-display;:5;-qwindowgeometry;640x480|1|^tintmaze: cannot connect to X display \":5\"\n$"
+        "--platform;wayland;-reverse|1|^tintmaze: cannot connect to Wayland display \"nowhere\"\n$")
+    string(REGEX MATCH "^([^|]*)\\|([^|]*)\\|(.*)$" parts "${row}")
+    set(arguments "${CMAKE_MATCH_1}")
+    set(status "${CMAKE_MATCH_2}")
+    set(expected "${CMAKE_MATCH_3}")
+    execute_process(COMMAND "${CMAKE_COMMAND}" -E env --unset=DISPLAY --unset=QT_QPA_PLATFORM
+            --unset=XDG_SESSION_TYPE WAYLAND_DISPLAY=nowhere XDG_RUNTIME_DIR=${PREFIX}
+            "${PREFIX}/${GAMESDIR}/tintmaze" ${arguments}
+        TIMEOUT 20 RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+    if(NOT rc STREQUAL status OR NOT out STREQUAL "" OR NOT err MATCHES "${expected}")
+        message(FATAL_ERROR "tintmaze ${arguments} (exit ${rc}) printed:\n${out}${err}")
+    endif()
+endforeach()
 
 run_or_fail("desktop-file-validate" "${DESKTOP_FILE_VALIDATE}" "${desktop}")
 run_or_fail("appstreamcli validate" "${APPSTREAMCLI}" validate --pedantic --no-net "${metainfo}")

@@ -3,15 +3,9 @@
 // doing (one the kernel keeps inside a data file's call included), and the program ends as soon
 // as no data file is being written.
 
-#include <bitset>
-
-// The sockets the process has open, by descriptor.
-using OpenSockets = std::bitset<1024>;
-OpenSockets openSockets();
-
-// Remembers the sockets opened since `before` as the connection to the display (made as the
-// application started), to be shut down when the game ends.
-void rememberDisplayConnection(const OpenSockets& before);
+// Remembers the connection Qt made to the display (the X server or the Wayland compositor), to
+// be shut when the game ends. Called once the application is made.
+void rememberDisplayConnection();
 
 // Ends the program with `status` at once, the window with it; where a data file is being written,
 // the window leaves at once and the program ends when the write is done. Never returns.

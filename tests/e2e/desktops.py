@@ -23,11 +23,14 @@ CASE is one of
                 the game starts: Escape, the window manager's close (Alt+F4) or SIGTERM while
                 the start waits for them, with no box on the screen, ends the program at once
                 (status 0, or 128 and the signal's number) and the files keep their bytes;
-  logout-while-saving
+  logout-while-saving, logout-while-saving-stdio-closed,
+  logout-while-saving-inherited-socket, logout-while-saving-wayland
                 under openbox, in a FUSE folder whose server holds every write: SIGTERM while
                 the colour panel's OK saves takes the window off the screen at once, no box
                 shows after it, and the program ends with status 143 once the write is let
-                through, the file whole;
+                through, the file whole; the same with the game's standard input, output and
+                error closed, with a socket inherited at descriptor 67 (which stays
+                connected), and under weston as in the wayland case;
   box-at-file-limit
                 under openbox, the game's limit of open files lowered to what it has open:
                 the colour panel's OK gets the write-error box, which is drawn centred with its
@@ -45,6 +48,7 @@ Exit status 0 on success, 1 on failure, 77 when a needed program is missing.
 import fcntl
 import os
 import signal as signal_module
+import socket as socket_module
 import subprocess
 import sys
 import time
@@ -142,17 +146,31 @@ def end_while_start_waits(case, how):
         os.close(fd)
 
 
-def end_while_save_waits(case):
+INHERITED_SOCKET = 67  # a descriptor past a gap of closed ones, as a parent program may leave
+
+
+def close_standard_streams():
+    for fd in (0, 1, 2):
+        os.close(fd)
+
+
+def end_while_save_waits(case, how):
     """The colour panel's OK saves into a folder whose server holds every write (a FUSE folder,
     as a network share that stopped answering): SIGTERM then takes the window off the screen at
     once, with no box after it, and the program ends with the signal's status as soon as the
-    server lets the write finish, the file whole."""
-    need("Xvfb", "xdotool", "xwd", "xwininfo", "xprop", "import", "openbox")
+    server lets the write finish, the file whole. `how` the game runs: under openbox, there
+    with its standard input, output and error closed (the display's connection then takes one
+    of their descriptors), there with a socket of this script's at INHERITED_SOCKET (which stays
+    connected), or under weston."""
     if os.geteuid() != 0 or not os.access("/dev/fuse", os.R_OK | os.W_OK):
         raise Skip("a FUSE folder needs root and /dev/fuse")
-    screen = Monitor(0, 0, 1024, 768)
-    case.open_display(screen.width, screen.height)
-    case.processes.append(case.x.start_window_manager("openbox"))
+    if how == "wayland":
+        screen, env = start_weston(case)
+    else:
+        need("Xvfb", "xdotool", "xwd", "xwininfo", "xprop", "import", "openbox")
+        screen = Monitor(0, 0, 1024, 768)
+        case.open_display(screen.width, screen.height)
+        case.processes.append(case.x.start_window_manager("openbox"))
     real, released = os.path.join(case.runtime, "real"), os.path.join(case.runtime, "released")
     os.mkdir(real)
     for name, data in zip(DATA_FILES, DEFAULT_FILES):
@@ -162,34 +180,75 @@ def end_while_save_waits(case):
                           "fuse_folder.py")
     case.start([server, "--hold", f"write:{released}", real, case.folder],
                dict(os.environ), "fuse.log")
+    ours, theirs = socket_module.socketpair()
     try:
         if not poll(lambda: os.path.ismount(case.folder), 10):
             raise Skip("the FUSE folder did not mount here; see fuse.log")
-        case.start_game_on_x()
-        main = case.x.main_window()
-        check(poll(lambda: case.x.focused_window() == main, 10), "the game window has no focus")
         x, y = screen.centre()
-        case.x.click(x, y + COLOUR_OPTION_BELOW_CENTRE)
+        if how == "wayland":
+            # Weston's desktop once its shell has faded it in (two grabs agree), before the
+            # game: where the game's window shows, it differs (the probes keep clear of the
+            # pointer).
+            probes = [(x - 40, y - 40, x - 24, y - 24), (screen.x + 8, screen.y + 48,
+                                                     screen.x + 24, screen.y + 64)]
+            grabs = [case.x.grab()]
+
+            def faded_in():
+                time.sleep(0.2)
+                grabs.append(case.x.grab())
+                return all(abs(grabs[-1].mean(*p) - grabs[-2].mean(*p)) < 1 for p in probes)
+
+            check(poll(faded_in, 10), "weston's desktop did not settle")
+            desktop = grabs[-1]
+            start_game_on_weston(case, env, screen.board_is_centred)
+            case.click_at_pace(screen, x, y + COLOUR_OPTION_BELOW_CENTRE)
+            shows = lambda: (lambda shot: any(  # noqa: E731
+                abs(shot.mean(*p) - desktop.mean(*p)) > 8 for p in probes))(case.x.grab())
+        else:
+            if how == "stdio-closed":
+                case.start_game_on_x(close_standard_streams)
+            elif how == "inherited-socket":
+                os.dup2(theirs.fileno(), INHERITED_SOCKET)
+                case.start_game_on_x(pass_fds=(INHERITED_SOCKET,))
+                os.close(INHERITED_SOCKET)
+            else:
+                case.start_game_on_x()
+            main = case.x.main_window()
+            check(poll(lambda: case.x.focused_window() == main, 10),
+                  "the game window has no focus")
+            case.x.click(x, y + COLOUR_OPTION_BELOW_CENTRE)
+            shows = lambda: case.x.windows(f"^{MAIN_TITLE}$")  # noqa: E731
         time.sleep(0.5)
         case.x.key("alt+o")
         log = os.path.join(case.log_dir, "fuse.log")
         check(poll(lambda: "holding write" in open(log, encoding="utf-8").read(), 10),
               "the colour panel's OK wrote nothing")
         check(case.game.poll() is None, "the program ended before the signal")
+        check(shows(), "the game's window does not show")
         case.game.send_signal(signal_module.SIGTERM)
         asked = time.monotonic()
-        check(poll(lambda: not case.x.windows(f"^{MAIN_TITLE}$"), 1),
-              "the window is still on the screen 1 s after SIGTERM")
+        check(poll(lambda: not shows(), 1), "the window is still on the screen 1 s after SIGTERM")
         case.say(f"the window left {time.monotonic() - asked:.2f} s after SIGTERM")
         time.sleep(6)  # past the save's patience: no box, no window comes back
-        check(not case.x.windows(f"^{MAIN_TITLE}$"), "a window showed after SIGTERM")
-        check(case.game.poll() is None, "the program ended while its write was held")
+        check(not shows(), "a window showed after SIGTERM")
+        check(case.game.poll() is None,
+              f"the program ended while its write was held (status {case.game.poll()})")
         open(released, "w").close()
         code = case.game.wait(10)
         case.say(f"ended {time.monotonic() - asked:.2f} s after SIGTERM, status {code}")
         check(code == 128 + signal_module.SIGTERM, f"exit status {code}")
         check(data_files(real) == DEFAULT_FILES, f"the files are {data_files(real)!r}")
+        if how == "inherited-socket":
+            try:
+                theirs.sendall(b"?")
+                ours.settimeout(5)
+                cut = ours.recv(1) != b"?"
+            except OSError:
+                cut = True
+            check(not cut, "the inherited socket was cut")
     finally:
+        ours.close()
+        theirs.close()
         open(released, "w").close()
         subprocess.run(["umount", "-l", case.folder], check=False)
 
@@ -265,9 +324,10 @@ def mode_change(case):
     end_on_escape(case.x, case.game)
 
 
-def under_weston(case):
+def start_weston(case):
     """weston with its X11 backend on a private Xvfb: its output is an X window, so keys typed
-    on the display reach the game through the compositor, and a grab shows what weston shows."""
+    on the display reach the game through the compositor, and a grab shows what weston shows.
+    Gives its output and the game's environment there."""
     need("weston", "Xvfb", "xdotool", "xwd", "xwininfo", "import")
     case.open_display(1024, 768)
     socket = f"tintmaze-e2e-{os.getpid()}"
@@ -283,8 +343,13 @@ def under_weston(case):
     case.x.xdotool("windowfocus", str(outputs[0]))  # keys typed on the display go to weston
     env = dict(env, WAYLAND_DISPLAY=socket, QT_QPA_PLATFORM="wayland")
     env.pop("DISPLAY")
+    return output, env
+
+
+def start_game_on_weston(case, env, shows):
+    """Starts the game on weston and waits until `shows(grab)` holds."""
     case.game = case.start([case.game_path], env, "game.log")
-    poll(lambda: case.game.poll() is not None or output.warning_box(case.x.grab()), 30)
+    poll(lambda: case.game.poll() is not None or shows(case.x.grab()), 30)
     if case.game.poll() is not None:
         with open(os.path.join(case.log_dir, "game.log"), encoding="utf-8",
                   errors="replace") as log:
@@ -292,6 +357,13 @@ def under_weston(case):
         if "wayland" in text and "Could not" in text:
             raise Skip("Qt's Wayland platform plugin did not start: " + text[-300:])
         raise Failure(f"the game ended with status {case.game.returncode}")
+
+
+def under_weston(case):
+    """In an empty folder under weston: the boxes as in the openbox case, the board centred
+    beside each; Enter then opens the level dialog and Escape ends the game."""
+    output, env = start_weston(case)
+    start_game_on_weston(case, env, output.warning_box)
     case.answer_first_start_warnings(output)
     case.wait_screen(lambda s: not output.warning_box(s) and output.board_is_centred(s), 10,
                      "the title without a box")
@@ -307,7 +379,12 @@ CASES = {"openbox": lambda case: under_window_manager(
          "escape-while-waiting": lambda case: end_while_start_waits(case, "Escape"),
          "close-while-waiting": lambda case: end_while_start_waits(case, "alt+F4"),
          "logout-while-waiting": lambda case: end_while_start_waits(case, "SIGTERM"),
-         "logout-while-saving": end_while_save_waits,
+         "logout-while-saving": lambda case: end_while_save_waits(case, "openbox"),
+         "logout-while-saving-stdio-closed": lambda case: end_while_save_waits(
+             case, "stdio-closed"),
+         "logout-while-saving-inherited-socket": lambda case: end_while_save_waits(
+             case, "inherited-socket"),
+         "logout-while-saving-wayland": lambda case: end_while_save_waits(case, "wayland"),
          "box-at-file-limit": box_at_file_limit,
          "wayland": under_weston}
 

@@ -53,12 +53,19 @@ class Session:
     def say(self, text):
         print(f"[{time.monotonic() - self.started:6.2f} s] {text}", flush=True)
 
-    def start(self, command, env, log_name):
+    def start(self, command, env, log_name, preexec=None, pass_fds=()):
         """Starts a program in the game's folder, its output going to `log_name`."""
         log = open(os.path.join(self.log_dir, log_name), "wb")
         self.logs.append(log)
+
+        def prepare():
+            die_with_parent()
+            if preexec:
+                preexec()
+
         process = subprocess.Popen(command, cwd=self.folder, env=env, stdout=log,
-                                   stderr=subprocess.STDOUT, preexec_fn=die_with_parent)
+                                   stderr=subprocess.STDOUT, preexec_fn=prepare,
+                                   pass_fds=pass_fds)
         self.processes.append(process)
         return process
 
@@ -66,9 +73,11 @@ class Session:
         self.x = XScreen(width, height, os.path.join(self.log_dir, "xvfb.log"))
         self.say(f"Xvfb {width} x {height} on display {self.x.display}; game folder {self.folder}")
 
-    def start_game_on_x(self):
+    def start_game_on_x(self, preexec=None, pass_fds=()):
+        """Starts the game on the X display; `preexec` runs in the child before the game, with
+        `pass_fds` left open for it."""
         env = dict(self.x.env, QT_QPA_PLATFORM="xcb", XDG_RUNTIME_DIR=self.runtime)
-        self.game = self.start([self.game_path], env, "game.log")
+        self.game = self.start([self.game_path], env, "game.log", preexec, pass_fds)
 
     def snapshot(self, what, shot=None):
         """Saves `shot`, or else what the screen shows now, as the next numbered picture."""
@@ -113,17 +122,7 @@ class Session:
         if answer == "click":
             ok = monitor.ok_button(shot, box)
             check(ok, f"no OK button found on the {what} box {box}")
-            # weston's X11 backend moves its pointer by the steps of the X pointer from wherever
-            # its own stands; both stop at the monitor's corner, and from there they agree. A
-            # newer weston passes the moves and the press on only at a player's pace.
-            self.x.xdotool("mousemove", str(monitor.x), str(monitor.y))
-            for x in (ok[0] - POINTER_STEP, ok[0]):
-                time.sleep(POINTER_PAUSE)
-                self.x.xdotool("mousemove", str(x), str(ok[1]))
-            time.sleep(POINTER_PAUSE)
-            self.x.xdotool("mousedown", "1")
-            time.sleep(POINTER_PAUSE)
-            self.x.xdotool("mouseup", "1")
+            self.click_at_pace(monitor, *ok)
             answer = "a click on OK"
             self.say(f"clicked OK on the {what} box at {ok}")
         else:
@@ -147,6 +146,20 @@ class Session:
         expect_default_files(self.folder)
         if main:
             self.x.check_covers(main, monitor.area)
+
+    def click_at_pace(self, monitor, x, y):
+        """Clicks at (x, y) as a player would, so that it reaches the game through weston too:
+        weston's X11 backend moves its pointer by the steps of the X pointer from wherever its
+        own stands; both stop at the monitor's corner, and from there they agree. A newer
+        weston passes the moves and the press on only at a player's pace."""
+        self.x.xdotool("mousemove", str(monitor.x), str(monitor.y))
+        for step_x in (x - POINTER_STEP, x):
+            time.sleep(POINTER_PAUSE)
+            self.x.xdotool("mousemove", str(step_x), str(y))
+        time.sleep(POINTER_PAUSE)
+        self.x.xdotool("mousedown", "1")
+        time.sleep(POINTER_PAUSE)
+        self.x.xdotool("mouseup", "1")
 
     def files(self):
         return data_files(self.folder)
