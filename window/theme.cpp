@@ -1,6 +1,8 @@
 #include "window/theme.h"
 
+#include "game/layout.h"
 #include "game/rules.h"
+#include "window/twips.h"
 
 #include <QApplication>
 #include <QFontInfo>
@@ -62,6 +64,25 @@ QCursor gamePointer(qreal devicePixelRatio, bool hotSpotInPicturePixels) {
 
 bool hotSpotInPicturePixels() {
     return QGuiApplication::platformName() == QLatin1String("xcb");
+}
+
+void paintBoard(QPainter& painter) {
+    constexpr int kSide = kBoardSize / kTwipsPerPixel;
+    constexpr int kEdge = 5, kFade = 6;  // black rings, then rings fading to white
+    for (int ring = 0; ring <= kEdge + kFade; ++ring) {
+        const int level = std::clamp(ring - kEdge + 1, 0, kFade + 1);
+        const int grey = (255 * level + (kFade + 1) / 2) / (kFade + 1);
+        const int side = kSide - 2 * ring;
+        const QColor shade(grey, grey, grey);
+        if (ring == kEdge + kFade) {
+            painter.fillRect(ring, ring, side, side, shade);
+            break;
+        }
+        painter.fillRect(ring, ring, side, 1, shade);
+        painter.fillRect(ring, ring + side - 1, side, 1, shade);
+        painter.fillRect(ring, ring + 1, 1, side - 2, shade);
+        painter.fillRect(ring + side - 1, ring + 1, 1, side - 2, shade);
+    }
 }
 
 QIcon gameIcon() {
