@@ -254,6 +254,8 @@ int main(int argc, char** argv) {
                                                  : QStringLiteral("icon-%1.png").arg(size);
         ok = save(drawIcon(size), folder, name) && ok;
     }
+    for (int size : kWindowIconSizes)
+        ok = save(drawIcon(size), folder, QStringLiteral("icon-%1.bmp").arg(size)) && ok;
     ok = saveText(drawIconSvg(), folder, QStringLiteral("icon.svg")) && ok;
     ok = save(drawPointer(), folder, QStringLiteral("pointer.bmp")) && ok;
     return ok ? 0 : 1;

@@ -8,6 +8,8 @@
 #include <QtEndian>
 #include <QtTest>
 
+#include <map>
+
 namespace {
 
 constexpr int kBoardEdge = 5;      // black pixels at each side of the board
@@ -50,7 +52,8 @@ class TestAssets : public QObject {
         QTest::addColumn<QSize>("size");
         QTest::newRow("logo") << ":/assets/logo.bmp" << QSize(650, 90);
         QTest::newRow("game over") << ":/assets/gameover.bmp" << QSize(360, 120);
-        QTest::newRow("icon") << ":/assets/icon.png" << QSize(48, 48);
+        QTest::newRow("icon") << ":/assets/icon-48.bmp" << QSize(48, 48);
+        QTest::newRow("icon, 16 pixels") << ":/assets/icon-16.bmp" << QSize(16, 16);
         QTest::newRow("pointer") << ":/assets/pointer.bmp" << QSize(32, 32);
     }
 
@@ -71,6 +74,7 @@ class TestAssets : public QObject {
         QTest::addColumn<int>("height");
         QTest::newRow("logo") << ":/assets/logo.bmp" << 650 << 90;
         QTest::newRow("game over") << ":/assets/gameover.bmp" << 360 << 120;
+        QTest::newRow("icon, 128 pixels") << ":/assets/icon-128.bmp" << 128 << 128;
     }
 
     // The bitmaps are BMP files whose pixels are a QImage's: 54-byte header, 32 bits per pixel, no
@@ -170,7 +174,7 @@ class TestAssets : public QObject {
     // The icon: black corners and background, grey bars along both diagonals, grey lettering on a
     // black band across the middle, and only greys.
     void iconIsGreyCrossOnBlack() {
-        const QImage icon = QImage(":/assets/icon.png").convertToFormat(QImage::Format_RGB32);
+        const QImage icon = readPicture(":/assets/icon-48.bmp");
         QVERIFY(!icon.isNull());
         for (QPoint corner : {QPoint(0, 0), QPoint(47, 0), QPoint(0, 47), QPoint(47, 47)})
             QCOMPARE(icon.pixel(corner), qRgb(0, 0, 0));
@@ -193,6 +197,27 @@ class TestAssets : public QObject {
             QVERIFY(brightness(icon.pixel(i, 47 - i)) > 0x30);
             QVERIFY(brightness(icon.pixel(47 - i, 47 - i)) > 0x30);
         }
+    }
+
+    // Below 48 pixels the icon is a white board of coloured cells in a black margin: red, blue,
+    // green and yellow cells each cover whole pixels, and the X's grey is gone.
+    void smallIconsAreColouredCells_data() {
+        QTest::addColumn<int>("side");
+        for (const int side : {16, 22, 24, 32}) QTest::addRow("%d pixels", side) << side;
+    }
+    void smallIconsAreColouredCells() {
+        QFETCH(int, side);
+        const QImage icon = readPicture(QStringLiteral(":/assets/icon-%1.bmp").arg(side));
+        QCOMPARE(icon.size(), QSize(side, side));
+        QCOMPARE(icon.pixel(0, 0), qRgb(0, 0, 0));
+        std::map<QRgb, int> counts;
+        for (int y = 0; y < side; ++y)
+            for (int x = 0; x < side; ++x) ++counts[icon.pixel(x, y)];
+        for (const QRgb colour :
+             {qRgb(255, 0, 0), qRgb(0, 0, 255), qRgb(0, 255, 0), qRgb(255, 255, 0)})
+            QVERIFY2(counts[colour] >= 9, qPrintable(QString::number(colour, 16)));
+        QVERIFY(counts[qRgb(255, 255, 255)] > 0);
+        QCOMPARE(int(counts.size()), 7);  // no blurred pixel between the cells
     }
 
     // The pointer: its tip pixel at (15, 15) is opaque, nothing lies above or left of the tip,
