@@ -1,8 +1,9 @@
 # Runs the picture generator twice into fresh folders and checks that both runs wrote the same
 # bytes, so remade pictures only change when the drawing does.
 #   cmake -D GENERATOR=... -D OUT=... -P check_generator.cmake
-set(names board.bmp logo.bmp gameover.jpg icon-16.png icon-22.png icon-24.png icon-32.png icon.png
-    icon-64.png icon-128.png icon-256.png icon.svg pointer.bmp)
+set(names logo.bmp gameover.bmp icon-16.png icon-22.png icon-24.png icon-32.png icon.png
+    icon-64.png icon-128.png icon-256.png icon.svg pointer.bmp icon-16.bmp icon-22.bmp icon-24.bmp
+    icon-32.bmp icon-48.bmp icon-64.bmp icon-128.bmp)
 file(REMOVE_RECURSE "${OUT}")
 foreach(run first second)
     execute_process(COMMAND "${GENERATOR}" "${OUT}/${run}" RESULT_VARIABLE rc

@@ -1,5 +1,5 @@
-// Draws the game's five pictures, the icon's other renderings and its scalable drawing into a
-// folder:
+// Draws four of the game's five pictures (the game paints the board itself), the icon's other
+// renderings and its scalable drawing into a folder:
 //   generate_assets <folder>
 // Everything is painted here from paths and pixels; the output is the same bytes on every run.
 #include <QCoreApplication>
@@ -22,14 +22,10 @@
 
 namespace {
 
-constexpr int kBoardSize = 352;
-constexpr int kBoardEdge = 5;  // solid black pixels at every side of the board
-constexpr int kBoardFade = 6;  // pixels over which the edge fades to white
 constexpr QSize kLogoSize(650, 90);
 constexpr QSize kGameOverSize(360, 120);
 constexpr int kPointerSize = 32;
 constexpr QPoint kPointerTip(15, 15);
-constexpr int kJpegQuality = 90;
 constexpr qreal kHighlightLift = 0.16;  // highlight offset, in stroke widths
 constexpr qreal kHighlightWidth = 0.3;  // highlight width, in stroke widths
 constexpr QColor kHighlight(255, 255, 255, 70);
@@ -67,12 +63,12 @@ QByteArray readyToDrawBmp(const QImage& image) {
 }
 
 // Saves `image` as `name` in `folder`; reports and returns false when the file cannot be written.
-bool save(const QImage& image, const QDir& folder, const QString& name, int quality = -1) {
+bool save(const QImage& image, const QDir& folder, const QString& name) {
     const QString path = folder.filePath(name);
     QFile bmp(path);
     const bool ready = name.endsWith(QLatin1String(".bmp"));
     if (ready ? bmp.open(QIODevice::WriteOnly) && bmp.write(readyToDrawBmp(image)) > 0
-              : image.save(path, nullptr, quality)) {
+              : image.save(path)) {
         std::printf("wrote %s\n", qPrintable(path));
         return true;
     }
@@ -148,22 +144,6 @@ void paintLetters(QPainter& painter, const QPainterPath& skeleton, const LetterS
     const qreal lift = style.strokeWidth * kHighlightLift;
     strokeLetters(painter, skeleton.translated(-0.75 * lift, -lift),
                   style.strokeWidth * kHighlightWidth, kHighlight);
-}
-
-// White board, black edge of kBoardEdge pixels fading to white over the next kBoardFade pixels.
-QImage drawBoard() {
-    QImage board(kBoardSize, kBoardSize, QImage::Format_RGB32);
-    for (int y = 0; y < kBoardSize; ++y) {
-        QRgb* line = reinterpret_cast<QRgb*>(board.scanLine(y));
-        for (int x = 0; x < kBoardSize; ++x) {
-            const int d = std::min({x, y, kBoardSize - 1 - x, kBoardSize - 1 - y});
-            const int steps = kBoardFade + 1;
-            const int level = std::clamp(d - kBoardEdge + 1, 0, steps);
-            const int grey = (255 * level + steps / 2) / steps;
-            line[x] = qRgb(grey, grey, grey);
-        }
-    }
-    return board;
 }
 
 // The name in mid-grey curved capitals with dark outlines and a soft shadow, on white.
@@ -267,14 +247,15 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot create %s\n", argv[1]);
         return 1;
     }
-    bool ok = save(drawBoard(), folder, QStringLiteral("board.bmp"));
-    ok = save(drawLogo(), folder, QStringLiteral("logo.bmp")) && ok;
-    ok = save(drawGameOver(), folder, QStringLiteral("gameover.jpg"), kJpegQuality) && ok;
+    bool ok = save(drawLogo(), folder, QStringLiteral("logo.bmp"));
+    ok = save(drawGameOver(), folder, QStringLiteral("gameover.bmp")) && ok;
     for (int size : kIconSizes) {
         const QString name = size == kIconDesign ? QStringLiteral("icon.png")
                                                  : QStringLiteral("icon-%1.png").arg(size);
         ok = save(drawIcon(size), folder, name) && ok;
     }
+    for (int size : kWindowIconSizes)
+        ok = save(drawIcon(size), folder, QStringLiteral("icon-%1.bmp").arg(size)) && ok;
     ok = saveText(drawIconSvg(), folder, QStringLiteral("icon.svg")) && ok;
     ok = save(drawPointer(), folder, QStringLiteral("pointer.bmp")) && ok;
     return ok ? 0 : 1;

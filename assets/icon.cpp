@@ -9,12 +9,12 @@
 #include <QRectF>
 #include <QString>
 
+#include <algorithm>
+#include <cmath>
 #include <vector>
 
 namespace {
 
-// Below this size the name and the stripes would blur the icon grey: it is the plain X.
-constexpr int kSmallestDetailedIcon = 48;
 constexpr QRectF kIconBar(-29.0, -6.5, 58.0, 13.0);  // a bar of the X before it is turned
 constexpr qreal kIconBarCorner = 3.0;
 constexpr qreal kIconStripeStep = 4.0;
@@ -41,8 +41,8 @@ QPainterPath iconNameSkeleton() {
 }
 
 // One bar of the icon's X: a rounded grey band at `angle` degrees through the centre, crossed by
-// darker stripes (when `striped`) and edged in light grey.
-void paintIconBar(QPainter& painter, qreal angle, bool striped) {
+// darker stripes and edged in light grey.
+void paintIconBar(QPainter& painter, qreal angle) {
     const qreal half = kIconDesign / 2.0;
     QPainterPath band;
     band.addRoundedRect(kIconBar, kIconBarCorner, kIconBarCorner);
@@ -54,7 +54,7 @@ void paintIconBar(QPainter& painter, qreal angle, bool striped) {
     body.setColorAt(1.0, kIconBarBottom);
     painter.fillPath(band, body);
     painter.setClipPath(band);
-    for (const qreal left : striped ? iconStripeLefts() : std::vector<qreal>())
+    for (const qreal left : iconStripeLefts())
         painter.fillRect(QRectF(left, kIconBar.top(), kIconStripeWidth, kIconBar.height()),
                          kIconStripe);
     painter.setClipping(false);
@@ -62,19 +62,57 @@ void paintIconBar(QPainter& painter, qreal angle, bool striped) {
     painter.restore();
 }
 
+// The board of the small icons: kCellsSide x kCellsSide cells in the game's colours on white,
+// inside a black margin; margin and gaps are a sixteenth of the side, at least a pixel.
+constexpr int kCellsSide = 3;
+constexpr QColor kCellColours[kCellsSide][kCellsSide] = {
+    {QColor(255, 0, 0), QColor(0, 0, 255), QColor(255, 255, 0)},
+    {QColor(0, 255, 0), QColor(0, 0, 0), QColor(255, 0, 255)},
+    {QColor(0, 0, 255), QColor(255, 0, 0), QColor(0, 255, 0)}};
+
+// Where the board and the cells lie on a square of `side` (pixels or units): the black margin, the
+// gap between cells and the cells' own side.
+struct CellsGeometry {
+    qreal margin, gap, cell;
+};
+CellsGeometry cellsGeometry(qreal side, bool wholePixels) {
+    const qreal step = wholePixels ? std::max(1, int(side) / 16) : side / 16;
+    const qreal board = side - 2 * step;
+    const qreal cells = board - (kCellsSide + 1) * step;
+    return {step, step, wholePixels ? std::floor(cells / kCellsSide) : cells / kCellsSide};
+}
+
+// The board of coloured cells, each on whole pixels so that none blurs at 16 pixels.
+QImage drawCellsIcon(int size) {
+    QImage icon(size, size, QImage::Format_RGB32);
+    icon.fill(Qt::black);
+    QPainter painter(&icon);
+    const CellsGeometry at = cellsGeometry(size, true);
+    const int board = size - 2 * int(at.margin);
+    painter.fillRect(int(at.margin), int(at.margin), board, board, Qt::white);
+    const int used = kCellsSide * int(at.cell) + (kCellsSide - 1) * int(at.gap);
+    const int first = (size - used) / 2;
+    for (int row = 0; row < kCellsSide; ++row)
+        for (int column = 0; column < kCellsSide; ++column)
+            painter.fillRect(first + column * int(at.cell + at.gap),
+                             first + row * int(at.cell + at.gap), int(at.cell), int(at.cell),
+                             kCellColours[row][column]);
+    return icon;
+}
+
 }  // namespace
 
-// A grey X of two patterned bars with the name across its middle on a black band, on black.
+// Below kSmallestDetailedIcon the board of cells; from there on a grey X of two patterned bars
+// with the name across its middle on a black band, on black.
 QImage drawIcon(int size) {
+    if (size < kSmallestDetailedIcon) return drawCellsIcon(size);
     QImage icon(size, size, QImage::Format_RGB32);
     icon.fill(Qt::black);
     QPainter painter(&icon);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.scale(qreal(size) / kIconDesign, qreal(size) / kIconDesign);
-    const bool detailed = size >= kSmallestDetailedIcon;
-    paintIconBar(painter, 45.0, detailed);
-    paintIconBar(painter, -45.0, detailed);
-    if (!detailed) return icon;
+    paintIconBar(painter, 45.0);
+    paintIconBar(painter, -45.0);
     painter.fillRect(kIconBand, Qt::black);
     painter.setPen(QPen(kIconBandEdge, 0.8));
     painter.drawLine(kIconBand.topLeft(), kIconBand.topRight());
@@ -83,94 +121,23 @@ QImage drawIcon(int size) {
     return icon;
 }
 
-namespace {
-
-// A path as the commands of an SVG path's "d".
-QString svgPath(const QPainterPath& path) {
-    QString d;
-    auto point = [](const QPainterPath::Element& e) {
-        return QStringLiteral("%1 %2 ").arg(e.x, 0, 'f', 3).arg(e.y, 0, 'f', 3);
-    };
-    for (int i = 0; i < path.elementCount(); ++i) {
-        const QPainterPath::Element e = path.elementAt(i);
-        if (e.isMoveTo()) {
-            d += QStringLiteral("M") + point(e);
-        } else if (e.isLineTo()) {
-            d += QStringLiteral("L") + point(e);
-        } else if (e.isCurveTo()) {
-            d += QStringLiteral("C") + point(e) + point(path.elementAt(i + 1)) +
-                 point(path.elementAt(i + 2));
-            i += 2;
-        }
-    }
-    return d.trimmed();
-}
-
-}  // namespace
-
 QByteArray drawIconSvg() {
-    const auto hex = [](QColor c) { return c.name(); };
-    QString bar = QStringLiteral(
-                      "<rect x=\"%1\" y=\"%2\" width=\"%3\" height=\"%4\" rx=\"%5\" "
-                      "fill=\"url(#body)\"/>\n<g clip-path=\"url(#bar)\" fill=\"%6\">\n")
-                      .arg(kIconBar.left())
-                      .arg(kIconBar.top())
-                      .arg(kIconBar.width())
-                      .arg(kIconBar.height())
-                      .arg(kIconBarCorner)
-                      .arg(hex(kIconStripe));
-    for (const qreal left : iconStripeLefts())
-        bar += QStringLiteral("<rect x=\"%1\" y=\"%2\" width=\"%3\" height=\"%4\"/>\n")
-                   .arg(left)
-                   .arg(kIconBar.top())
-                   .arg(kIconStripeWidth)
-                   .arg(kIconBar.height());
-    bar += QStringLiteral(
-               "</g>\n<rect x=\"%1\" y=\"%2\" width=\"%3\" height=\"%4\" rx=\"%5\" "
-               "fill=\"none\" stroke=\"%6\"/>\n")
-               .arg(kIconBar.left())
-               .arg(kIconBar.top())
-               .arg(kIconBar.width())
-               .arg(kIconBar.height())
-               .arg(kIconBarCorner)
-               .arg(hex(kIconBarEdge));
-    const qreal half = kIconDesign / 2.0;
+    const CellsGeometry at = cellsGeometry(kIconDesign, false);
     QString svg = QStringLiteral(
                       "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%1\" height=\"%1\" "
-                      "viewBox=\"0 0 %1 %1\">\n<defs>\n"
-                      "<linearGradient id=\"body\" gradientUnits=\"userSpaceOnUse\" x1=\"0\" "
-                      "y1=\"%2\" x2=\"0\" y2=\"%3\"><stop offset=\"0\" stop-color=\"%4\"/>"
-                      "<stop offset=\"1\" stop-color=\"%5\"/></linearGradient>\n"
-                      "<clipPath id=\"bar\"><rect x=\"%6\" y=\"%2\" width=\"%7\" "
-                      "height=\"%8\" rx=\"%9\"/></clipPath>\n</defs>\n"
-                      "<rect width=\"%1\" height=\"%1\" fill=\"#000000\"/>\n")
+                      "viewBox=\"0 0 %1 %1\">\n<rect width=\"%1\" height=\"%1\" "
+                      "fill=\"#000000\"/>\n<rect x=\"%2\" y=\"%2\" width=\"%3\" height=\"%3\" "
+                      "fill=\"#ffffff\"/>\n")
                       .arg(kIconDesign)
-                      .arg(kIconBar.top())
-                      .arg(kIconBar.bottom())
-                      .arg(hex(kIconBarTop), hex(kIconBarBottom))
-                      .arg(kIconBar.left())
-                      .arg(kIconBar.width())
-                      .arg(kIconBar.height())
-                      .arg(kIconBarCorner);
-    for (const int angle : {45, -45})
-        svg += QStringLiteral("<g transform=\"translate(%1 %1) rotate(%2)\">\n%3</g>\n")
-                   .arg(half)
-                   .arg(angle)
-                   .arg(bar);
-    svg += QStringLiteral(
-               "<rect x=\"%1\" y=\"%2\" width=\"%3\" height=\"%4\" fill=\"#000000\"/>\n"
-               "<path d=\"M%1 %2 H%5 M%1 %6 H%5\" stroke=\"%7\" stroke-width=\"0.8\"/>\n")
-               .arg(kIconBand.left())
-               .arg(kIconBand.top())
-               .arg(kIconBand.width())
-               .arg(kIconBand.height())
-               .arg(kIconBand.right())
-               .arg(kIconBand.bottom())
-               .arg(hex(kIconBandEdge));
-    svg += QStringLiteral(
-               "<path d=\"%1\" fill=\"none\" stroke=\"%2\" stroke-width=\"%3\" "
-               "stroke-linecap=\"round\" stroke-linejoin=\"round\"/>\n</svg>\n")
-               .arg(svgPath(iconNameSkeleton()), hex(kIconName))
-               .arg(kIconLetters.strokeWidth);
-    return svg.toUtf8();
+                      .arg(at.margin)
+                      .arg(kIconDesign - 2 * at.margin);
+    for (int row = 0; row < kCellsSide; ++row)
+        for (int column = 0; column < kCellsSide; ++column)
+            svg +=
+                QStringLiteral("<rect x=\"%1\" y=\"%2\" width=\"%3\" height=\"%3\" fill=\"%4\"/>\n")
+                    .arg(at.margin + at.gap + column * (at.cell + at.gap))
+                    .arg(at.margin + at.gap + row * (at.cell + at.gap))
+                    .arg(at.cell)
+                    .arg(kCellColours[row][column].name());
+    return (svg + QStringLiteral("</svg>\n")).toUtf8();
 }

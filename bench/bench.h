@@ -121,9 +121,9 @@ void benchStartUp(int runs, const ScreenWatch& screen, const QString& program,
 // The colour panel, the name entry and the level dialog at their first use, to their frames, in
 // `runs` child processes (firstUses).
 void benchFirstUse(int runs, const ScreenWatch& screen);
-// The peak memory of a child process that plays 20 games (playGames), and its ratio to the
-// floor's (minimalWindow).
-void benchGamesMemory();
+// The peak memory of the game's `program` after `games` whole games played from outside in real
+// time, and its ratio to the floor's (minimalWindow).
+void benchGamesMemory(int games, const QString& program);
 // Returns to the title, a stored best and a saved palette with ordinary and with huge files.
 void benchHugeFiles(int runs);
 
@@ -132,8 +132,5 @@ void benchHugeFiles(int runs);
 // until it is ended; or, with `printPeak`, until it has drawn, and then prints its peak memory
 // (VmHWM, kB) and ends.
 int minimalWindow(int argc, char** argv, bool printPeak);
-// The child that plays the games of benchGamesMemory; prints its peak memory at the start and at
-// the end, in kB.
-int playGames(int argc, char** argv);
 // The child of benchFirstUse: a fresh window, each screen opened once; prints the three times.
 int firstUses(int argc, char** argv);

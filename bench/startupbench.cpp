@@ -15,9 +15,9 @@
 #include <QLabel>
 #include <QProcess>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QTimer>
 
-#include <array>
 #include <cstdio>
 
 namespace {
@@ -26,6 +26,7 @@ constexpr int kChildTimeoutMs = 30000;
 constexpr double kStartUpRatioTarget = 1.05;
 constexpr double kCpuOverFloorTargetMs = 4;
 constexpr long kPeakMemoryTargetKb = 40 * 1024;
+const QStringList kPeers{QStringLiteral("gnome-mines"), QStringLiteral("kmines")};
 
 // One kind of child: the game's `program`, or the minimal window when that is empty; its data
 // files in `folder`.
@@ -107,9 +108,9 @@ long peak(const std::vector<ChildFigures>& runs) {
 
 // One round: a child of each kind, the kinds in turn; the order rotates from round to round, so
 // that no kind always runs first after a pause. Nothing for a kind that showed no frame.
-using Round = std::array<std::optional<ChildFigures>, 3>;
-Round runRound(const std::array<Kind, 3>& kinds, std::size_t round, const ScreenWatch& screen) {
-    Round figures;
+using Round = std::vector<std::optional<ChildFigures>>;
+Round runRound(const std::vector<Kind>& kinds, std::size_t round, const ScreenWatch& screen) {
+    Round figures(kinds.size());
     for (std::size_t i = 0; i < kinds.size(); ++i) {
         const std::size_t k = (round + i) % kinds.size();
         figures[k] = runChild(kinds[k], screen);
@@ -178,11 +179,19 @@ void benchStartUp(int runs, const ScreenWatch& screen, const QString& program,
     QTemporaryDir folder, hugeFolder;
     makeDataFiles(folder.path(), 0);
     makeDataFiles(hugeFolder.path(), kHugeFileBytes);
-    const std::array<Kind, 3> kinds{{
+    std::vector<Kind> kinds{
         {QStringLiteral("minimal: QLabel, one line"), QString(), &folder},
         {QStringLiteral("game: %1").arg(program.section(QLatin1Char('/'), -1)), program, &folder},
         {QStringLiteral("game, both files 2 GiB sparse"), program, &hugeFolder},
-    }};
+    };
+    // Games a player might pick instead, where they are installed.
+    for (const QString& peer : kPeers) {
+        const QString path = QStandardPaths::findExecutable(peer, {QStringLiteral("/usr/games")});
+        if (!path.isEmpty())
+            kinds.push_back({QStringLiteral("peer: ") + peer, path, &folder});
+        else
+            std::printf("peer %s: not installed\n", peer.toUtf8().constData());
+    }
     // The first round only brings the programs and their fonts into the page cache.
     runRound(kinds, 0, screen);
     std::vector<Round> rounds;
@@ -190,7 +199,7 @@ void benchStartUp(int runs, const ScreenWatch& screen, const QString& program,
     for (int i = 0; i < runs; ++i) rounds.push_back(runRound(kinds, i, screen));
     const QString loadAfter = machineLoad();
 
-    std::array<std::vector<ChildFigures>, 3> runsOf;
+    std::vector<std::vector<ChildFigures>> runsOf(kinds.size());
     for (const Round& round : rounds)
         for (std::size_t k = 0; k < kinds.size(); ++k)
             if (round[k]) runsOf[k].push_back(*round[k]);

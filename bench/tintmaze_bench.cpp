@@ -4,11 +4,11 @@
 //
 //   tintmaze_bench [timer] [boards] [startup] [firstuse] [memory] [hugefiles]
 //                  [--runs N] [--boards N] [--click-every N] [--late-ticks] [--game PATH]
+//                  [--games N]
 //                  [--quiet-wait S]
 //
 // With no part named, every part runs. `--minimal-window`, `--minimal-window-peak`, `--first-use`
-// and `--play-games` are the child modes the start-up, first-use and memory parts run the bench
-// itself in.
+// are the child modes the start-up, first-use and memory parts run the bench itself in.
 
 #include "bench.h"
 
@@ -21,7 +21,8 @@ namespace {
 
 constexpr int kDefaultRuns = 11;
 constexpr int kDefaultStartUpRounds = 21;
-constexpr int kDefaultFirstUseRuns = 7;
+constexpr int kDefaultFirstUseRuns = 30;
+constexpr int kDefaultGames = 20;
 constexpr int kDefaultQuietWaitSeconds = 60;
 constexpr int kDefaultBoards = 1000;
 constexpr int kDefaultClickEvery = 10;
@@ -49,7 +50,6 @@ int main(int argc, char** argv) {
         return minimalWindow(argc, argv, false);
     if (args == QStringList{QStringLiteral("--minimal-window-peak")})
         return minimalWindow(argc, argv, true);
-    if (args == QStringList{QStringLiteral("--play-games")}) return playGames(argc, argv);
     if (args == QStringList{QStringLiteral("--first-use")}) return firstUses(argc, argv);
 
     QApplication app(argc, argv);
@@ -84,7 +84,8 @@ int main(int argc, char** argv) {
     if (wanted("boards")) benchBoards(option(args, QStringLiteral("--boards"), kDefaultBoards));
     if (wanted("memory")) {
         benchMemoryGrowth(option(args, QStringLiteral("--boards"), kDefaultBoards));
-        benchGamesMemory();
+        benchGamesMemory(option(args, QStringLiteral("--games"), kDefaultGames),
+                         option(args, QStringLiteral("--game"), QStringLiteral(TINTMAZE_PROGRAM)));
     }
     if (wanted("hugefiles")) benchHugeFiles(option(args, QStringLiteral("--runs"), kDefaultRuns));
     return 0;

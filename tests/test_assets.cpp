@@ -3,15 +3,18 @@
 
 #include <QFile>
 #include <QImage>
+#include <QPainter>
 #include <QResource>
 #include <QtEndian>
 #include <QtTest>
+
+#include <map>
 
 namespace {
 
 constexpr int kBoardEdge = 5;      // black pixels at each side of the board
 constexpr int kBoardFadeEnd = 11;  // first white pixel inward from each side
-constexpr int kGreyTolerance = 6;  // JPEG may tint a grey pixel by a few levels
+constexpr int kGreyTolerance = 6;  // a grey pixel's channels may differ by a few levels
 constexpr QPoint kPointerTip(15, 15);
 
 // The bytes of an embedded picture; an empty array when it is missing.
@@ -47,10 +50,10 @@ class TestAssets : public QObject {
     void picturesHaveTheirPixelSizes_data() {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QSize>("size");
-        QTest::newRow("board") << ":/assets/board.bmp" << QSize(352, 352);
         QTest::newRow("logo") << ":/assets/logo.bmp" << QSize(650, 90);
-        QTest::newRow("game over") << ":/assets/gameover.jpg" << QSize(360, 120);
-        QTest::newRow("icon") << ":/assets/icon.png" << QSize(48, 48);
+        QTest::newRow("game over") << ":/assets/gameover.bmp" << QSize(360, 120);
+        QTest::newRow("icon") << ":/assets/icon-48.bmp" << QSize(48, 48);
+        QTest::newRow("icon, 16 pixels") << ":/assets/icon-16.bmp" << QSize(16, 16);
         QTest::newRow("pointer") << ":/assets/pointer.bmp" << QSize(32, 32);
     }
 
@@ -69,8 +72,9 @@ class TestAssets : public QObject {
         QTest::addColumn<QString>("path");
         QTest::addColumn<int>("width");
         QTest::addColumn<int>("height");
-        QTest::newRow("board") << ":/assets/board.bmp" << 352 << 352;
         QTest::newRow("logo") << ":/assets/logo.bmp" << 650 << 90;
+        QTest::newRow("game over") << ":/assets/gameover.bmp" << 360 << 120;
+        QTest::newRow("icon, 128 pixels") << ":/assets/icon-128.bmp" << 128 << 128;
     }
 
     // The bitmaps are BMP files whose pixels are a QImage's: 54-byte header, 32 bits per pixel, no
@@ -111,8 +115,10 @@ class TestAssets : public QObject {
     void boardEdgeFadesToWhite() {
         QFETCH(QPoint, start);
         QFETCH(QPoint, inward);
-        const QImage board(":/assets/board.bmp");
-        QVERIFY(!board.isNull());
+        QImage board(352, 352, QImage::Format_RGB32);
+        board.fill(Qt::red);
+        QPainter painter(&board);
+        paintBoard(painter);
         for (int step = 0; step < kBoardEdge; ++step)
             QCOMPARE(board.pixel(start + step * inward), qRgb(0, 0, 0));
         for (int step = kBoardEdge - 1; step < kBoardFadeEnd; ++step) {
@@ -132,7 +138,7 @@ class TestAssets : public QObject {
         QTest::addColumn<int>("letterHigh");
         QTest::newRow("logo, mid grey on white") << ":/assets/logo.bmp" << 255 << 0x60 << 0xa0;
         QTest::newRow("game over, light grey on black")
-            << ":/assets/gameover.jpg" << 0 << 0xb0 << 0xe8;
+            << ":/assets/gameover.bmp" << 0 << 0xb0 << 0xe8;
     }
 
     // The words are drawn in grey over a plain background: the letters' grey covers a fair share of
@@ -168,7 +174,7 @@ class TestAssets : public QObject {
     // The icon: black corners and background, grey bars along both diagonals, grey lettering on a
     // black band across the middle, and only greys.
     void iconIsGreyCrossOnBlack() {
-        const QImage icon = QImage(":/assets/icon.png").convertToFormat(QImage::Format_RGB32);
+        const QImage icon = readPicture(":/assets/icon-48.bmp");
         QVERIFY(!icon.isNull());
         for (QPoint corner : {QPoint(0, 0), QPoint(47, 0), QPoint(0, 47), QPoint(47, 47)})
             QCOMPARE(icon.pixel(corner), qRgb(0, 0, 0));
@@ -191,6 +197,27 @@ class TestAssets : public QObject {
             QVERIFY(brightness(icon.pixel(i, 47 - i)) > 0x30);
             QVERIFY(brightness(icon.pixel(47 - i, 47 - i)) > 0x30);
         }
+    }
+
+    // Below 48 pixels the icon is a white board of coloured cells in a black margin: red, blue,
+    // green and yellow cells each cover whole pixels, and the X's grey is gone.
+    void smallIconsAreColouredCells_data() {
+        QTest::addColumn<int>("side");
+        for (const int side : {16, 22, 24, 32}) QTest::addRow("%d pixels", side) << side;
+    }
+    void smallIconsAreColouredCells() {
+        QFETCH(int, side);
+        const QImage icon = readPicture(QStringLiteral(":/assets/icon-%1.bmp").arg(side));
+        QCOMPARE(icon.size(), QSize(side, side));
+        QCOMPARE(icon.pixel(0, 0), qRgb(0, 0, 0));
+        std::map<QRgb, int> counts;
+        for (int y = 0; y < side; ++y)
+            for (int x = 0; x < side; ++x) ++counts[icon.pixel(x, y)];
+        for (const QRgb colour :
+             {qRgb(255, 0, 0), qRgb(0, 0, 255), qRgb(0, 255, 0), qRgb(255, 255, 0)})
+            QVERIFY2(counts[colour] >= 9, qPrintable(QString::number(colour, 16)));
+        QVERIFY(counts[qRgb(255, 255, 255)] > 0);
+        QCOMPARE(int(counts.size()), 7);  // no blurred pixel between the cells
     }
 
     // The pointer: its tip pixel at (15, 15) is opaque, nothing lies above or left of the tip,

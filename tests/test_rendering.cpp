@@ -5,6 +5,7 @@
 #include "window/theme.h"
 
 #include <QApplication>
+#include <QCryptographicHash>
 #include <QFontInfo>
 #include <QPainter>
 #include <QScreen>
@@ -100,7 +101,15 @@ class RenderingTest : public QObject {
 
     void picturesAreCarriedAtTheirOwnSize() {
         StartedForm f;
-        QCOMPARE(f.form->Picture1->picture().size(), QSize(352, 352));
+        // The board is painted, pixel for pixel the 352-pixel bitmap it was once stored as.
+        QImage board(352, 352, QImage::Format_RGB32);
+        f.form->Picture1->render(&board, {}, {}, QWidget::DrawWindowBackground);
+        QCOMPARE(QCryptographicHash::hash(
+                     QByteArray::fromRawData(reinterpret_cast<const char*>(board.constBits()),
+                                             board.sizeInBytes()),
+                     QCryptographicHash::Md5)
+                     .toHex(),
+                 QByteArray("ecdf5de905513730b0c2b6df5b224d00"));
         QCOMPARE(f.form->Picture2->picture().size(), QSize(650, 90));
         QCOMPARE(f.form->Picture3->picture().size(), QSize(360, 120));
         QVERIFY(!f.form->windowIcon().isNull());

@@ -226,15 +226,23 @@ PictureBox::PictureBox(QWidget* container, const QString& path, qint32 backColor
     setPaletteColours(this, {{QPalette::Window, backColor}});
 }
 
+PictureBox::PictureBox(QWidget* container, std::function<void(QPainter&)> drawing, qint32 backColor)
+    : PictureBox(container, QString(), backColor) {
+    drawing_ = std::move(drawing);
+}
+
 const QImage& PictureBox::picture() const {
     if (picture_.isNull() && !path_.isEmpty()) picture_ = readPicture(path_);
     return picture_;
 }
 
 void PictureBox::paintEvent(QPaintEvent*) {
-    if (picture().isNull()) return;
+    if (!drawing_ && picture().isNull()) return;
     QPainter painter(this);
-    painter.drawImage(0, 0, picture_);
+    if (drawing_)
+        drawing_(painter);
+    else
+        painter.drawImage(0, 0, picture_);
 }
 
 void PictureBox::hideEvent(QHideEvent*) {

@@ -111,6 +111,8 @@ class PictureBox : public ClickableControl {
     // Shows the picture in the file or resource at `path`, read when it is drawn; a hidden box
     // lets go of it.
     PictureBox(QWidget* container, const QString& path, qint32 backColor);
+    // Shows a picture that `drawing` paints, holding no pixels of its own.
+    PictureBox(QWidget* container, std::function<void(QPainter&)> drawing, qint32 backColor);
     const QImage& picture() const;
 
   protected:
@@ -119,6 +121,7 @@ class PictureBox : public ClickableControl {
 
   private:
     QString path_;
+    std::function<void(QPainter&)> drawing_;
     mutable QImage picture_;
 };
 

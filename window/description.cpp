@@ -121,7 +121,7 @@ void Form1::buildWindowControls() {
     const QFont defaultFont = ::defaultFont();
     takePointerForScreen();
 
-    Picture3 = new PictureBox(this, QStringLiteral(":/assets/gameover.jpg"), kWindowBackground);
+    Picture3 = new PictureBox(this, QStringLiteral(":/assets/gameover.bmp"), kWindowBackground);
     Picture3->place(120, 15, 255, 780);  // laid out
 
     Frame2 = new Frame(this, QStringLiteral("Option"), kBlack, kWhite);
@@ -132,7 +132,7 @@ void Form1::buildWindowControls() {
     Picture2 = new PictureBox(this, QStringLiteral(":/assets/logo.bmp"), kButtonFace);
     Picture2->place(1020, 510, 840, 435);  // laid out
 
-    Picture1 = new PictureBox(this, QStringLiteral(":/assets/board.bmp"), kButtonFace);
+    Picture1 = new PictureBox(this, paintBoard, kButtonFace);
     Picture1->place(1920, 90, 1770, 3555);  // laid out
 
     Frame1 = new Frame(this, QStringLiteral("Time"), kBlack, kWhite);

@@ -1,6 +1,8 @@
 #include "window/theme.h"
 
+#include "game/layout.h"
 #include "game/rules.h"
+#include "window/twips.h"
 
 #include <QApplication>
 #include <QFontInfo>
@@ -23,12 +25,11 @@ namespace {
 constexpr QPoint kPointerTip(15, 15);     // the arrow's tip in the pointer's picture
 constexpr qreal kFinePointerRatio = 1.5;  // from this device pixel ratio on, the pointer is doubled
 
-// The icon's renderings for the window: 16 to 128 pixels, each drawn for its size. A 256-pixel one
-// would make the window's icon property some 350 kB instead of 100 kB; desktops that show icons
-// that large (menus, switchers) take them from the icon theme the package installs.
+// The icon's renderings for the window, 16 to 128 pixels, each drawn for its size and stored ready
+// to draw (assets/README.md says why not 256).
 constexpr const char* kIconFiles[] = {
-    ":/assets/icon-16.png", ":/assets/icon-22.png", ":/assets/icon-24.png", ":/assets/icon-32.png",
-    ":/assets/icon.png",    ":/assets/icon-64.png", ":/assets/icon-128.png"};
+    ":/assets/icon-16.bmp", ":/assets/icon-22.bmp", ":/assets/icon-24.bmp", ":/assets/icon-32.bmp",
+    ":/assets/icon-48.bmp", ":/assets/icon-64.bmp", ":/assets/icon-128.bmp"};
 
 int layoutPixels(double points) {
     return qRound(points * kLayoutDotsPerInch / kPointsPerInch);
@@ -62,6 +63,25 @@ QCursor gamePointer(qreal devicePixelRatio, bool hotSpotInPicturePixels) {
 
 bool hotSpotInPicturePixels() {
     return QGuiApplication::platformName() == QLatin1String("xcb");
+}
+
+void paintBoard(QPainter& painter) {
+    constexpr int kSide = kBoardSize / kTwipsPerPixel;
+    constexpr int kEdge = 5, kFade = 6;  // black rings, then rings fading to white
+    for (int ring = 0; ring <= kEdge + kFade; ++ring) {
+        const int level = std::clamp(ring - kEdge + 1, 0, kFade + 1);
+        const int grey = (255 * level + (kFade + 1) / 2) / (kFade + 1);
+        const int side = kSide - 2 * ring;
+        const QColor shade(grey, grey, grey);
+        if (ring == kEdge + kFade) {
+            painter.fillRect(ring, ring, side, side, shade);
+            break;
+        }
+        painter.fillRect(ring, ring, side, 1, shade);
+        painter.fillRect(ring, ring + side - 1, side, 1, shade);
+        painter.fillRect(ring, ring + 1, 1, side - 2, shade);
+        painter.fillRect(ring + side - 1, ring + 1, 1, side - 2, shade);
+    }
 }
 
 QIcon gameIcon() {

@@ -5,6 +5,7 @@
 #include <QFont>
 #include <QIcon>
 #include <QImage>
+#include <QPainter>
 #include <QString>
 #include <QStringList>
 
@@ -45,6 +46,10 @@ QCursor gamePointer(qreal devicePixelRatio, bool hotSpotInPicturePixels);
 
 // Whether this desktop takes a pointer's hot spot in pixels of its picture.
 bool hotSpotInPicturePixels();
+
+// The board's picture, painted from its top-left corner: white, with a black edge of five pixels
+// that fades to white over the next six, one shade a pixel.
+void paintBoard(QPainter& painter);
 
 // The window icon at 16, 22, 24, 32, 48, 64 and 128 pixels.
 QIcon gameIcon();
