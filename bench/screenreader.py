@@ -73,6 +73,8 @@ def what_is_heard(game, with_orca):
         except Exception:  # the object went meanwhile
             return
         with lock:
+            if os.environ.get("HEARD_DEBUG") and "showing" in event.type:
+                print("showing", event.source.getRoleName(), repr(name), flush=True)
             if event.type == "object:state-changed:showing" and \
                     role == pyatspi.ROLE_NOTIFICATION:
                 notices.append(name)
