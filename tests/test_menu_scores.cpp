@@ -63,12 +63,18 @@ class MenuScoresTest : public QObject {
         const Road title = [](Form1&) {};
         QStringList table;
         for (int level = kLevelCount; level >= 1; --level)
-            table << QStringLiteral("Level%1, No Name, 0").arg(level);
+            table << (level == 2 ? QStringLiteral("Level2, Kim, 1")
+                                 : QStringLiteral("Level%1, No Name, 0").arg(level));
+        const Road kimAtLevelTwo = [](Form1& f) {
+            playToNameEntry(f, 2);
+            f.Text1->setText(QStringLiteral("Kim"));
+            f.Form_KeyPress(kEnter);
+        };
         QTest::newRow("level dialog")
             << title << Road([](Form1& f) { f.Command1_Click(0); }) << "HScroll1"
             << "";
-        QTest::newRow("table") << title << Road([](Form1& f) { f.Command1_Click(1); }) << "Form1"
-                               << table.join(". ") + '.';
+        QTest::newRow("table") << kimAtLevelTwo << Road([](Form1& f) { f.Command1_Click(1); })
+                               << "Form1" << table.join(". ") + '.';
         QTest::newRow("panel") << title << Road([](Form1& f) { f.Command1_Click(2); }) << "VScroll1"
                                << "";
         QTest::newRow("count-down") << Road([](Form1& f) { f.Command1_Click(0); })
