@@ -10,6 +10,7 @@
 
 namespace {
 
+const QString kNoticeName = QStringLiteral("screenReaderNotice");
 const char* const kScreenOrder = "readInScreenOrder";  // a window's own, as a control's
 
 // The children of `container` as the screen shows them: rows from the top, each a run of
@@ -88,6 +89,7 @@ class Notice : public QWidget {
         setAttribute(Qt::WA_TransparentForMouseEvents);
         setFocusPolicy(Qt::NoFocus);
         setGeometry(0, 0, 0, 0);
+        setObjectName(kNoticeName);
     }
 };
 
@@ -149,12 +151,15 @@ void tellScreenReadersOfNewName(QWidget* control) {
 
 void tellScreenReaders(QWidget* window, const QString& words) {
     if (!QAccessible::isActive()) return;  // nobody listens: nothing is made
-    auto* notice = window->findChild<Notice*>(QString(), Qt::FindDirectChildrenOnly);
+    auto* notice = window->findChild<QWidget*>(kNoticeName, Qt::FindDirectChildrenOnly);
     if (!notice) {
         notice = new Notice(window);
-        notice->show();
+        notice->setAccessibleName(words);
+        notice->show();  // told as it shows
+        return;
     }
     notice->setAccessibleName(words);
+    tellScreenReadersOfNewName(notice);  // a reader keeping names learns the new one first
     QAccessibleEvent shown(notice, QAccessible::ObjectShow);
     QAccessible::updateAccessibility(&shown);
 }
