@@ -151,17 +151,24 @@ void tellScreenReadersOfNewName(QWidget* control) {
 
 void tellScreenReaders(QWidget* window, const QString& words) {
     if (!QAccessible::isActive()) return;  // nobody listens: nothing is made
-    auto* notice = window->findChild<QWidget*>(kNoticeName, Qt::FindDirectChildrenOnly);
-    if (!notice) {
-        notice = new Notice(window);
-        notice->setAccessibleName(words);
-        notice->show();  // told as it shows
-        return;
-    }
-    notice->setAccessibleName(words);
-    tellScreenReadersOfNewName(notice);  // a reader keeping names learns the new one first
-    QAccessibleEvent shown(notice, QAccessible::ObjectShow);
-    QAccessible::updateAccessibility(&shown);
+    // Told once the change of screen is done: a focus it moves is told first, and a reader that
+    // speaks the focus does not cut these words short.
+    QMetaObject::invokeMethod(
+        window,
+        [window, words] {
+            auto* notice = window->findChild<QWidget*>(kNoticeName, Qt::FindDirectChildrenOnly);
+            if (!notice) {
+                notice = new Notice(window);
+                notice->setAccessibleName(words);
+                notice->show();  // told as it shows
+                return;
+            }
+            notice->setAccessibleName(words);
+            tellScreenReadersOfNewName(notice);  // a reader keeping names learns the new one first
+            QAccessibleEvent shown(notice, QAccessible::ObjectShow);
+            QAccessible::updateAccessibility(&shown);
+        },
+        Qt::QueuedConnection);
 }
 
 void readChildrenInScreenOrder(QWidget* container) {

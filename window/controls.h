@@ -195,9 +195,10 @@ void describeControlsToScreenReaders();
 // Tells a listening screen reader that the control's name changed; nothing when none listens.
 void tellScreenReadersOfNewName(QWidget* control);
 
-// Tells a listening screen reader `words` at once, wherever the focus is, which stays: the
-// window's notice, an object of no size, is named `words` and shown anew, as a notification a
-// screen reader speaks when it shows (Orca does). Nothing is made while none listens.
+// Tells a listening screen reader `words` as soon as the change of screen under way is done,
+// wherever the focus is, which stays: the window's notice, an object of no size, is named `words`
+// and shown anew, as a notification a screen reader speaks when it shows (Orca does). Nothing is
+// made while none listens.
 void tellScreenReaders(QWidget* window, const QString& words);
 
 // A screen reader reads the window's controls in screen order, as it reads every control's
