@@ -196,6 +196,10 @@ class HostileNamesTest : public QObject {
         // A name too long for its row is cut there, but shows whole on hover, and a screen
         // reader hears it whole.
         if (stored.size() == kEnteredNameMaxChars) QVERIFY(row->captionCut());
+        if (row->captionCut()) {
+            QVERIFY(row->drawnText().endsWith(u'…'));
+            QVERIFY(stored.startsWith(row->drawnText().chopped(1)));
+        }
         const QPoint middle = row->rect().center();
         QHelpEvent hover(QEvent::ToolTip, middle, row->mapToGlobal(middle));
         QApplication::sendEvent(row, &hover);

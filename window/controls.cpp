@@ -219,14 +219,19 @@ QString Label::shownText() const {
     return text;
 }
 
-bool Label::captionCut() const {
-    if (!elides_) return false;
+QString Label::drawnText() const {
     const QString text = shownText();
+    if (!elides_) return text;
     const QRect area = border_ == Border::Single ? rect().adjusted(1, 1, -1, -1) : rect();
     const QFontMetrics metrics(font());
-    const int needed = metrics.horizontalAdvance(text);
-    return QFontMetrics(fittedFont(font(), metrics, needed, area)).horizontalAdvance(text) >
-           area.width();
+    const QFontMetrics fitted(fittedFont(font(), metrics, metrics.horizontalAdvance(text), area));
+    return fitted.horizontalAdvance(text) > area.width()
+               ? fitted.elidedText(text, Qt::ElideRight, area.width())
+               : text;
+}
+
+bool Label::captionCut() const {
+    return drawnText() != shownText();
 }
 
 bool Label::event(QEvent* event) {
@@ -256,9 +261,7 @@ void Label::paintEvent(QPaintEvent*) {
     const QRect place = font == this->font()
                             ? captionArea(metrics, text, needed, area)
                             : captionArea(fitted, text, fitted.horizontalAdvance(text), area);
-    const QString drawn = elides_ && fitted.horizontalAdvance(text) > place.width()
-                              ? fitted.elidedText(text, Qt::ElideRight, place.width())
-                              : text;
+    const QString drawn = drawnText();  // the caption, or the caption cut
     painter.setPen(palette().color(QPalette::WindowText));
     painter.setFont(font);
     painter.drawText(place, qtAlignment(align_) | Qt::AlignTop | Qt::TextWordWrap, drawn);

@@ -96,6 +96,8 @@ class Label : public ClickableControl {
     // A one-line label that cuts a caption too long for it with "…", and shows it whole in a
     // tooltip on hover (a screen reader always hears it whole).
     void setElidesLongCaption(bool elides) { elides_ = elides; }
+    // The caption as drawn: shownText(), or its start and "…" where the label cuts it.
+    QString drawnText() const;
     bool captionCut() const;
 
   protected:
