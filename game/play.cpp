@@ -12,6 +12,11 @@ QString scoreCaption(qint16 score) {
     return QStringLiteral("Score:") + QString::number(score);
 }
 
+// What a screen reader is told as the game-over picture shows.
+QString timeUpWords(qint16 score) {
+    return QStringLiteral("Time up. ") + scoreCaption(score);
+}
+
 }  // namespace
 
 void Form1::Iroduke() {
@@ -105,6 +110,7 @@ void Form1::endVerdictDisplay() {
 void Form1::GameOver() {
     enterMode(Mode::GameOver);
     Picture3->setVisible(true);
+    seams_.tellScreenReaders(this, timeUpWords(score));
 }
 
 void Form1::Label1_Click(qint16 Index) {

@@ -23,6 +23,7 @@ void Form1::Command1_Click(qint16 Index) {
                 Label8[i]->setVisible(true);
                 Label9[i]->setVisible(true);
             }
+            seams_.tellScreenReaders(this, tableWords());
             break;
         case 2:  // "ColorOption": the colour panel over the title
             Frame2->setVisible(true);

@@ -26,7 +26,27 @@ void Form1::commitHighScore() {
     Picture1->setVisible(true);
     Text1->setVisible(false);
     Text2->setVisible(false);
+    nameNotice->setVisible(false);
     Reset(false);
+}
+
+void Form1::nameLettersRefused(const QStringList& letters, bool full) {
+    const QString line = refusedLettersLine(letters, full);
+    nameNotice->setCaption(line);
+    nameNotice->setVisible(true);
+    seams_.tellScreenReaders(this, line);
+}
+
+QString Form1::tableWords() const {
+    QStringList rows;
+    for (int row = 0; row < kLevelCount; ++row) {
+        const int slot = kLevelCount - 1 - row;
+        QStringList words{Label7[row]->shownText(), Label8[slot]->shownText(),
+                          Label9[slot]->shownText()};
+        words.removeAll(QString());
+        rows << words.join(QStringLiteral(", "));
+    }
+    return rows.join(QStringLiteral(". ")) + QLatin1Char('.');
 }
 
 void Form1::Label7_Click(qint16) {

@@ -96,3 +96,22 @@ QString enteredName(QStringView typed) {
     if (splitsPair) name.chop(1);
     return name.toString();
 }
+
+bool takenInName(QChar character) {
+    return character.category() != QChar::Other_Control && cp932::storable(character);
+}
+
+QString refusedLettersLine(const QStringList& letters, bool full) {
+    QStringList shown;
+    for (const QString& letter : letters)
+        shown << (letter.size() == 1 && !letter[0].isPrint()
+                      ? QStringLiteral("U+%1")
+                            .arg(letter[0].unicode(), 4, 16, QLatin1Char('0'))
+                            .toUpper()
+                      : u'“' + letter + u'”');
+    QStringList line;
+    if (!shown.isEmpty()) line << QStringLiteral("jx.hsd cannot keep ") + shown.join(u", ") + u'.';
+    if (full)
+        line << QStringLiteral("jx.hsd keeps %1 letters of a name.").arg(kEnteredNameMaxChars);
+    return line.join(u' ');
+}

@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <QStringList>
 #include <QStringView>
 #include <QtGlobal>
 
@@ -55,6 +56,15 @@ QByteArray encodeHighScores(const HighScoreTable& table);
 // slot keeps the file's bytes.
 std::optional<QByteArray> withBestScore(QByteArrayView file, int level,
                                         const HighScoreRecord& record);
+
+// Whether the name box takes the character: one jx.hsd stores as itself (cp932::storable), and
+// no control character, which the table could not show.
+bool takenInName(QChar character);
+
+// The line under the name box when it keeps letters out: that jx.hsd cannot keep them (each
+// quoted, one that shows nothing by its code, "U+0009"), and, when the name has its
+// kEnteredNameMaxChars characters, that jx.hsd keeps no more.
+QString refusedLettersLine(const QStringList& letters, bool full);
 
 // The name the entry box stores: at most its first kEnteredNameMaxChars characters, never half
 // of a surrogate pair.

@@ -65,6 +65,7 @@ struct FormFixture {
     bool windowShown = false;    // the game has asked for its window to be shown
     QStringList missingGlyphs;   // what the fonts lack for the colour words: nothing
     int endRequests = 0;
+    QStringList told;  // what a screen reader was told at once, wherever the focus was
     std::unique_ptr<Form1> form;
 
     // A screen of the given size in twips, its origin at `screenOrigin` pixels; keeps the data
@@ -81,6 +82,7 @@ struct FormFixture {
             if (owner != form.get() || !windowShown) notOverTheGame << title;
         };
         seams.endProgram = [this] { ++endRequests; };
+        seams.tellScreenReaders = [this](QWidget*, const QString& words) { told << words; };
         seams.random = std::make_shared<SeededRandom>(seed);
         seams.dataFolder = dataFolder ? *dataFolder : DataFolder(folder.path());
         const QRect screen(screenOrigin, QSize(twipsToPixels(screenTwips.width()),

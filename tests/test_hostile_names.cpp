@@ -9,9 +9,11 @@
 #include "scores/cp932.h"
 #include "scores/highscores.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QTest>
+#include <QToolTip>
 
 namespace {
 
@@ -65,53 +67,83 @@ class HostileNamesTest : public QObject {
         QTest::addColumn<Entry>("entry");
         QTest::addColumn<int>("level");
         QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("told");  // the line under the box, last told
 
+        const QString full = QStringLiteral("jx.hsd keeps 27 letters of a name.");
         const QString latin = QStringLiteral("abcdefghij").repeated(1000);
-        QTest::newRow("10,000 Latin characters") << latin << Entry::Typed << 1 << latin.left(27);
+        QTest::newRow("10,000 Latin characters")
+            << latin << Entry::Typed << 1 << latin.left(27) << full;
         const QString kanji = QStringLiteral("赤青").repeated(5000);
         QTest::newRow("10,000 double-byte characters")
-            << kanji << Entry::Pasted << 2 << kanji.left(27);
+            << kanji << Entry::Pasted << 2 << kanji.left(27) << full;
+        QTest::newRow("30 double-byte characters typed")
+            << kanji.left(30) << Entry::Typed << 3 << kanji.left(27) << full;
         const QString controls = QStringLiteral("a\tb\nc\rd\x01") + QStringLiteral("e\x7f") + "f";
-        QTest::newRow("control characters") << controls << Entry::Pasted << 3 << controls;
-        QTest::newRow("emoji") << QStringLiteral("😀😀😀") << Entry::Typed << 4 << "";
-        QTest::newRow("German") << QStringLiteral("Jürgen Groß") << Entry::Typed << 5
-                                << "Jrgen Gro";
-        QTest::newRow("French") << QStringLiteral("Hélène") << Entry::Pasted << 6 << "Hlne";
+        QTest::newRow("control characters")
+            << controls << Entry::Pasted << 3 << "abcdef"
+            << "jx.hsd cannot keep U+0009, U+000A, U+000D, U+0001, U+007F.";
+        QTest::newRow("NUL, ESC and a C1 control")
+            << QStringLiteral("A") + QChar(0) + QStringLiteral("B C\x1b D\u0085 E")
+            << Entry::Composed << 4 << "AB C D E"
+            << "jx.hsd cannot keep U+0000, U+001B, U+0085.";
+        QTest::newRow("a line break pasted")
+            << QStringLiteral("Tab\there\r\nNew Line") << Entry::Pasted << 5
+            << "Tabhere"
+               "New Line"
+            << "jx.hsd cannot keep U+0009, U+000D, U+000A.";
+        QTest::newRow("emoji") << QStringLiteral("😀😀😀") << Entry::Typed << 4 << ""
+                               << "jx.hsd cannot keep “😀”.";
+        QTest::newRow("German") << QStringLiteral("Jürgen Groß") << Entry::Typed << 5 << "Jrgen Gro"
+                                << "jx.hsd cannot keep “ß”.";
+        QTest::newRow("French") << QStringLiteral("Hélène") << Entry::Pasted << 6 << "Hlne"
+                                << "jx.hsd cannot keep “é”, “è”.";
         QTest::newRow("Greek, accents and final sigma refused")
-            << QStringLiteral("Νίκος") << Entry::Composed << 7 << "Νκο";
-        QTest::newRow("Cyrillic") << QStringLiteral("Иван") << Entry::Composed << 8 << "Иван";
+            << QStringLiteral("Νίκος") << Entry::Composed << 7 << "Νκο"
+            << "jx.hsd cannot keep “ί”, “ς”.";
+        QTest::newRow("Cyrillic") << QStringLiteral("Иван") << Entry::Composed << 8 << "Иван"
+                                  << "";
         QTest::newRow("the input methods' forms of the code page's own")
-            << QStringLiteral("〜−‖¢£¬") << Entry::Composed << 9 << "～－∥￠￡￢";
-        QTest::newRow("Hangul") << QStringLiteral("한국어 Kim") << Entry::Typed << 6 << " Kim";
-        QTest::newRow("Hebrew") << QStringLiteral("שלום") << Entry::Typed << 7 << "";
-        QTest::newRow("Arabic") << QStringLiteral("مرحبا Ali") << Entry::Pasted << 8 << " Ali";
+            << QStringLiteral("〜−‖¢£¬") << Entry::Composed << 9 << "～－∥￠￡￢"
+            << "";
+        QTest::newRow("Hangul") << QStringLiteral("한국어 Kim") << Entry::Typed << 6 << " Kim"
+                                << "jx.hsd cannot keep “어”.";
+        QTest::newRow("Hebrew") << QStringLiteral("שלום") << Entry::Typed << 7 << ""
+                                << "jx.hsd cannot keep “ם”.";
+        QTest::newRow("Arabic") << QStringLiteral("مرحبا Ali") << Entry::Pasted << 8 << " Ali"
+                                << "jx.hsd cannot keep “م”, “ر”, “ح”, “ب”, “ا”.";
         QTest::newRow("right-to-left override")
-            << QStringLiteral("\u202Eevil\u202C") << Entry::Pasted << 9 << "evil";
-        QTest::newRow("a lone surrogate")
-            << QString(QChar(0xD800)) << Entry::Pasted << 1 << QString();
+            << QStringLiteral("\u202Eevil\u202C") << Entry::Pasted << 9 << "evil"
+            << "jx.hsd cannot keep U+202E, U+202C.";
+        QTest::newRow("a lone surrogate") << QString(QChar(0xD800)) << Entry::Pasted << 1
+                                          << QString() << "jx.hsd cannot keep U+D800.";
         QTest::newRow("a lone second half")
-            << QStringLiteral("x") + QChar(0xDC00) + "y" << Entry::Pasted << 2 << "xy";
+            << QStringLiteral("x") + QChar(0xDC00) + "y" << Entry::Pasted << 2 << "xy"
+            << "jx.hsd cannot keep U+DC00.";
         QTest::newRow("an emoji as the 27th character")
             << QString(26, QLatin1Char('a')) + QStringLiteral("😀tail") << Entry::Typed << 3
-            << QString(26, QLatin1Char('a')) + "t";
+            << QString(26, QLatin1Char('a')) + "t" << full;
         QTest::newRow("a lone surrogate as the 27th character")
             << QString(26, QLatin1Char('b')) + QChar(0xD800) + QStringLiteral("c") << Entry::Pasted
-            << 4 << QString(26, QLatin1Char('b')) + QStringLiteral("c");
-        QTest::newRow("an empty box") << QString() << Entry::Typed << 8 << QString();
+            << 4 << QString(26, QLatin1Char('b')) + QStringLiteral("c")
+            << "jx.hsd cannot keep U+D800.";
+        QTest::newRow("an empty box") << QString() << Entry::Typed << 8 << QString() << "";
         QTest::newRow("code page 932 extensions")
-            << QStringLiteral("①Ⅱ㈱髙ｱｲ") << Entry::Typed << 5 << QStringLiteral("①Ⅱ㈱髙ｱｲ");
+            << QStringLiteral("①Ⅱ㈱髙ｱｲ") << Entry::Typed << 5 << QStringLiteral("①Ⅱ㈱髙ｱｲ") << "";
         QTest::newRow("a mix") << QStringLiteral("赤😀한a\tש\u202Eｱ") + QChar(0xD800) +
                                       QStringLiteral("é名")
-                               << Entry::Pasted << 6 << QStringLiteral("赤a\tｱ名");
+                               << Entry::Pasted << 6 << QStringLiteral("赤aｱ名")
+                               << "jx.hsd cannot keep “😀”, “한”, U+0009, “ש”, U+202E, U+D800, “é”.";
         const QString mixed = QStringLiteral("名😀x\u202E").repeated(2500);
         QTest::newRow("10,000 mixed characters")
-            << mixed << Entry::Pasted << 7 << QStringLiteral("名x").repeated(13) + "名";
+            << mixed << Entry::Pasted << 7 << QStringLiteral("名x").repeated(13) + "名"
+            << "jx.hsd cannot keep “😀”, U+202E. " + full;
     }
     void namesAreStoredAsTheyFit() {
         QFETCH(QString, name);
         QFETCH(Entry, entry);
         QFETCH(int, level);
         QFETCH(QString, stored);
+        QFETCH(QString, told);
         FormFixture f;
         const QByteArray before = startingFile();
         f.startWithFiles(before, encodePalette(defaultPalette()));
@@ -123,6 +155,7 @@ class HostileNamesTest : public QObject {
         QCOMPARE(form.mode, Mode::NameEntry);
         QCOMPARE(QApplication::focusWidget(), form.Text1);
         QTest::keyClick(form.Text1, Qt::Key_Backspace);  // the name offered goes
+        const qsizetype toldBefore = f.told.size();
         if (entry == Entry::Typed) {
             typeInto(form.Text1, name);
         } else if (entry == Entry::Composed) {
@@ -131,9 +164,11 @@ class HostileNamesTest : public QObject {
             QApplication::clipboard()->setText(name);
             QTest::keyClick(form.Text1, Qt::Key_V, Qt::ControlModifier);
         }
-        // What the box shows is what is stored: a character it refuses never appears.
-        const QString shown = form.Text1->text().left(kEnteredNameMaxChars);
-        QCOMPARE(cp932::decode(cp932::encode(shown)), stored);
+        // What the box shows is what is stored: a character it refuses never appears, nor one past
+        // what is stored. What it kept out last is told under it, and to a screen reader.
+        QCOMPARE(cp932::decode(cp932::encode(form.Text1->text())), stored);
+        QCOMPARE(form.nameNotice->isVisible() ? form.nameNotice->caption() : QString(), told);
+        QCOMPARE(f.told.size() == toldBefore ? QString() : f.told.last(), told);
         QTest::keyClick(form.Text1, Qt::Key_Return);
         QCOMPARE(form.mode, Mode::Load);
 
@@ -158,6 +193,20 @@ class HostileNamesTest : public QObject {
         QVERIFY(row->isVisible());
         QCOMPARE(row->caption(), fixedLengthName(decoded));
         QCOMPARE(row->shownText(), stored);
+        // A name too long for its row is cut there, but shows whole on hover, and a screen
+        // reader hears it whole.
+        if (stored.size() == kEnteredNameMaxChars) QVERIFY(row->captionCut());
+        if (row->captionCut()) {
+            QVERIFY(row->drawnText().endsWith(u'…'));
+            QVERIFY(stored.startsWith(row->drawnText().chopped(1)));
+        }
+        const QPoint middle = row->rect().center();
+        QHelpEvent hover(QEvent::ToolTip, middle, row->mapToGlobal(middle));
+        QApplication::sendEvent(row, &hover);
+        QCOMPARE(QToolTip::isVisible() ? QToolTip::text() : QString(),
+                 row->captionCut() ? stored : QString());
+        QToolTip::hideText();
+        QCOMPARE(QAccessible::queryAccessibleInterface(row)->text(QAccessible::Name), stored);
         QCOMPARE(form.Label9[level - 1]->caption(), QString::number(kStoredScore));
     }
 };

@@ -5,8 +5,23 @@
 #include "scores/cp932.h"
 #include "scores/highscores.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QTest>
+
+namespace {
+
+// The names a screen reader reads under `node`, in its order, of what shows.
+void readShowing(QAccessibleInterface* node, QStringList& read) {
+    for (int i = 0; i < node->childCount(); ++i) {
+        QAccessibleInterface* child = node->child(i);
+        if (!child || child->state().invisible) continue;
+        if (const QString name = child->text(QAccessible::Name); !name.isEmpty()) read << name;
+        readShowing(child, read);
+    }
+}
+
+}  // namespace
 
 class MenuScoresTest : public QObject {
     Q_OBJECT
@@ -43,28 +58,56 @@ class MenuScoresTest : public QObject {
     void eachScreenChangeMovesTheFocusOnce_data() {
         QTest::addColumn<Road>("to");  // from the title to the screen before the change
         QTest::addColumn<Road>("change");
-        QTest::addColumn<QString>("focus");
+        QTest::addColumn<QString>("focus");  // empty: it stays
+        QTest::addColumn<QString>("told");   // what a screen reader is told at once
         const Road title = [](Form1&) {};
+        QStringList table;
+        for (int level = kLevelCount; level >= 1; --level)
+            table << (level == 2 ? QStringLiteral("Level2, Kim, 1")
+                                 : QStringLiteral("Level%1, No Name, 0").arg(level));
+        const Road kimAtLevelTwo = [](Form1& f) {
+            playToNameEntry(f, 2);
+            f.Text1->setText(QStringLiteral("Kim"));
+            f.Form_KeyPress(kEnter);
+        };
         QTest::newRow("level dialog")
-            << title << Road([](Form1& f) { f.Command1_Click(0); }) << "HScroll1";
-        QTest::newRow("table") << title << Road([](Form1& f) { f.Command1_Click(1); }) << "Form1";
-        QTest::newRow("panel") << title << Road([](Form1& f) { f.Command1_Click(2); })
-                               << "VScroll1";
+            << title << Road([](Form1& f) { f.Command1_Click(0); }) << "HScroll1"
+            << "";
+        QTest::newRow("table") << kimAtLevelTwo << Road([](Form1& f) { f.Command1_Click(1); })
+                               << "Form1" << table.join(". ") + '.';
+        QTest::newRow("panel") << title << Road([](Form1& f) { f.Command1_Click(2); }) << "VScroll1"
+                               << "";
         QTest::newRow("count-down") << Road([](Form1& f) { f.Command1_Click(0); })
-                                    << Road([](Form1& f) { f.Label4_Click(1); }) << "Form1";
+                                    << Road([](Form1& f) { f.Label4_Click(1); }) << "Form1"
+                                    << "";
+        QTest::newRow("time up") << Road([](Form1& f) {
+            startGame(f, 2);
+            for (int point = 0; point < 3; ++point) {
+                f.Label1_Click(f.answerIndex);
+                f.Timer1_Timer();
+            }
+            while (f.timeLeft > 1) f.Timer1_Timer();
+        }) << Road(&Form1::Timer1_Timer)
+                                 << ""
+                                 << "Time up. Score:3";
         QTest::newRow("panel closed") << Road([](Form1& f) { f.Command1_Click(2); })
-                                      << Road(&Form1::Command4_Click) << "Command1";
-        QTest::newRow("table left") << Road([](Form1& f) { f.Command1_Click(1); })
-                                    << Road(&Form1::Form_Click) << "Command1";
+                                      << Road(&Form1::Command4_Click) << "Command1"
+                                      << "";
+        QTest::newRow("table left")
+            << Road([](Form1& f) { f.Command1_Click(1); }) << Road(&Form1::Form_Click) << "Command1"
+            << "";
         QTest::newRow("name entry") << Road([](Form1& f) { playToGameOver(f, 1, 1); })
-                                    << Road(&Form1::Form_Click) << "Text1";
+                                    << Road(&Form1::Form_Click) << "Text1"
+                                    << "";
         QTest::newRow("name entered") << Road([](Form1& f) { playToNameEntry(f, 2); })
-                                      << Road([](Form1& f) { f.Form_KeyPress(13); }) << "Command1";
+                                      << Road([](Form1& f) { f.Form_KeyPress(13); }) << "Command1"
+                                      << "";
     }
     void eachScreenChangeMovesTheFocusOnce() {
         QFETCH(Road, to);
         QFETCH(Road, change);
         QFETCH(QString, focus);
+        QFETCH(QString, told);
         StartedForm f;
         Form1& form = *f.form;
         form.show();
@@ -76,15 +119,54 @@ class MenuScoresTest : public QObject {
         connect(qApp, &QApplication::focusChanged, &form, [&](QWidget*, QWidget* now) {
             if (now && now != before && !landed.contains(now)) landed << now;
         });
+        const qsizetype toldBefore = f.told.size();
         change(form);
         QCoreApplication::processEvents();
+        QCOMPARE(f.told.mid(toldBefore), told.isEmpty() ? QStringList() : QStringList{told});
         const QHash<QString, const QWidget*> controls{{"HScroll1", form.HScroll1},
                                                       {"VScroll1", form.VScroll1[0]},
                                                       {"Form1", &form},
                                                       {"Command1", form.Command1[0]},
                                                       {"Text1", form.Text1}};
-        QCOMPARE(landed, QList<const QWidget*>{controls[focus]});
-        QCOMPARE(QApplication::focusWidget(), controls[focus]);
+        QCOMPARE(landed, focus.isEmpty() ? QList<const QWidget*>() : QList{controls[focus]});
+        QCOMPARE(QApplication::focusWidget(), focus.isEmpty() ? before : controls[focus]);
+    }
+
+    // A screen reader reads each screen as it shows, top to bottom and each row from the left,
+    // and hears what each control is or sets: these names come in this order.
+    void aScreenReaderReadsInScreenOrder_data() {
+        QTest::addColumn<Road>("to");
+        QTest::addColumn<QStringList>("heard");
+        QTest::newRow("title") << Road([](Form1& f) {
+            while (f.Timer1.enabled()) f.Timer1_Timer();  // the logo has slid in
+        }) << QStringList{"Tintmaze", "Game Start", "High Score", "ColorOption", "End"};
+        QStringList sliders;  // each under its letter
+        for (const QString word : {"黒", "青", "緑", "赤", "紫", "黄", "灰"})
+            sliders << "R" << word + " R"
+                    << "G" << word + " G"
+                    << "B" << word + " B";
+        QTest::newRow("colour panel")
+            << Road([](Form1& f) { f.Command1_Click(2); })
+            << QStringList{"Option", "黒", "灰"} + sliders + QStringList{"Default", "OK", "Cansel"};
+    }
+    void aScreenReaderReadsInScreenOrder() {
+        QFETCH(Road, to);
+        QFETCH(QStringList, heard);
+        StartedForm f;
+        Form1& form = *f.form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        to(form);
+        QStringList read;
+        readShowing(QAccessible::queryAccessibleInterface(&form), read);
+        // Each name heard comes after the one before it.
+        qsizetype at = 0;
+        for (const QString& name : heard) {
+            at = read.indexOf(name, at);
+            QVERIFY2(at >= 0, qPrintable(name + " is not read after what comes before it in: " +
+                                         read.join(u'|')));
+            ++at;
+        }
     }
 
     // Enter leaves the table view for the title; at game over Enter and Space go on as a click on

@@ -314,6 +314,18 @@ class RenderingTest : public QObject {
                               QSize(slider->width() / 2, extent - 4));
             QVERIFY(countPixels(shot, arrow, [](QRgb pixel) { return qGray(pixel) < 128; }) > 0);
         }
+        // The slider with the focus shows it with a frame, as the buttons do; the others do not.
+        ScrollBar* first = f.form->VScroll1[0];
+        f.form->show();
+        QVERIFY(QTest::qWaitForWindowActive(f.form.get()));
+        first->setFocus();
+        const QImage focused = first->grab().toImage();
+        f.form->VScroll1[1]->setFocus();
+        const QImage unfocused = first->grab().toImage();
+        const QRect frameSide(1, first->height() / 2, 1, first->height() / 4);
+        QVERIFY(countPixels(focused, frameSide, isDark) -
+                    countPixels(unfocused, frameSide, isDark) >
+                frameSide.height() / 4);
     }
 };
 

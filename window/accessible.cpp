@@ -6,7 +6,31 @@
 #include <QAccessibleValueInterface>
 #include <QAccessibleWidget>
 
+#include <algorithm>
+
 namespace {
+
+const QString kNoticeName = QStringLiteral("screenReaderNotice");
+const char* const kScreenOrder = "readInScreenOrder";  // a window's own, as a control's
+
+// The children of `container` as the screen shows them: rows from the top, each a run of
+// children whose tops lie above the lowest bottom of the row so far, and each row from the left.
+QWidgetList inScreenOrder(const QWidget* container) {
+    QWidgetList children = container->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    children.removeIf([](const QWidget* child) { return child->isWindow(); });
+    std::stable_sort(children.begin(), children.end(),
+                     [](const QWidget* a, const QWidget* b) { return a->y() < b->y(); });
+    for (qsizetype start = 0; start < children.size();) {
+        qsizetype end = start + 1;
+        for (int bottom = children[start]->geometry().bottom();
+             end < children.size() && children[end]->y() <= bottom; ++end)
+            bottom = qMax(bottom, children[end]->geometry().bottom());
+        std::stable_sort(children.begin() + start, children.begin() + end,
+                         [](const QWidget* a, const QWidget* b) { return a->x() < b->x(); });
+        start = end;
+    }
+    return children;
+}
 
 // The name a screen reader hears: a label's caption as drawn (none for a label not meant to be
 // read), a frame's caption, a button's text without the access key's mark, and otherwise the name
@@ -28,8 +52,21 @@ class ControlAccessible : public QAccessibleWidget {
   public:
     using QAccessibleWidget::QAccessibleWidget;
 
+    // The children, in screen order.
+    int childCount() const override { return int(children().size()); }
+    QAccessibleInterface* child(int index) const override {
+        const QWidgetList list = children();
+        return index >= 0 && index < list.size()
+                   ? QAccessible::queryAccessibleInterface(list[index])
+                   : nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface* child) const override {
+        return child ? int(children().indexOf(qobject_cast<QWidget*>(child->object()))) : -1;
+    }
+
     QString text(QAccessible::Text kind) const override {
-        return kind == QAccessible::Name ? heardName(widget()) : QAccessibleWidget::text(kind);
+        if (kind != QAccessible::Name || widget()->isWindow()) return QAccessibleWidget::text(kind);
+        return heardName(widget());
     }
     QAccessible::State state() const override {
         QAccessible::State state = QAccessibleWidget::state();
@@ -39,6 +76,20 @@ class ControlAccessible : public QAccessibleWidget {
             state.focusable = false;
         }
         return state;
+    }
+
+  private:
+    QWidgetList children() const { return inScreenOrder(widget()); }
+};
+
+// The window's notice for screen readers: no size, nothing drawn, no focus.
+class Notice : public QWidget {
+  public:
+    explicit Notice(QWidget* window) : QWidget(window) {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setFocusPolicy(Qt::NoFocus);
+        setGeometry(0, 0, 0, 0);
+        setObjectName(kNoticeName);
     }
 };
 
@@ -70,6 +121,10 @@ class SliderAccessible : public ControlAccessible, public QAccessibleValueInterf
 QAccessibleInterface* controlAccessible(const QString&, QObject* object) {
     auto* control = qobject_cast<QWidget*>(object);
     if (auto* bar = dynamic_cast<ScrollBar*>(control)) return new SliderAccessible(bar);
+    if (dynamic_cast<Notice*>(control))
+        return new QAccessibleWidget(control, QAccessible::Notification);
+    if (control && control->isWindow() && control->property(kScreenOrder).toBool())
+        return new ControlAccessible(control, QAccessible::Window);
     const QAccessible::Role role = dynamic_cast<Label*>(control)           ? QAccessible::StaticText
                                    : dynamic_cast<CommandButton*>(control) ? QAccessible::Button
                                    : dynamic_cast<Frame*>(control)         ? QAccessible::Grouping
@@ -92,4 +147,30 @@ void tellScreenReadersOfNewName(QWidget* control) {
     if (!QAccessible::isActive()) return;  // nobody listens: nothing is made
     QAccessibleEvent changed(control, QAccessible::NameChanged);
     QAccessible::updateAccessibility(&changed);
+}
+
+void tellScreenReaders(QWidget* window, const QString& words) {
+    if (!QAccessible::isActive()) return;  // nobody listens: nothing is made
+    // Told once the change of screen is done: a focus it moves is told first, and a reader that
+    // speaks the focus does not cut these words short.
+    QMetaObject::invokeMethod(
+        window,
+        [window, words] {
+            auto* notice = window->findChild<QWidget*>(kNoticeName, Qt::FindDirectChildrenOnly);
+            if (!notice) {
+                notice = new Notice(window);
+                notice->setAccessibleName(words);
+                notice->show();  // told as it shows
+                return;
+            }
+            notice->setAccessibleName(words);
+            tellScreenReadersOfNewName(notice);  // a reader keeping names learns the new one first
+            QAccessibleEvent shown(notice, QAccessible::ObjectShow);
+            QAccessible::updateAccessibility(&shown);
+        },
+        Qt::QueuedConnection);
+}
+
+void readChildrenInScreenOrder(QWidget* container) {
+    container->setProperty(kScreenOrder, true);
 }

@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
+#include <QToolTip>
 #include <QValidator>
 #include <QtMath>
 
@@ -86,29 +87,52 @@ QRect captionArea(const QFontMetrics& metrics, const QString& text, int needed, 
     return QRect(area.left(), baseline - metrics.ascent(), area.width(), metrics.height());
 }
 
-// Keeps out of a text box every character its rule refuses; the cursor stays after what it was
-// after. A text with no refused character is left as it is.
+// Keeps out of a text box every letter its rule refuses, and every letter past its most; the
+// cursor stays after what it was after, and what just came in before it is what goes. A text with
+// nothing to keep out is left as it is; else `refused` is told what was kept out.
 class CharacterFilter : public QValidator {
   public:
-    CharacterFilter(QObject* box, std::function<bool(QChar)> accepts)
-        : QValidator(box), accepts_(std::move(accepts)) {}
+    CharacterFilter(QObject* box, std::function<bool(QChar)> accepts, int most,
+                    std::function<void(const QStringList&, bool)> refused)
+        : QValidator(box),
+          accepts_(std::move(accepts)),
+          most_(most),
+          refused_(std::move(refused)) {}
 
     State validate(QString& text, int& cursor) const override {
-        if (std::all_of(text.cbegin(), text.cend(), accepts_)) return Acceptable;
+        if (text.size() <= most_ && std::all_of(text.cbegin(), text.cend(), accepts_))
+            return Acceptable;
         QString kept;
+        QStringList refused;
         int keptBeforeCursor = 0;
-        for (qsizetype i = 0; i < text.size(); ++i) {
-            if (!accepts_(text[i])) continue;
-            kept += text[i];
-            if (i < cursor) ++keptBeforeCursor;
+        for (qsizetype i = 0; i < text.size();) {
+            const bool pair =
+                text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate();
+            const QString letter = text.mid(i, pair ? 2 : 1);
+            if (std::all_of(letter.cbegin(), letter.cend(), accepts_)) {
+                kept += letter;
+                if (i < cursor) keptBeforeCursor += int(letter.size());
+            } else if (!refused.contains(letter)) {
+                refused << letter;
+            }
+            i += letter.size();
+        }
+        const int over = int(kept.size()) - most_;
+        if (over > 0) {
+            const int from = std::clamp(keptBeforeCursor - over, 0, int(kept.size()) - over);
+            kept.remove(from, over);
+            keptBeforeCursor = qMin(keptBeforeCursor, from);
         }
         text = kept;
         cursor = keptBeforeCursor;
+        if (refused_) refused_(refused, over > 0);
         return Acceptable;
     }
 
   private:
     std::function<bool(QChar)> accepts_;
+    int most_;
+    std::function<void(const QStringList&, bool)> refused_;
 };
 
 }  // namespace
@@ -195,6 +219,30 @@ QString Label::shownText() const {
     return text;
 }
 
+QString Label::drawnText() const {
+    const QString text = shownText();
+    if (!elides_) return text;
+    const QRect area = border_ == Border::Single ? rect().adjusted(1, 1, -1, -1) : rect();
+    const QFontMetrics metrics(font());
+    const QFontMetrics fitted(fittedFont(font(), metrics, metrics.horizontalAdvance(text), area));
+    return fitted.horizontalAdvance(text) > area.width()
+               ? fitted.elidedText(text, Qt::ElideRight, area.width())
+               : text;
+}
+
+bool Label::captionCut() const {
+    return drawnText() != shownText();
+}
+
+bool Label::event(QEvent* event) {
+    if (event->type() != QEvent::ToolTip) return ClickableControl::event(event);
+    if (captionCut())
+        QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), shownText(), this);
+    else
+        QToolTip::hideText();
+    return true;
+}
+
 void Label::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setLayoutDirection(layoutDirection());  // the control's, not the language's
@@ -213,9 +261,10 @@ void Label::paintEvent(QPaintEvent*) {
     const QRect place = font == this->font()
                             ? captionArea(metrics, text, needed, area)
                             : captionArea(fitted, text, fitted.horizontalAdvance(text), area);
+    const QString drawn = drawnText();  // the caption, or the caption cut
     painter.setPen(palette().color(QPalette::WindowText));
     painter.setFont(font);
-    painter.drawText(place, qtAlignment(align_) | Qt::AlignTop | Qt::TextWordWrap, text);
+    painter.drawText(place, qtAlignment(align_) | Qt::AlignTop | Qt::TextWordWrap, drawn);
 }
 
 // --- Picture box ----------------------------------------------------------------------------
@@ -332,8 +381,9 @@ void TextBox::setColours(qint32 back, qint32 fore) {
     setPaletteColours(this, {{QPalette::Base, back}, {QPalette::Text, fore}});
 }
 
-void TextBox::takeOnly(const std::function<bool(QChar)>& accepts) {
-    setValidator(new CharacterFilter(this, accepts));
+void TextBox::takeOnly(const std::function<bool(QChar)>& accepts, int most,
+                       const std::function<void(const QStringList&, bool)>& refused) {
+    setValidator(new CharacterFilter(this, accepts, most, refused));
 }
 
 // --- Scroll bar -----------------------------------------------------------------------------
@@ -357,6 +407,14 @@ ScrollBar::ScrollBar(QWidget* container, Qt::Orientation orientation, int min, i
     connect(this, &QScrollBar::sliderReleased, this, [this] {
         if (this->value() != valueAtPress_ && onChange) onChange();
     });
+}
+
+void ScrollBar::paintEvent(QPaintEvent* event) {
+    QScrollBar::paintEvent(event);
+    if (!hasFocus()) return;
+    QPainter painter(this);
+    painter.setPen(QPen(Qt::black, 1, Qt::DotLine));
+    painter.drawRect(rect().adjusted(1, 1, -2, -2));
 }
 
 // --- Line and shape -------------------------------------------------------------------------

@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStringList>
 #include <QWidget>
 
 #include <functional>
@@ -92,8 +93,15 @@ class Label : public ClickableControl {
     // read is not.
     bool heardByScreenReaders() const { return heard_; }
     void setHeardByScreenReaders(bool heard) { heard_ = heard; }
+    // A one-line label that cuts a caption too long for it with "…", and shows it whole in a
+    // tooltip on hover (a screen reader always hears it whole).
+    void setElidesLongCaption(bool elides) { elides_ = elides; }
+    // The caption as drawn: shownText(), or its start and "…" where the label cuts it.
+    QString drawnText() const;
+    bool captionCut() const;
 
   protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent*) override;
 
   private:
@@ -103,6 +111,7 @@ class Label : public ClickableControl {
     Border border_ = Border::None;
     Align align_ = Align::Left;
     bool heard_ = true;
+    bool elides_ = false;
 };
 
 // Picture box: a container showing its picture unscaled from the top-left corner, clipped.
@@ -154,9 +163,12 @@ class TextBox : public QLineEdit, public Placement {
   public:
     TextBox(QWidget* container, const QString& text, const QFont& font);
     void setColours(qint32 back, qint32 fore);
-    // From now on the box takes only the characters `accepts` takes, however they come in (typed,
-    // pasted, committed by an input method, set): any other never appears in it.
-    void takeOnly(const std::function<bool(QChar)>& accepts);
+    // From now on the box takes only the characters `accepts` takes, and at most `most` of them,
+    // however they come in (typed, pasted, committed by an input method, set): any other never
+    // appears in it. `refused` is told, as it happens, the letters kept out (a pair of surrogates
+    // as one) and whether the box was full.
+    void takeOnly(const std::function<bool(QChar)>& accepts, int most,
+                  const std::function<void(const QStringList&, bool)>& refused);
 };
 
 // Scroll bar used as a slider, in the desktop's colours (not its container's). A change of value,
@@ -172,6 +184,9 @@ class ScrollBar : public QScrollBar, public Placement {
     // Page Up and Page Down move it by a sixteenth of its range.
     std::function<int(int)> shownValue;
 
+  protected:
+    void paintEvent(QPaintEvent* event) override;  // with a focus frame, as the buttons have
+
   private:
     int valueAtPress_ = 0;
 };
@@ -184,6 +199,16 @@ void describeControlsToScreenReaders();
 
 // Tells a listening screen reader that the control's name changed; nothing when none listens.
 void tellScreenReadersOfNewName(QWidget* control);
+
+// Tells a listening screen reader `words` as soon as the change of screen under way is done,
+// wherever the focus is, which stays: the window's notice, an object of no size, is named `words`
+// and shown anew, as a notification a screen reader speaks when it shows (Orca does). Nothing is
+// made while none listens.
+void tellScreenReaders(QWidget* window, const QString& words);
+
+// A screen reader reads the window's controls in screen order, as it reads every control's
+// children: row by row from the top, each row from the left, whatever their stacking.
+void readChildrenInScreenOrder(QWidget* window);
 
 // Whether the player sees the control: it is shown, and no shown container in front of it (a
 // frame, a warning box) covers it whole.

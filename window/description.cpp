@@ -7,7 +7,7 @@
 // the player never sees it; changing it changes nothing. A place not so marked (the colour
 // panel's contents, Label5) is the one the player sees.
 
-#include "scores/cp932.h"
+#include "scores/highscores.h"
 #include "window/form1.h"
 #include "window/theme.h"
 
@@ -91,6 +91,7 @@ void stackFrontToBack(std::vector<QWidget*> order) {
 Form1::Form1(Form1Seams seams) : QWidget(nullptr), seams_(std::move(seams)) {
     registerFontStandIns();
     describeControlsToScreenReaders();
+    readChildrenInScreenOrder(this);
     // The name a desktop shows for the window: its title, its icon's name, and its class (X11's
     // WM_CLASS, taken from the application's name when the window is first shown).
     setWindowTitle(kGameName);
@@ -130,7 +131,8 @@ void Form1::buildWindowControls() {
     Frame2->setVisible(false);
 
     Picture2 = new PictureBox(this, QStringLiteral(":/assets/logo.bmp"), kButtonFace);
-    Picture2->place(1020, 510, 840, 435);  // laid out
+    Picture2->setAccessibleName(kGameName);  // the logo shows the game's name
+    Picture2->place(1020, 510, 840, 435);    // laid out
 
     Picture1 = new PictureBox(this, paintBoard, kButtonFace);
     Picture1->place(1920, 90, 1770, 3555);  // laid out
@@ -184,6 +186,7 @@ void Form1::buildScoreRows(const WindowLayout& layout) {
                                  BackStyle::Transparent, kWindowBackground, layout.recordColour[i],
                                  nameFont, Border::None, Align::Centre, false});
         if (i == 0) Label8[i]->place(2100, 555, 2480, 360);
+        Label8[i]->setElidesLongCaption(true);  // a long name is cut with "…", whole on hover
         Label7[i] =
             makeLabel(Picture1, {layout.label7Caption[i], 0, 0, 1125, 540, BackStyle::Transparent,
                                  kWindowBackground, layout.rowColour[i], rowFont, Border::None,
@@ -211,7 +214,10 @@ void Form1::buildNameEntry() {
     Text1->place(-45, 1200, 1035, 645);  // laid out
     Text1->setColours(kWindowBackground, kWindowText);
     Text1->setAlignment(Qt::AlignCenter);
-    Text1->takeOnly(cp932::storable);  // a name keeps every letter the player sees
+    // A name keeps every letter the player sees, and the player is told of any kept out.
+    Text1->takeOnly(
+        takenInName, kEnteredNameMaxChars,
+        [this](const QStringList& letters, bool full) { nameLettersRefused(letters, full); });
 
     // The prompt is only read: it is disabled, so it takes neither focus nor typing.
     Text2 = new TextBox(this, QStringLiteral("You entered HighScore.Type your name."),
@@ -221,11 +227,14 @@ void Form1::buildNameEntry() {
     Text2->setAlignment(Qt::AlignCenter);
     Text2->setEnabled(false);
     Text1->setAccessibleName(Text2->text());  // a screen reader names the name box by its prompt
+    nameNotice = makeLabel(
+        this, {QString(), -45, 1845, 1035, 450, BackStyle::Transparent, kWindowBackground, kWhite,
+               describedFont(kPGothic, 15.75), Border::None, Align::Centre, false});  // laid out
 
     // In front of the logo, behind the colour panel; hidden until a best result asks for a name.
-    for (TextBox* box : {Text2, Text1}) {
-        box->stackUnder(Frame2);
-        box->setVisible(false);
+    for (QWidget* control : std::initializer_list<QWidget*>{nameNotice, Text2, Text1}) {
+        control->stackUnder(Frame2);
+        control->setVisible(false);
     }
 }
 

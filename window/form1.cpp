@@ -86,6 +86,7 @@ Form1Seams Form1Seams::real() {
     seams.warn = showWarningBox;
     seams.missingGlyphs = missingColourWordGlyphs;
     seams.endProgram = [] { endGame(0); };
+    seams.tellScreenReaders = ::tellScreenReaders;
     seams.random = std::make_shared<ClockRandom>();
     seams.screenGeometry = [] { return QGuiApplication::primaryScreen()->geometry(); };
     seams.showWindow = [](QWidget* window) {

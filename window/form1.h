@@ -44,6 +44,8 @@ struct Form1Seams {
     // Ends the program at once, saving nothing: the window leaves the screen, and the program
     // ends as soon as no data file is being written. Needs no event loop.
     std::function<void()> endProgram;
+    // Tells a listening screen reader `words` at once, wherever the focus is.
+    std::function<void(QWidget* window, const QString& words)> tellScreenReaders;
     // The random source every board is dealt from; reseeded for every board.
     std::shared_ptr<RandomSource> random;
     // The folder that holds jx.hsd and jx.iro: the current folder at start.
@@ -84,6 +86,7 @@ class Form1 : public QWidget {
     Frame* Frame2;
     TextBox* Text1 = nullptr;
     TextBox* Text2 = nullptr;
+    Label* nameNotice = nullptr;  // under the name box: the letters it kept out, and why
     PictureBox* Picture2;
     Timer Timer1;
     PictureBox* Picture1;
@@ -148,9 +151,14 @@ class Form1 : public QWidget {
     // level's best, and otherwise leaves the title showing.
     void High();
     void commitHighScore();
+    // Tells the player, on the screen and to a screen reader, what the name box kept out.
+    void nameLettersRefused(const QStringList& letters, bool full);
     void Label7_Click(qint16 Index);
     void Label8_Click(qint16 Index);
     void Label9_Click(qint16 Index);
+    // What a screen reader is told as the table view opens: each row from the top, its level,
+    // name and score as shown.
+    QString tableWords() const;
 
     // --- Colours (palette/) ---
     void loadPalette();

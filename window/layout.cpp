@@ -6,7 +6,7 @@
 
 namespace {
 
-constexpr qint32 kTextWidth = 7300, kText1Height = 750, kText2Height = 500;
+constexpr qint32 kTextWidth = 7300, kText1Height = 750, kText2Height = 500, kNoticeHeight = 450;
 constexpr qint32 kGameOverWidth = 5415, kGameOverHeight = 1800;
 constexpr qint32 kMenuMargin = 240, kMenuButtonHeight = 1200;
 constexpr qint32 kTargetSize = 2700, kTargetTop = 500;
@@ -32,6 +32,7 @@ WindowLayout layoutWindow(qint32 windowWidth, qint32 windowHeight) {
     l.picture1 = {midX - halfBoard, midY - halfBoard, kBoardSize, kBoardSize};
     l.text1 = {midX - kTextWidth / 2, midY, kTextWidth, kText1Height};
     l.text2 = {midX - kTextWidth / 2, midY - kText2Height, kTextWidth, kText2Height};
+    l.nameNotice = {l.text1.left, l.text1.top + kText1Height, kTextWidth, kNoticeHeight};
     l.label4 = {{{350, 1575, 3195, 500}, {3585, 2565, 1455, 495}, {3525, 1575, 1500, 495}}};
     l.hScroll1 = {350, 2070, 4700, 500};
     // The game-over picture is sized first; its centre then comes from that size.

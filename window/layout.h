@@ -22,11 +22,11 @@ struct TwipLine {
 constexpr int kScoreRows = kLevelCount;  // one row of the table view a level
 
 // Where the full start puts every control that the game moves. Containers: the window for
-// picture1, text1, text2, picture3, label2, frame2, frame1, label6 and picture2; Picture1 for
-// label4, hScroll1, command1, label3 and the score rows; Frame1 for line1 and shape1. The grid
-// cells are kCellSize square and placed by cellPosition().
+// picture1, text1, text2, nameNotice, picture3, label2, frame2, frame1, label6 and picture2;
+// Picture1 for label4, hScroll1, command1, label3 and the score rows; Frame1 for line1 and shape1.
+// The grid cells are kCellSize square and placed by cellPosition().
 struct WindowLayout {
-    TwipRect picture1, text1, text2;
+    TwipRect picture1, text1, text2, nameNotice;
     std::array<TwipRect, 3> label4;
     TwipRect hScroll1, picture3;
     std::array<TwipRect, 4> command1;

@@ -103,6 +103,7 @@ void Form1::placeControls(const WindowLayout& layout) {
 void Form1::placeUnseenControls(const WindowLayout& layout) {
     placeAt(Text1, layout.text1);
     placeAt(Text2, layout.text2);
+    placeAt(nameNotice, layout.nameNotice);
     for (auto* cell : Label1) cell->place(cell->left(), cell->top(), kCellSize, kCellSize);
     for (int i = 0; i < kLevelCount; ++i) {
         placeAt(Label7[i], layout.label7[i]);
