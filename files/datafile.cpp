@@ -159,8 +159,10 @@ QString create(Opened& opened, int folder, const QByteArray& name) {
                     O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666));
     const int error = errno;
     struct stat there {};
-    if (opened.file && ::geteuid() == 0 && ::fstat(folder, &there) == 0)
-        ::fchown(opened.file.get(), there.st_uid, there.st_gid);
+    if (opened.file && ::geteuid() == 0 && ::fstat(folder, &there) == 0 &&
+        ::fchown(opened.file.get(), there.st_uid, there.st_gid) != 0) {
+        // left root's: the player is told at the next start that it cannot be written
+    }
     if (opened.file || ::fstatat(folder, name.constData(), &there, AT_SYMLINK_NOFOLLOW) == 0)
         return {};
     return cannot("created", error);
