@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -65,6 +66,8 @@ struct FormFixture {
     bool windowShown = false;    // the game has asked for its window to be shown
     QStringList missingGlyphs;   // what the fonts lack for the colour words: nothing
     int endRequests = 0;
+    // Time the game did not run (stopped, in a debugger), as the window's clock shows it.
+    std::chrono::steady_clock::duration stopped{};
     std::unique_ptr<Form1> form;
 
     // A screen of the given size in twips, its origin at `screenOrigin` pixels; keeps the data
@@ -82,6 +85,7 @@ struct FormFixture {
         };
         seams.endProgram = [this] { ++endRequests; };
         seams.random = std::make_shared<SeededRandom>(seed);
+        seams.now = [this] { return std::chrono::steady_clock::now() + stopped; };
         seams.dataFolder = dataFolder ? *dataFolder : DataFolder(folder.path());
         const QRect screen(screenOrigin, QSize(twipsToPixels(screenTwips.width()),
                                                twipsToPixels(screenTwips.height())));

@@ -52,6 +52,8 @@ struct Form1Seams {
     std::function<QRect()> screenGeometry;
     // Shows the window covering its screen.
     std::function<void(QWidget* window)> showWindow;
+    // The clock a wait for a data file counts its patience by.
+    std::function<std::chrono::steady_clock::time_point()> now;
     // What keeps the colour words from being drawn, a line for each font that lacks one; empty
     // when all is well.
     std::function<QStringList()> missingGlyphs;
@@ -226,9 +228,10 @@ class Form1 : public QWidget {
     void placeControls(const WindowLayout& layout);
     void placeUnseenControls(const WindowLayout& layout);
     void takePointerForScreen();
-    // The one focus rule, run once a change of screen is done (checkFocusSoon): a focus left on
-    // a control the player does not see, or on the window, goes to the first control in Tab order
-    // that the player sees, or else to the window.
+    // The one focus rule, run once a change of screen is done and no box or wait covers the
+    // window (checkFocusSoon, again as a cover goes): a focus left on a control the player does
+    // not see, or on the window, goes to the first control in Tab order that the player sees, or
+    // else to the window.
     void keepFocusOnSeenControls();
     void checkFocusSoon();
 
