@@ -4,9 +4,14 @@
 #include "formfixture.h"
 #include "scores/cp932.h"
 #include "scores/highscores.h"
+#include "window/warningbox.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 class MenuScoresTest : public QObject {
     Q_OBJECT
@@ -44,37 +49,59 @@ class MenuScoresTest : public QObject {
         QTest::addColumn<Road>("to");  // from the title to the screen before the change
         QTest::addColumn<Road>("change");
         QTest::addColumn<QString>("focus");
+        QTest::addColumn<bool>("boxes");  // jx.hsd is a folder, each box shown and answered
         const Road title = [](Form1&) {};
         QTest::newRow("level dialog")
-            << title << Road([](Form1& f) { f.Command1_Click(0); }) << "HScroll1";
-        QTest::newRow("table") << title << Road([](Form1& f) { f.Command1_Click(1); }) << "Form1";
-        QTest::newRow("panel") << title << Road([](Form1& f) { f.Command1_Click(2); })
-                               << "VScroll1";
-        QTest::newRow("count-down") << Road([](Form1& f) { f.Command1_Click(0); })
-                                    << Road([](Form1& f) { f.Label4_Click(1); }) << "Form1";
+            << title << Road([](Form1& f) { f.Command1_Click(0); }) << "HScroll1" << false;
+        QTest::newRow("table") << title << Road([](Form1& f) { f.Command1_Click(1); }) << "Form1"
+                               << false;
+        QTest::newRow("panel") << title << Road([](Form1& f) { f.Command1_Click(2); }) << "VScroll1"
+                               << false;
+        QTest::newRow("count-down")
+            << Road([](Form1& f) { f.Command1_Click(0); })
+            << Road([](Form1& f) { f.Label4_Click(1); }) << "Form1" << false;
         QTest::newRow("panel closed") << Road([](Form1& f) { f.Command1_Click(2); })
-                                      << Road(&Form1::Command4_Click) << "Command1";
+                                      << Road(&Form1::Command4_Click) << "Command1" << false;
         QTest::newRow("table left") << Road([](Form1& f) { f.Command1_Click(1); })
-                                    << Road(&Form1::Form_Click) << "Command1";
+                                    << Road(&Form1::Form_Click) << "Command1" << false;
         QTest::newRow("name entry") << Road([](Form1& f) { playToGameOver(f, 1, 1); })
-                                    << Road(&Form1::Form_Click) << "Text1";
-        QTest::newRow("name entered") << Road([](Form1& f) { playToNameEntry(f, 2); })
-                                      << Road([](Form1& f) { f.Form_KeyPress(13); }) << "Command1";
+                                    << Road(&Form1::Form_Click) << "Text1" << false;
+        QTest::newRow("name entered")
+            << Road([](Form1& f) { playToNameEntry(f, 2); })
+            << Road([](Form1& f) { f.Form_KeyPress(13); }) << "Command1" << false;
+        QTest::newRow("panel closed on Cansel, two boxes") << Road([](Form1& f) {
+            f.Command1_Click(2);
+            f.Command4->setFocus();
+        }) << Road(&Form1::Command4_Click) << "Command1" << true;
     }
     void eachScreenChangeMovesTheFocusOnce() {
         QFETCH(Road, to);
         QFETCH(Road, change);
         QFETCH(QString, focus);
+        QFETCH(bool, boxes);
         StartedForm f;
         Form1& form = *f.form;
         form.show();
         QVERIFY(QTest::qWaitForWindowActive(&form));
         to(form);
         QCoreApplication::processEvents();
+        if (boxes) {
+            QVERIFY(QFile::remove(f.path("jx.hsd")) && QDir().mkdir(f.path("jx.hsd")));
+            f.whileWarning = [&form](const QString& warning) {
+                QTimer::singleShot(0, &form, [&form] {
+                    form.findChild<QMessageBox*>()->button(QMessageBox::Ok)->click();
+                });
+                showWarningBox(&form, warning, warning, {});
+            };
+        }
+        f.warnings.clear();  // the start's
         const QWidget* before = QApplication::focusWidget();
-        QList<const QWidget*> landed;
+        QList<const QWidget*> landed;  // of the window's controls, not the boxes'
+        int landedUnseen = 0;
         connect(qApp, &QApplication::focusChanged, &form, [&](QWidget*, QWidget* now) {
-            if (now && now != before && !landed.contains(now)) landed << now;
+            landedUnseen += now && !now->isVisible();
+            if (now && now != before && !landed.contains(now) && !insideWarningBox(now))
+                landed << now;
         });
         change(form);
         QCoreApplication::processEvents();
@@ -84,7 +111,13 @@ class MenuScoresTest : public QObject {
                                                       {"Command1", form.Command1[0]},
                                                       {"Text1", form.Text1}};
         QCOMPARE(landed, QList<const QWidget*>{controls[focus]});
+        QCOMPARE(landedUnseen, 0);
         QCOMPARE(QApplication::focusWidget(), controls[focus]);
+        QCOMPARE(f.warnings.size(), boxes ? 2 : 0);
+        if (focus == "Command1") {  // and Tab moves it on
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), form.Command1[1]);
+        }
     }
 
     // Enter leaves the table view for the title; at game over Enter and Space go on as a click on
