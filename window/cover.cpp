@@ -32,9 +32,3 @@ bool Cover::eventFilter(QObject* watched, QEvent* event) {
         setGeometry(parentWidget()->rect());
     return false;
 }
-
-bool insideCover(const QWidget* widget) {
-    for (; widget; widget = widget->parentWidget())
-        if (dynamic_cast<const Cover*>(widget)) return true;
-    return false;
-}

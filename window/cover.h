@@ -21,6 +21,3 @@ class Cover : public QWidget {
     bool focusNextPrevChild(bool) override { return true; }
     bool eventFilter(QObject* watched, QEvent* event) override;
 };
-
-// Whether `widget` is a cover or a part of one: a cover takes its own keys.
-bool insideCover(const QWidget* widget);
