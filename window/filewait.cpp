@@ -103,7 +103,7 @@ void Form1::waitForWorkLeftBehind() {
 }
 
 bool Form1::waiting() const {
-    return waitCover_ && waitCover_->isVisible();
+    return waitCover_ && !waitCover_->isHidden();  // also over a window not yet shown
 }
 
 QString Form1::waitForFile(const QString& name, std::chrono::milliseconds patience,
