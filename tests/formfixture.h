@@ -10,6 +10,7 @@
 #include "window/messages.h"
 
 #include <QList>
+#include <QMessageBox>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
@@ -31,6 +32,13 @@ inline QList<int> matchingCells(const Form1& form) {
             form.Label1[i]->foreColor() == form.Label2->foreColor())
             matches << i;
     return matches;
+}
+
+// The warning box on the screen over `owner`, if one shows (one answered stays, hidden, a while).
+inline QMessageBox* shownBox(const QWidget& owner) {
+    for (QMessageBox* box : owner.findChildren<QMessageBox*>())
+        if (box->isVisible()) return box;
+    return nullptr;
 }
 
 // The files a fresh start writes.

@@ -88,9 +88,8 @@ class MenuScoresTest : public QObject {
         if (boxes) {
             QVERIFY(QFile::remove(f.path("jx.hsd")) && QDir().mkdir(f.path("jx.hsd")));
             f.whileWarning = [&form](const QString& warning) {
-                QTimer::singleShot(0, &form, [&form] {
-                    form.findChild<QMessageBox*>()->button(QMessageBox::Ok)->click();
-                });
+                QTimer::singleShot(0, &form,
+                                   [&form] { shownBox(form)->button(QMessageBox::Ok)->click(); });
                 showWarningBox(&form, warning, warning, {});
             };
         }
