@@ -11,6 +11,7 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPointer>
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QScopedValueRollback>
@@ -119,7 +120,12 @@ int keptDescriptor = -1;
 void showWarningBox(QWidget* owner, const QString& title, const QString& text,
                     const QString& detail) {
     if (keptDescriptor >= 0) ::close(std::exchange(keptDescriptor, -1));
-    BoxCover(owner, title, text, detail).exec();
+    // A box answered stays, hidden and whole, until the next one is answered: a screen reader
+    // running late still reads its words, and no new box takes its objects' names meanwhile.
+    static QPointer<BoxCover> answered;
+    auto* box = new BoxCover(owner, title, text, detail);
+    box->exec();
+    delete std::exchange(answered, box);
     keepADescriptorForBoxes();
 }
 
