@@ -175,10 +175,11 @@ class Form1 : public QWidget {
 
   private:
     // Runs `work` on the data file `name` off the window's thread and waits for it at most
-    // `patience`, counted from when the work starts. Within a moment nobody notices, nothing shows
-    // the wait; after it, the window takes no input but keeps painting, and Escape or a close
-    // still end the game. Empty when the work is done; else why not: the file did not answer in
-    // time (the work goes on by itself), or work an earlier wait left behind on it still runs.
+    // `patience` of the time the game ran while the work waited on the file. Within a moment
+    // nobody notices, nothing shows the wait; after it, the window takes no input but keeps
+    // painting under the busy pointer, and Escape or a close still end the game. Empty when the
+    // work is done; else why not: the file did not answer in time (the work goes on by itself), or
+    // work an earlier wait left behind on it still runs.
     QString waitForFile(const QString& name, std::chrono::milliseconds patience,
                         const std::function<void()>& work);
     // Whether the window waits for a data file, taking no input.
