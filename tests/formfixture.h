@@ -10,10 +10,12 @@
 #include "window/messages.h"
 
 #include <QList>
+#include <QMessageBox>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -30,6 +32,13 @@ inline QList<int> matchingCells(const Form1& form) {
             form.Label1[i]->foreColor() == form.Label2->foreColor())
             matches << i;
     return matches;
+}
+
+// The warning box on the screen over `owner`, if one shows (one answered stays, hidden, a while).
+inline QMessageBox* shownBox(const QWidget& owner) {
+    for (QMessageBox* box : owner.findChildren<QMessageBox*>())
+        if (box->isVisible()) return box;
+    return nullptr;
 }
 
 // The files a fresh start writes.
@@ -66,6 +75,8 @@ struct FormFixture {
     QStringList missingGlyphs;   // what the fonts lack for the colour words: nothing
     int endRequests = 0;
     QStringList told;  // what a screen reader was told at once, wherever the focus was
+    // Time the game did not run (stopped, in a debugger), as the window's clock shows it.
+    std::chrono::steady_clock::duration stopped{};
     std::unique_ptr<Form1> form;
 
     // A screen of the given size in twips, its origin at `screenOrigin` pixels; keeps the data
@@ -84,6 +95,7 @@ struct FormFixture {
         seams.endProgram = [this] { ++endRequests; };
         seams.tellScreenReaders = [this](QWidget*, const QString& words) { told << words; };
         seams.random = std::make_shared<SeededRandom>(seed);
+        seams.now = [this] { return std::chrono::steady_clock::now() + stopped; };
         seams.dataFolder = dataFolder ? *dataFolder : DataFolder(folder.path());
         const QRect screen(screenOrigin, QSize(twipsToPixels(screenTwips.width()),
                                                twipsToPixels(screenTwips.height())));

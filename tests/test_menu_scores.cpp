@@ -4,10 +4,15 @@
 #include "formfixture.h"
 #include "scores/cp932.h"
 #include "scores/highscores.h"
+#include "window/warningbox.h"
 
 #include <QAccessible>
 #include <QApplication>
+#include <QDir>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -60,6 +65,7 @@ class MenuScoresTest : public QObject {
         QTest::addColumn<Road>("change");
         QTest::addColumn<QString>("focus");  // empty: it stays
         QTest::addColumn<QString>("told");   // what a screen reader is told at once
+        QTest::addColumn<bool>("boxes");     // jx.hsd is a folder, each box shown and answered
         const Road title = [](Form1&) {};
         QStringList table;
         for (int level = kLevelCount; level >= 1; --level)
@@ -72,14 +78,14 @@ class MenuScoresTest : public QObject {
         };
         QTest::newRow("level dialog")
             << title << Road([](Form1& f) { f.Command1_Click(0); }) << "HScroll1"
-            << "";
+            << "" << false;
         QTest::newRow("table") << kimAtLevelTwo << Road([](Form1& f) { f.Command1_Click(1); })
-                               << "Form1" << table.join(". ") + '.';
+                               << "Form1" << table.join(". ") + '.' << false;
         QTest::newRow("panel") << title << Road([](Form1& f) { f.Command1_Click(2); }) << "VScroll1"
-                               << "";
+                               << "" << false;
         QTest::newRow("count-down") << Road([](Form1& f) { f.Command1_Click(0); })
                                     << Road([](Form1& f) { f.Label4_Click(1); }) << "Form1"
-                                    << "";
+                                    << "" << false;
         QTest::newRow("time up") << Road([](Form1& f) {
             startGame(f, 2);
             for (int point = 0; point < 3; ++point) {
@@ -89,35 +95,53 @@ class MenuScoresTest : public QObject {
             while (f.timeLeft > 1) f.Timer1_Timer();
         }) << Road(&Form1::Timer1_Timer)
                                  << ""
-                                 << "Time up. Score:3";
+                                 << "Time up. Score:3" << false;
         QTest::newRow("panel closed") << Road([](Form1& f) { f.Command1_Click(2); })
                                       << Road(&Form1::Command4_Click) << "Command1"
-                                      << "";
+                                      << "" << false;
         QTest::newRow("table left")
             << Road([](Form1& f) { f.Command1_Click(1); }) << Road(&Form1::Form_Click) << "Command1"
-            << "";
+            << "" << false;
         QTest::newRow("name entry") << Road([](Form1& f) { playToGameOver(f, 1, 1); })
                                     << Road(&Form1::Form_Click) << "Text1"
-                                    << "";
+                                    << "" << false;
         QTest::newRow("name entered") << Road([](Form1& f) { playToNameEntry(f, 2); })
                                       << Road([](Form1& f) { f.Form_KeyPress(13); }) << "Command1"
-                                      << "";
+                                      << "" << false;
+        QTest::newRow("panel closed on Cansel, two boxes") << Road([](Form1& f) {
+            f.Command1_Click(2);
+            f.Command4->setFocus();
+        }) << Road(&Form1::Command4_Click) << "Command1"
+                                                           << "" << true;
     }
     void eachScreenChangeMovesTheFocusOnce() {
         QFETCH(Road, to);
         QFETCH(Road, change);
         QFETCH(QString, focus);
         QFETCH(QString, told);
+        QFETCH(bool, boxes);
         StartedForm f;
         Form1& form = *f.form;
         form.show();
         QVERIFY(QTest::qWaitForWindowActive(&form));
         to(form);
         QCoreApplication::processEvents();
+        if (boxes) {
+            QVERIFY(QFile::remove(f.path("jx.hsd")) && QDir().mkdir(f.path("jx.hsd")));
+            f.whileWarning = [&form](const QString& warning) {
+                QTimer::singleShot(0, &form,
+                                   [&form] { shownBox(form)->button(QMessageBox::Ok)->click(); });
+                showWarningBox(&form, warning, warning, {});
+            };
+        }
+        f.warnings.clear();  // the start's
         const QWidget* before = QApplication::focusWidget();
-        QList<const QWidget*> landed;
+        QList<const QWidget*> landed;  // of the window's controls, not the boxes'
+        int landedUnseen = 0;
         connect(qApp, &QApplication::focusChanged, &form, [&](QWidget*, QWidget* now) {
-            if (now && now != before && !landed.contains(now)) landed << now;
+            landedUnseen += now && !now->isVisible();
+            if (now && now != before && !landed.contains(now) && !insideWarningBox(now))
+                landed << now;
         });
         const qsizetype toldBefore = f.told.size();
         change(form);
@@ -129,7 +153,13 @@ class MenuScoresTest : public QObject {
                                                       {"Command1", form.Command1[0]},
                                                       {"Text1", form.Text1}};
         QCOMPARE(landed, focus.isEmpty() ? QList<const QWidget*>() : QList{controls[focus]});
+        QCOMPARE(landedUnseen, 0);
         QCOMPARE(QApplication::focusWidget(), focus.isEmpty() ? before : controls[focus]);
+        QCOMPARE(f.warnings.size(), boxes ? 2 : 0);
+        if (focus == "Command1") {  // and Tab moves it on
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), form.Command1[1]);
+        }
     }
 
     // A screen reader reads each screen as it shows, top to bottom and each row from the left,

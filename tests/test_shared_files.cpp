@@ -47,6 +47,12 @@ void enterName(Form1& form, const QString& name) {
     form.Form_KeyPress(kEnter);
 }
 
+// The pointer over the middle of `window`: the one of the control there.
+Qt::CursorShape pointerAtTheMiddle(const QWidget& window) {
+    const QWidget* there = window.childAt(window.rect().center());
+    return (there ? there : &window)->cursor().shape();
+}
+
 QByteArray systemPath(const QString& path) {
     return QFile::encodeName(path);
 }
@@ -292,6 +298,25 @@ class TestSharedFiles : public QObject {
                     QCoreApplication::sendEvent(focus, &commit);
             });
         };
+        // A larger screen (1024x768 to 1280x1024) once the wait covers the window; a click then
+        // at its new corner.
+        const Road larger = [keys](Form1& form) {
+            keys(form);
+            struct Corner : QObject {
+                bool eventFilter(QObject* window, QEvent* event) override {
+                    if (event->type() != QEvent::Resize) return false;
+                    auto* form = static_cast<QWidget*>(window);
+                    QTimer::singleShot(0, form, [form] {
+                        QTest::mouseClick(form->windowHandle(), Qt::LeftButton, {},
+                                          form->rect().bottomRight());
+                    });
+                    deleteLater();
+                    return false;
+                }
+            };
+            form.installEventFilter(new Corner);
+            QTimer::singleShot(0, &form, [&form] { form.resize(1280, 1024); });
+        };
         const QString locked = QStringLiteral("jx.iro is locked by another program");
         QTest::newRow("a local file answering at once") << "" << false << Road() << QStringList{};
         QTest::newRow("lock held by another user")
@@ -306,6 +331,10 @@ class TestSharedFiles : public QObject {
             << "fsync held" << false << keys
             << QStringList{"jx.iro does not answer",
                            "jx.iro has not yet answered the game's last call"};
+        QTest::newRow("a larger screen during a slow fsync")
+            << "fsync 1 s" << false << larger << QStringList{};
+        QTest::newRow("the game stopped for 10 s during a slow fsync")
+            << "fsync 1 s, stopped" << false << Road() << QStringList{};
         QTest::newRow("no thread to be had") << "no thread" << true << keys << QStringList{};
     }
 
@@ -377,19 +406,30 @@ class TestSharedFiles : public QObject {
         QVERIFY(QTest::qWaitForWindowActive(&form));
 
         struct Watch : QObject {
-            QObject* window = nullptr;
-            int paints = 0, stateChanges = 0;
-            bool covered = false;
+            QWidget* window = nullptr;
+            std::function<void()> onCover;
+            int paints = 0, stateChanges = 0, clicksPastTheCover = 0;
+            bool covered = false, coverUp = false;
+            Qt::CursorShape pointer = Qt::ArrowCursor;  // over the window while covered
             bool eventFilter(QObject* watched, QEvent* event) override {
                 paints += watched == window && event->type() == QEvent::Paint;
                 stateChanges += event->type() == QEvent::EnabledChange;
                 auto* widget = qobject_cast<QWidget*>(watched);
-                covered |= event->type() == QEvent::Show && widget &&
-                           widget->accessibleName().startsWith("Waiting for");
+                const bool cover = widget && widget->accessibleName().startsWith("Waiting for");
+                clicksPastTheCover +=
+                    coverUp && event->type() == QEvent::MouseButtonPress && widget && !cover;
+                if (cover && event->type() == QEvent::Hide) coverUp = false;
+                if (cover && event->type() == QEvent::Show) {
+                    covered = coverUp = true;
+                    pointer = pointerAtTheMiddle(*window);
+                    if (onCover) onCover();
+                }
                 return false;
             }
         } count;
         count.window = &form;
+        if (slow.endsWith("stopped"))
+            count.onCover = [&fixture] { fixture.stopped += std::chrono::seconds(10); };
         qApp->installEventFilter(&count);
         if (best) {
             playToNameEntry(form, 9, 95);
@@ -409,6 +449,9 @@ class TestSharedFiles : public QObject {
         lock.reset();
         QVERIFY(waited.elapsed() < 10000);
         QCOMPARE(count.covered, !slow.isEmpty());
+        QCOMPARE(count.pointer, slow.isEmpty() ? Qt::ArrowCursor : Qt::WaitCursor);
+        QVERIFY(pointerAtTheMiddle(form) != Qt::WaitCursor);  // the game's own again
+        QCOMPARE(count.clicksPastTheCover, 0);
         QCOMPARE(count.stateChanges, 0);
         QVERIFY(count.paints > 0 || slow.isEmpty());
         QCoreApplication::processEvents();

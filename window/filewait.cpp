@@ -1,21 +1,26 @@
 // The window's wait for a data file. The work runs off the window's thread; a call that answers
 // within a moment nobody notices changes nothing anyone can see or hear. A longer one covers the
-// window, which a screen reader hears of once: the window then takes no input of any kind but
-// keeps painting, and no handler runs but the one that ends the game, until the call answers or
-// its patience, counted from when the call started, runs out.
+// window, which a screen reader hears of once and the pointer shows as the desktop's busy one:
+// the window then takes no input of any kind but keeps painting, and no handler runs but the one
+// that ends the game, until the call answers or its patience runs out. The patience counts only
+// time the game ran while the call waited on the file.
 
+#include "window/cover.h"
 #include "window/form1.h"
+#include "window/warningbox.h"
 
 #include <QApplication>
 #include <QEvent>
 #include <QEventLoop>
-#include <QPointer>
+#include <QFile>
 #include <QSet>
 #include <QTimer>
 
+#include <sys/types.h>
+#include <unistd.h>
+
 #include <condition_variable>
 #include <mutex>
-#include <optional>
 #include <system_error>
 #include <thread>
 
@@ -25,56 +30,55 @@ using Clock = std::chrono::steady_clock;
 
 // Longer than this, a player notices that the game waits.
 constexpr std::chrono::milliseconds kUnnoticed{100};
+// The wait looks at its call once a step; a gap between two looks longer than kLate means the
+// game did not run meanwhile (stopped, in a debugger, starved).
+constexpr std::chrono::milliseconds kStep{50};
+constexpr std::chrono::milliseconds kLate = 4 * kStep;
 
 // One call's progress, shared by the window and the thread that runs it, under the mutex of the
 // files in flight.
 struct Call {
     std::condition_variable answered;
-    std::optional<Clock::time_point> started;
+    pid_t thread = 0;  // the thread that runs it, once it runs
     bool done = false;
     QEventLoop* loop = nullptr;  // the window's wait, on the window's thread only
 };
 
-// How long from now the patience of `call` lasts, which counts from when the call started; zero
-// once it ran out.
-std::chrono::milliseconds patienceLeft(const Call& call, std::chrono::milliseconds patience) {
-    if (!call.started) return patience;
-    const auto left = *call.started + patience - Clock::now();
-    return std::max(std::chrono::ceil<std::chrono::milliseconds>(left),
-                    std::chrono::milliseconds::zero());
+// Whether the thread `tid` of this process waits in the kernel (on a file, a lock) rather than
+// being ready to run; true where that cannot be told.
+bool threadWaits(pid_t tid) {
+    QFile stat(QStringLiteral("/proc/self/task/%1/stat").arg(tid));
+    if (!stat.open(QIODevice::ReadOnly)) return true;
+    const QByteArray line = stat.readAll();
+    const qsizetype end = line.lastIndexOf(')');  // the state follows the name in brackets
+    return end < 0 || line.size() <= end + 2 || line.at(end + 2) != 'R';
 }
 
-// A cover over the whole window while it waits: clicks, the wheel and drops stop at it, access
-// keys do not act, and it has the focus, so that typed keys and an input method's text reach
-// nothing that acts. Transparent: the window shows through as it is.
-class WaitCover : public QWidget {
+// Counts a step of the wait, `gap` after the step before, against the patience `left`: only
+// while the call waits on the file, and a gap far longer than a step as one step. Whether the
+// patience ran out, which only a step in time tells.
+bool patienceRunsOut(Clock::duration& left, Clock::duration gap, bool callWaits) {
+    if (!callWaits) return false;
+    const bool inTime = gap <= kLate;
+    left -= inTime ? gap : Clock::duration(kStep);
+    return inTime && left <= Clock::duration::zero();
+}
+
+// The cover of a window that waits: it has the focus, so that typed keys and an input method's
+// text reach nothing that acts, and shows the desktop's busy pointer. Transparent: the window
+// shows through as it is.
+class WaitCover : public Cover {
   public:
-    explicit WaitCover(QWidget* window) : QWidget(window) {
-        setAttribute(Qt::WA_NoMousePropagation);
+    explicit WaitCover(QWidget* window) : Cover(window) {
         setFocusPolicy(Qt::StrongFocus);
-        hide();
+        setCursor(Qt::WaitCursor);
     }
 
     // Covers the window, named for a screen reader by what it waits for, until `loop` ends.
     void coverDuring(QEventLoop& loop, const QString& name) {
-        const QPointer<QWidget> focus = QApplication::focusWidget();
         setAccessibleName(QStringLiteral("Waiting for ") + name);
-        setGeometry(parentWidget()->rect());
-        raise();
-        show();
-        setFocus();
-        loop.exec();
-        hide();
-        if (focus && focus->isVisible()) focus->setFocus();
+        Cover::coverDuring(loop, this);
     }
-
-  protected:
-    bool event(QEvent* event) override {
-        if (event->type() != QEvent::ShortcutOverride) return QWidget::event(event);
-        event->accept();  // an access key comes as a key to the cover, not as a shortcut
-        return true;
-    }
-    bool focusNextPrevChild(bool) override { return true; }
 };
 
 }  // namespace
@@ -99,7 +103,7 @@ void Form1::waitForWorkLeftBehind() {
 }
 
 bool Form1::waiting() const {
-    return waitCover_ && waitCover_->isVisible();
+    return waitCover_ && !waitCover_->isHidden();  // also over a window not yet shown
 }
 
 QString Form1::waitForFile(const QString& name, std::chrono::milliseconds patience,
@@ -109,10 +113,11 @@ QString Form1::waitForFile(const QString& name, std::chrono::milliseconds patien
     std::unique_lock lock(filesInFlight_->mutex);
     if (filesInFlight_->names.contains(name))
         return QStringLiteral("has not yet answered the game's last call");
+    Clock::time_point looked = seams_.now();
     try {
         std::thread([work, call, name, files = filesInFlight_] {
             std::unique_lock lock(files->mutex);
-            call->started = Clock::now();
+            call->thread = gettid();
             lock.unlock();
             work();
             lock.lock();
@@ -134,21 +139,21 @@ QString Form1::waitForFile(const QString& name, std::chrono::milliseconds patien
     if (call->answered.wait_for(lock, kUnnoticed, [&] { return call->done; })) return {};
 
     // The player would notice: the window waits, covered, until the call answers or its
-    // patience runs out.
+    // patience runs out, looking at it once a step.
     QEventLoop loop;
-    QTimer patienceTimer;
-    patienceTimer.setSingleShot(true);
-    const auto answeredOrOutOfPatience = [&] {
+    QTimer step;
+    Clock::duration left = patience;
+    connect(&step, &QTimer::timeout, &loop, [&] {
         const std::lock_guard looking(filesInFlight_->mutex);
-        const auto left = patienceLeft(*call, patience);
-        if (call->done || left.count() == 0) return loop.quit();
-        patienceTimer.start(left);
-    };
-    connect(&patienceTimer, &QTimer::timeout, &loop, answeredOrOutOfPatience);
+        const Clock::time_point now = seams_.now();
+        const bool waits = call->thread != 0 && threadWaits(call->thread);
+        if (call->done || patienceRunsOut(left, now - std::exchange(looked, now), waits))
+            loop.quit();
+    });
     call->loop = &loop;
     lock.unlock();
     if (!waitCover_) waitCover_ = new WaitCover(this);
-    QTimer::singleShot(0, &loop, answeredOrOutOfPatience);
+    step.start(kStep);
     static_cast<WaitCover*>(waitCover_)->coverDuring(loop, name);
     lock.lock();
     call->loop = nullptr;
@@ -161,6 +166,7 @@ DataFileRead Form1::readFile(const QString& name, qsizetype bytes) {
         waitForFile(name, kReadPatience, [read, folder = seams_.dataFolder, name, bytes] {
             *read = readDataFile(folder, name, bytes);
         });
+    keepADescriptorForBoxes();  // the call's own is free again
     if (!late.isEmpty()) return {DataFileRead::State::Unreadable, {}, late, {}};
     return *read;
 }
@@ -171,6 +177,7 @@ SaveResult Form1::saveFile(const QString& name, qsizetype bytes, const SaveDecis
         waitForFile(name, kSavePatience, [saved, folder = seams_.dataFolder, name, bytes, decide] {
             *saved = saveDataFile(folder, name, bytes, decide);
         });
+    keepADescriptorForBoxes();  // the call's own is free again
     if (!late.isEmpty()) return {SaveResult::Outcome::Failed, late};
     return *saved;
 }

@@ -88,6 +88,7 @@ Form1Seams Form1Seams::real() {
     seams.endProgram = [] { endGame(0); };
     seams.tellScreenReaders = ::tellScreenReaders;
     seams.random = std::make_shared<ClockRandom>();
+    seams.now = std::chrono::steady_clock::now;
     seams.screenGeometry = [] { return QGuiApplication::primaryScreen()->geometry(); };
     seams.showWindow = [](QWidget* window) {
         window->showFullScreen();
@@ -153,13 +154,12 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
     auto* widget = qobject_cast<QWidget*>(watched);
     const bool changed = type == QEvent::ShowToParent || type == QEvent::HideToParent;
-    if ((type != QEvent::KeyPress && !changed) || !widget || widget->window() != this ||
-        insideWarningBox(widget))
-        return false;
+    if ((type != QEvent::KeyPress && !changed) || !widget || widget->window() != this) return false;
     if (changed) {
-        checkFocusSoon();
+        checkFocusSoon();  // a box or a cover too: the focus is placed once they are gone
         return false;
     }
+    if (insideWarningBox(widget)) return false;
     const qint16 code = characterCode(static_cast<QKeyEvent*>(event));
     if (code == kEscape) {
         Form_KeyPress(code);  // ends the game, whatever the window is doing

@@ -54,6 +54,8 @@ struct Form1Seams {
     std::function<QRect()> screenGeometry;
     // Shows the window covering its screen.
     std::function<void(QWidget* window)> showWindow;
+    // The clock a wait for a data file counts its patience by.
+    std::function<std::chrono::steady_clock::time_point()> now;
     // What keeps the colour words from being drawn, a line for each font that lacks one; empty
     // when all is well.
     std::function<QStringList()> missingGlyphs;
@@ -181,10 +183,11 @@ class Form1 : public QWidget {
 
   private:
     // Runs `work` on the data file `name` off the window's thread and waits for it at most
-    // `patience`, counted from when the work starts. Within a moment nobody notices, nothing shows
-    // the wait; after it, the window takes no input but keeps painting, and Escape or a close
-    // still end the game. Empty when the work is done; else why not: the file did not answer in
-    // time (the work goes on by itself), or work an earlier wait left behind on it still runs.
+    // `patience` of the time the game ran while the work waited on the file. Within a moment
+    // nobody notices, nothing shows the wait; after it, the window takes no input but keeps
+    // painting under the busy pointer, and Escape or a close still end the game. Empty when the
+    // work is done; else why not: the file did not answer in time (the work goes on by itself), or
+    // work an earlier wait left behind on it still runs.
     QString waitForFile(const QString& name, std::chrono::milliseconds patience,
                         const std::function<void()>& work);
     // Whether the window waits for a data file, taking no input.
@@ -234,9 +237,10 @@ class Form1 : public QWidget {
     void placeControls(const WindowLayout& layout);
     void placeUnseenControls(const WindowLayout& layout);
     void takePointerForScreen();
-    // The one focus rule, run once a change of screen is done (checkFocusSoon): a focus left on
-    // a control the player does not see, or on the window, goes to the first control in Tab order
-    // that the player sees, or else to the window.
+    // The one focus rule, run once a change of screen is done and no box or wait covers the
+    // window (checkFocusSoon, again as a cover goes): a focus left on a control the player does
+    // not see, or on the window, goes to the first control in Tab order that the player sees, or
+    // else to the window.
     void keepFocusOnSeenControls();
     void checkFocusSoon();
 

@@ -1,6 +1,7 @@
 #include "window/warningbox.h"
 
 #include "window/controls.h"
+#include "window/cover.h"
 #include "window/theme.h"
 
 #include <QApplication>
@@ -89,42 +90,19 @@ class BoxPanel : public QFrame {
 
 int boxesShown = 0;  // the boxes on the screen, one at a time but for a box over a box
 
-// A cover over the whole window with the box in its middle. Clicks on the cover stop there; the
-// window's access keys do not act while it is up; Tab stays on OK.
-class BoxCover : public QWidget {
+// A cover over the whole window with the box in its middle; Tab stays on OK.
+class BoxCover : public Cover {
   public:
     BoxCover(QWidget* owner, const QString& title, const QString& text, const QString& detail)
-        : QWidget(owner), panel_(new BoxPanel(this, title, text, detail)) {
-        setAttribute(Qt::WA_NoMousePropagation);
+        : Cover(owner), panel_(new BoxPanel(this, title, text, detail)) {
         (new QGridLayout(this))->addWidget(panel_, 0, 0, Qt::AlignCenter);
-        owner->installEventFilter(this);
     }
 
     void exec() {
         const QScopedValueRollback shown(boxesShown, boxesShown + 1);
-        const QPointer<QWidget> focus = QApplication::focusWidget();
-        setGeometry(parentWidget()->rect());
-        raise();
-        show();
-        panel_->message->button(QMessageBox::Ok)->setFocus();
         QEventLoop answered;
         connect(panel_->message, &QDialog::finished, &answered, &QEventLoop::quit);
-        answered.exec(QEventLoop::DialogExec);
-        hide();
-        if (focus) focus->setFocus();  // typing goes on where it was
-    }
-
-  protected:
-    bool event(QEvent* event) override {
-        if (event->type() != QEvent::ShortcutOverride) return QWidget::event(event);
-        event->accept();  // a key of an access key comes as a key to the box, not as a shortcut
-        return true;
-    }
-    bool focusNextPrevChild(bool) override { return true; }
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched == parentWidget() && event->type() == QEvent::Resize)
-            setGeometry(parentWidget()->rect());
-        return false;
+        coverDuring(answered, panel_->message->button(QMessageBox::Ok), QEventLoop::DialogExec);
     }
 
   private:
@@ -142,7 +120,12 @@ int keptDescriptor = -1;
 void showWarningBox(QWidget* owner, const QString& title, const QString& text,
                     const QString& detail) {
     if (keptDescriptor >= 0) ::close(std::exchange(keptDescriptor, -1));
-    BoxCover(owner, title, text, detail).exec();
+    // A box answered stays, hidden and whole, until the next one is answered: a screen reader
+    // running late still reads its words, and no new box takes its objects' names meanwhile.
+    static QPointer<BoxCover> answered;
+    auto* box = new BoxCover(owner, title, text, detail);
+    box->exec();
+    delete std::exchange(answered, box);
     keepADescriptorForBoxes();
 }
 
