@@ -28,6 +28,7 @@ import os
 import random
 import re
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -186,13 +187,12 @@ def closing(code, opened):
 
 def statement_starts(code):
     """Where a statement may start in `code`: a line's first character after an end of a
-    statement, a block's start or end, a label or the head of an if, for, while or else; and
-    the place after such a head on its own line."""
+    statement, a block's start or end, a label, an else or a ) (the head of an if, for or
+    while, most likely); and the place after such a head on its own line."""
     starts = []
     for m in re.finditer(r"^[ \t]*(?=\S)", code, re.M):
         before = code[:m.start()].rstrip()
-        if (not before or before[-1] in ";{}" or (before.endswith(":") and not before.endswith("::"))
-                or re.search(r"\belse$", before) or heads_statement(code, len(before) - 1)):
+        if (not before or before[-1] in ";{})" or re.search(r"(\belse|[^:]:)$", before)):
             starts.append(m.end())
     for m in re.finditer(r"\b(?:if|for|while) (\()", code):
         end = closing(code, m.start(1))
@@ -202,21 +202,9 @@ def statement_starts(code):
     return starts
 
 
-def heads_statement(code, offset):
-    """Whether the ) at `offset` closes the head of an if, for or while."""
-    if offset < 0 or code[offset] != ")":
-        return False
-    depth = 0
-    for i in range(offset, -1, -1):
-        depth += {")": 1, "(": -1}.get(code[i], 0)
-        if depth == 0:
-            return bool(re.search(r"\b(if|for|while) $", code[max(0, i - 6):i]))
-    return False
-
-
-def faults_in(code, lines):
-    """The faults one may put into `code` (blanked) on `lines` (None: all): (offset, length,
-    replacement) each."""
+def faults_in(text, code, lines):
+    """The faults one may put into `text` (`code` is it blanked) on `lines` (None: all):
+    (offset, length, replacement) each."""
     found = []
     text_lines = code.split("\n")
 
@@ -241,7 +229,7 @@ def faults_in(code, lines):
         end = closing(code, m.start(1))
         declares = re.match(r"\((?:const )?[\w:]+(?:<[^()]*>)?[*& ]+\w+ = ", code[m.start(1):end])
         if end is not None and ";" not in code[m.start(1):end] and not declares:
-            found.append((m.start(1), end + 1 - m.start(1), "(!" + code[m.start(1):end + 1] + ")"))
+            found.append((m.start(1), end + 1 - m.start(1), "(!" + text[m.start(1):end + 1] + ")"))
     # A call left out: a statement that is a call alone becomes an empty block.
     for start in statement_starts(code):
         m = re.compile(r"(?:::)?[A-Za-z_][\w:.\->\[\]]*\(").match(code, start)
@@ -257,8 +245,9 @@ def faults_in(code, lines):
                         signature):
             continue
         for m in re.finditer(r"\breturn ([^;{}]+);", code[offsets[first]:offsets[last]]):
+            start, end = offsets[first] + m.start(1), offsets[first] + m.end(1)
             if m.group(1).strip() not in ("true", "false"):
-                found.append((offsets[first] + m.start(1), len(m.group(1)), "!(" + m.group(1) + ")"))
+                found.append((start, end - start, "!(" + text[start:end] + ")"))
     return sorted({fault for fault in found if wanted(fault[0])})
 
 
@@ -274,7 +263,7 @@ def candidates(area):
                 text = f.read()
             code = blanked(text)
             lines = chosen_lines(code, text, function_pattern, line_pattern)
-            found += [(name,) + fault for fault in faults_in(code, lines)]
+            found += [(name,) + fault for fault in faults_in(text, code, lines)]
     return sorted(set(found))
 
 
@@ -344,22 +333,25 @@ class Build:
         return sorted(test for test, programs in self.programs.items()
                       if any(path in self.inputs[p] for p in programs))
 
-    def run_test(self, test, timeout):
-        status, _ = run(["ctest", "--test-dir", BUILD, "-R", f"^{re.escape(test)}$",
-                         "--timeout", str(timeout)], timeout=timeout + 60)
-        return status == 0
+    def failing(self, tests):
+        """Runs `tests`, two at a time, each with a timeout of a few times its own time;
+        returns those that fail."""
+        timeout = max([TEST_TIMEOUT_LEAST] + [int(TEST_TIMEOUT_FACTOR * self.seconds[t])
+                                              for t in tests])
+        names = "|".join(re.escape(t) for t in tests)
+        status, output = run(["ctest", "--test-dir", BUILD, "-j", "2", "-R", f"^({names})$",
+                              "--timeout", str(timeout)], timeout=2 * timeout + 60)
+        return [t for t in tests if not re.search(rf"\s{re.escape(t)} \.+\s+Passed", output)]
 
     def time_tests(self, tests):
-        """Runs the unit tests not yet timed on the unchanged code; returns those that fail."""
-        failing = []
+        """Runs the unit tests on the unchanged code and keeps their times; returns those that
+        fail."""
+        status, output = run(["ctest", "--test-dir", BUILD, "-j", "2", "--timeout", "600", "-R",
+                              "^(" + "|".join(re.escape(t) for t in tests) + ")$"])
         for test in tests:
-            if test in self.seconds:
-                continue
-            start = time.monotonic()
-            if not self.run_test(test, 600):
-                failing.append(test)
-            self.seconds[test] = time.monotonic() - start
-        return failing
+            m = re.search(rf"\s{re.escape(test)} \.+.*?([\d.]+) sec", output)
+            self.seconds[test] = float(m.group(1)) if m else 600
+        return [t for t in tests if not re.search(rf"\s{re.escape(t)} \.+\s+Passed", output)]
 
     def try_fault(self, fault, tests):
         """Puts `fault` into the copy, builds and tests it, and puts the code back. Returns
@@ -376,16 +368,20 @@ class Build:
                 return "unbuilt", None
             if self.code_hash(obj) == unchanged:
                 return "same", None
+            # The test most likely to catch it first, alone, then the others built at once. A
+            # test catches the fault when it fails twice, so that a test that fails now and then
+            # on its own does not.
             order = sorted(tests, key=lambda t: (-self.catches.get(t, 0), self.seconds[t]))
-            for test in order:  # each test's programs built as it comes
-                programs = [os.path.relpath(p, BUILD) for p in self.programs[test]]
-                status, _ = run(["ninja", "-C", BUILD] + programs, timeout=BUILD_TIMEOUT)
+            for group in (order[:1], order[1:]) if len(order) > 1 else (order,):
+                programs = sorted({os.path.relpath(p, BUILD) for t in group
+                                   for p in self.programs[t]})
+                status, _ = run(["ninja", "-C", BUILD, "-j", "2"] + programs, timeout=BUILD_TIMEOUT)
                 if status != 0:
                     return "unbuilt", None
-                timeout = max(TEST_TIMEOUT_LEAST, int(TEST_TIMEOUT_FACTOR * self.seconds[test]))
-                if not self.run_test(test, timeout):
-                    self.catches[test] = self.catches.get(test, 0) + 1
-                    return "caught", test
+                for test in self.failing(group):
+                    if self.failing([test]):
+                        self.catches[test] = self.catches.get(test, 0) + 1
+                        return "caught", test
             return "survived", None
         finally:
             write(path, text)
@@ -434,16 +430,19 @@ def main():
     failing = build.time_tests(tests)
     if failing:
         print(f"mutants: left out, as they fail on the unchanged code: {', '.join(failing)}")
-    results = {}
-    for area in areas:
-        results[area] = []
-        for fault in shuffled[area]:
-            if sum(o in ("caught", "survived") for _, o in results[area]) == options.count:
-                break
+    # The areas take turns, so that a run cut short has tried each about as often.
+    results = {area: [] for area in areas}
+    counted = {area: 0 for area in areas}
+    while any(counted[a] < options.count and shuffled[a] for a in areas):
+        for area in areas:
+            if counted[area] == options.count or not shuffled[area]:
+                continue
+            fault = shuffled[area].pop(0)
             affected = [t for t in build.tests_of(fault[0]) if t not in failing]
             start = time.monotonic()
             outcome, test = build.try_fault(fault, affected) if affected else ("survived", None)
             results[area].append((fault, outcome))
+            counted[area] += outcome in ("caught", "survived")
             told = {"caught": f"caught by {test}", "survived": "SURVIVED",
                     "unbuilt": "does not build", "same": "compiles to the same code"}[outcome]
             print(f"  {area} {len(results[area])}. {describe(fault)}\n"
@@ -467,6 +466,7 @@ def main():
 
 
 if __name__ == "__main__":
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit("mutants: ended; build-mutants/ is as it was"))
     try:
         sys.exit(main())
     except KeyboardInterrupt:
