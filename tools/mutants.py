@@ -52,14 +52,14 @@ AREAS = {
     "links": ([("files/opening.cpp", None, None), ("files/trust*.cpp", None, None)],
               "where a file's name leads, link by link, and whom it trusts"),
     "end": ([("window/ending.cpp", None, None), ("files/inflight.cpp", None, None),
-             ("window/display*.cpp", None, None)],
+             ("window/display*.cpp", None, None), ("files/end*.cpp", None, None)],
             "ending the game at any moment, and the writes it waits for"),
-    "wait": ([("window/filewait.cpp", None, None)],
+    "wait": ([("window/filewait.cpp", None, None), ("window/*cover*.cpp", None, None)],
              "the window's wait for a data file off its thread"),
     "focus": ([("window/form1.cpp", r"[Ff]ocus|seenControl", None),
                ("window/*.cpp", None, r"[Ff]ocus")],
               "where the focus goes: Tab, changes of screen, boxes and the wait"),
-    "names": ([("window/accessible.cpp", None, None)],
+    "names": ([("window/accessible*.cpp", None, None)],
               "what a screen reader hears of the controls"),
 }
 
