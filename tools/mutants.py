@@ -1,8 +1,6 @@
 #!/usr/bin/env python3
 """Faults put into the game's code one at a time, to see whether the unit tests catch them.
 
-usage: mutants.py [--area AREA[,AREA...]] [--count N] [--seed N] [--require PERCENT] [--list]
-
 Each fault (a mutant) is one small change at a random place of an area's code: a comparison
 flipped (< to >=, == to !=, ...) or moved by one (< to <=), && and || swapped, true and false
 swapped, a ! dropped, a condition negated, + and - or ++ and -- swapped, a constant made one
@@ -21,6 +19,7 @@ is 1 when an area's share is under --require (90 unless given), 2 on a wrong arg
 AREA is one of: """
 
 import argparse
+import fcntl
 import fnmatch
 import hashlib
 import json
@@ -390,7 +389,7 @@ class Build:
 def main():
     parser = argparse.ArgumentParser(
         prog="./dev test mutants", description=__doc__.split("\n\n")[0],
-        epilog="\n\n".join(__doc__.split("\n\n")[2:]),
+        epilog="\n\n".join(__doc__.split("\n\n")[1:]),
         formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--area", default=",".join(AREAS),
                         help="the areas, comma-separated (default: all)")
@@ -410,6 +409,11 @@ def main():
     seed = options.seed if options.seed is not None else random.randrange(1, 1_000_000)
 
     os.makedirs(TREE, exist_ok=True)
+    lock = open(os.path.join(WORK, "lock"), "w")
+    try:
+        fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
+    except BlockingIOError:
+        sys.exit("mutants: another run uses build-mutants/; wait for it to end")
     sync_tree()
     if options.list:
         for area in areas:
