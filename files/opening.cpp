@@ -1,12 +1,15 @@
 // Where a data file's name leads. A name is looked at without being opened, a link or a folder on
 // the way is passed through only where nobody else could have put it, and only what turns out to
-// be a plain file is opened for real, checked to be the very file looked at.
+// be a plain file is opened for real, checked to be the very file looked at, and locked. Another
+// program in the way (its lock, its lease, the file swapped) is tried again every few
+// milliseconds.
 
 #include "files/opening.h"
 
 #include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
+#include <sys/file.h>
 #include <sys/xattr.h>
 
 #include <QList>
@@ -23,11 +26,20 @@ QString cannot(const char* what, int error) {
         .arg(QLatin1String(what), QString::fromLocal8Bit(std::strerror(error)));
 }
 
+bool stillNamed(Opened& opened) {
+    struct stat named {};
+    return ::fstat(opened.file.get(), &opened.status) == 0 && opened.status.st_nlink > 0 &&
+           ::fstatat(opened.folder, opened.name.constData(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+           named.st_dev == opened.status.st_dev && named.st_ino == opened.status.st_ino;
+}
+
 namespace {
 
 using State = DataFileRead::State;
 
-constexpr int kMostLinks = 40;  // followed in a row, as the kernel does
+constexpr int kMostLinks = 40;                         // followed in a row, as the kernel does
+constexpr auto kStep = std::chrono::milliseconds(10);  // between two tries past another program
+const QString kReplaced = QStringLiteral("keeps being replaced");
 
 // Records that `opened` leads to no file it may use, for `reason`.
 bool refused(Opened& opened, State state, const QString& reason) {
@@ -47,12 +59,10 @@ bool leadsNowhere(Opened& opened, int error, int links) {
                                      : QStringLiteral("is a link that leads to no file"));
 }
 
-// The names of a link's target, first first; a target of only slashes names its folder itself.
-QList<QByteArray> namesOf(const QByteArray& target) {
-    QList<QByteArray> names = target.split('/');
-    names.removeAll(QByteArray());
-    if (names.isEmpty()) names << ".";
-    return names;
+// Records that another program is in the way of `opened` for now, as `reason` says.
+void inTheWay(Opened& opened, const QString& reason) {
+    refused(opened, State::Unreadable, reason);
+    opened.inTheWay = true;
 }
 
 QString userName(uid_t uid) {
@@ -150,46 +160,85 @@ bool follow(Opened& opened) {
             if (size <= 0 || ++links > kMostLinks)
                 return leadsNowhere(opened, size <= 0 ? errno : ELOOP, links);
             target.truncate(size);
-            if (target.startsWith('/')) path = Fd(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
-            names = namesOf(target) + names;
+            names = target.split('/') + names;
+            names.removeAll(QByteArray());
+            if (names.isEmpty()) names << ".";  // a target of only slashes: that folder itself
             if (!target.startsWith('/')) continue;
+            path = Fd(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
         }
         opened.linkedFolder = std::move(path);
         opened.folder = opened.linkedFolder.get();
     }
 }
 
+// Opens the plain file `opened` found for real, for a save with `O_RDWR`, checked to be the very
+// file looked at. A file the player may read but not write is told as a read tells it.
+void openFound(Opened& opened, bool save) {
+    opened.file =
+        Fd(::openat(opened.folder, opened.name.constData(),
+                    (save ? O_RDWR : O_RDONLY) | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    const int error = errno;
+    struct stat status {};
+    if (opened.file && ::fstat(opened.file.get(), &status) == 0 &&
+        status.st_dev == opened.status.st_dev && status.st_ino == opened.status.st_ino)
+        return;
+    const bool swapped = opened.file || error == ELOOP || error == ENOENT;
+    opened.file = Fd();
+    if (swapped || error == EWOULDBLOCK)
+        return inTheWay(opened, swapped ? kReplaced : QStringLiteral("is held by another program"));
+    const bool readable =
+        ::faccessat(opened.folder, opened.name.constData(), R_OK, AT_EACCESS) == 0;
+    refused(opened, State::Unreadable, cannot(save && readable ? "written" : "opened", error));
+}
+
+// Creates the name `opened` found absent, empty, to be locked at once, so that every reader and
+// saver waits until it holds its records; where another copy of the game created it first
+// (whatever the error says: sshfs answers EPERM where a file is there), that one is tried next. A
+// file root creates belongs to the folder's owner, so that running the game once as root leaves a
+// player's folder with files the player can save.
+void create(Opened& opened) {
+    opened.file =
+        Fd(::openat(opened.folder, opened.name.constData(),
+                    O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666));
+    const int error = errno;
+    struct stat there {};
+    opened.created = bool(opened.file);
+    if (opened.file && ::geteuid() == 0 && ::fstat(opened.folder, &there) == 0)
+        ::fchown(opened.file.get(), there.st_uid, there.st_gid);
+    else if (!opened.file &&
+             ::fstatat(opened.folder, opened.name.constData(), &there, AT_SYMLINK_NOFOLLOW) == 0)
+        inTheWay(opened, kReplaced);
+    else if (!opened.file)
+        refused(opened, State::Unreadable, cannot("created", error));
+}
+
+// One try at opening `name` in `folder` as openPlainFile says.
+Opened tryOpening(int folder, const QByteArray& name, bool save) {
+    Opened opened;
+    opened.folder = folder;
+    opened.name = name;
+    if (follow(opened))
+        openFound(opened, save);
+    else if (opened.absent && save)
+        create(opened);
+    if (!opened.file) return opened;
+    if (::flock(opened.file.get(), (save ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0 &&
+        (errno == EWOULDBLOCK || errno == EINTR))  // a file system without locks counts as taken
+        inTheWay(opened, QStringLiteral("is locked by another program"));
+    else if (!stillNamed(opened))
+        inTheWay(opened, kReplaced);
+    return opened;
+}
+
 }  // namespace
 
-Opened openPlainFile(int folder, const QByteArray& name, int access, Clock::time_point deadline) {
-    for (;;) {
-        Opened opened;
-        opened.folder = folder;
-        opened.name = name;
-        if (!follow(opened)) return opened;
-        opened.file = Fd(::openat(opened.folder, opened.name.constData(),
-                                  access | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
-        const int error = errno;
-        struct stat status {};
-        if (opened.file && ::fstat(opened.file.get(), &status) == 0 &&
-            status.st_dev == opened.status.st_dev && status.st_ino == opened.status.st_ino)
-            return opened;
-        opened.file = Fd();
-        const bool leased = error == EWOULDBLOCK;
-        if (!leased && error != ELOOP && error != ENOENT) {
-            // A file the player may read but not write is told as a read tells it.
-            const bool readable =
-                ::faccessat(opened.folder, opened.name.constData(), R_OK, AT_EACCESS) == 0;
-            refused(opened, State::Unreadable,
-                    cannot(access != O_RDONLY && readable ? "written" : "opened", error));
-            return opened;
-        }
-        if (Clock::now() >= deadline) {
-            refused(opened, State::Unreadable,
-                    leased ? QStringLiteral("is held by another program") : kReplaced);
-            return opened;
-        }
-        std::this_thread::sleep_for(kStep);
+Opened openPlainFile(int folder, const QByteArray& name, bool save,
+                     std::chrono::steady_clock::time_point deadline) {
+    for (bool created = false;; std::this_thread::sleep_for(kStep)) {
+        const bool last = std::chrono::steady_clock::now() >= deadline;
+        Opened opened = tryOpening(folder, name, save);
+        opened.created = created = created || opened.created;
+        if (!opened.inTheWay || last) return opened;
     }
 }
 

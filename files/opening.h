@@ -1,6 +1,6 @@
 #pragma once
 // Opening a data file's name safely: what the name leads to, looked at one name at a time, and
-// the plain file there opened for real. Private to files/.
+// the plain file there opened for real and locked. Private to files/.
 
 #include "files/datafile.h"
 
@@ -13,9 +13,6 @@
 
 namespace datafile {
 
-using Clock = std::chrono::steady_clock;
-constexpr auto kStep = std::chrono::milliseconds(10);  // between two tries at a lock or a lease
-
 // A file descriptor, closed when it goes.
 class Fd {
   public:
@@ -25,8 +22,6 @@ class Fd {
         std::swap(fd_, other.fd_);
         return *this;
     }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
     ~Fd() {
         if (fd_ >= 0) ::close(fd_);
     }
@@ -38,7 +33,7 @@ class Fd {
 };
 
 // Where a name leads: the plain file there opened for real, with the folder it lies in and its
-// name in it; or what is there instead.
+// name in it; or what is there instead, and why it is not opened.
 struct Opened {
     Fd linkedFolder;  // the folder a link led to, when not the game's
     int folder = -1;  // the folder the file lies in
@@ -46,19 +41,26 @@ struct Opened {
     Fd file;
     struct stat status {};
     DataFileRead::State state = DataFileRead::State::Read;
-    bool absent = false;  // nothing at all of that name in the game's folder
+    bool absent = false;    // nothing at all of that name in the game's folder
+    bool created = false;   // by this call, empty
+    bool inTheWay = false;  // another program still held the lock, a lease, or swapped the file
     QString reason;
 };
 
 // Why the system refused to do `what` to a file, in its words: "cannot be written: Permission
 // denied". Reasons never name the file.
 QString cannot(const char* what, int error = errno);
-// Why no file stayed: the name led to another file at every look.
-inline const QString kReplaced = QStringLiteral("keeps being replaced");
 
-// Opens `name` in `folder` with `access` if it leads to a plain file; a folder, pipe, device,
-// socket or a link leading nowhere is only looked at. Another program's lease on the file, or the
-// file swapped meanwhile, is waited out until `deadline`.
-Opened openPlainFile(int folder, const QByteArray& name, int access, Clock::time_point deadline);
+// Opens `name` in `folder` if it leads to a plain file, for a read (its lock shared) or for a save
+// (its lock for this call alone, the file created empty where nothing has that name); a folder,
+// pipe, device, socket or a link leading nowhere is only looked at. Another program in the way is
+// waited out until `deadline`; past it, a file whose lock another program holds, or that was
+// swapped after it was locked, is left open with `inTheWay` and the reason.
+Opened openPlainFile(int folder, const QByteArray& name, bool save,
+                     std::chrono::steady_clock::time_point deadline);
+
+// Whether the name in `opened` still leads to its open file, which still has a name; refreshes
+// the file's status.
+bool stillNamed(Opened& opened);
 
 }  // namespace datafile
