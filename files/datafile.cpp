@@ -1,26 +1,277 @@
-// Reading and saving the data files in place, on the folder's open handle, opened and locked as
-// opening.h says: copies of the game take turns through a lock on the file itself.
+// The data files read and saved in place, on the folder's open handle. A name is looked at
+// without being opened, a link or a folder on the way is passed through only where nobody else
+// could have put it, and only what turns out to be a plain file is opened for real and locked:
+// copies of the game take turns through a lock on the file itself.
 
 #include "files/datafile.h"
 #include "files/inflight.h"
-#include "files/opening.h"
 
 #include <QFile>
+#include <QList>
 
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <cstring>
+#include <mutex>
+#include <thread>
+#include <utility>
 
 namespace datafile {
+
+// A file descriptor, closed when it goes.
+class Fd {
+  public:
+    explicit Fd(int fd = -1) : fd_(fd) {}
+    Fd(Fd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    Fd& operator=(Fd&& other) noexcept {
+        std::swap(fd_, other.fd_);
+        return *this;
+    }
+    ~Fd() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    int get() const { return fd_; }
+    explicit operator bool() const { return fd_ >= 0; }
+
+  private:
+    int fd_;
+};
+
 namespace {
 
 using State = DataFileRead::State;
 using Outcome = SaveResult::Outcome;
+using Clock = std::chrono::steady_clock;
 
-SaveResult failed(const QString& reason) {
-    return {Outcome::Failed, reason};
+constexpr int kMostLinks = 40;                         // followed in a row, as the kernel does
+constexpr auto kStep = std::chrono::milliseconds(10);  // between two tries past another program
+const QString kReplaced = QStringLiteral("keeps being replaced");
+
+// Why the system refused to do `what` to a file, in its words: "cannot be written: Permission
+// denied". Reasons never name the file.
+QString cannot(const char* what, int error = errno) {
+    return QStringLiteral("cannot be %1: %2")
+        .arg(QLatin1String(what), QString::fromLocal8Bit(std::strerror(error)));
+}
+
+// Where a name leads: the plain file there opened for real, with the folder it lies in and its
+// name in it; or what is there instead, and why it is not opened.
+struct Opened {
+    Fd linkedFolder;  // the folder a link led to, when not the game's
+    int folder = -1;  // the folder the file lies in
+    QByteArray name;
+    Fd file;
+    struct stat status {};
+    DataFileRead::State state = DataFileRead::State::Read;
+    bool absent = false;    // nothing at all of that name in the game's folder
+    bool created = false;   // by this call, empty
+    bool inTheWay = false;  // another program still held the lock, a lease, or swapped the file
+    QString reason;
+};
+
+// Records that `opened` leads to no file it may use, for `reason`.
+bool refused(Opened& opened, State state, const QString& reason) {
+    opened.state = state;
+    opened.reason = reason;
+    return false;
+}
+
+// Records why `opened` leads to no file, after `links` links, from the `error` of the last step.
+bool leadsNowhere(Opened& opened, int error, int links) {
+    const bool missing = error == ENOENT || error == ENOTDIR || error == ELOOP;
+    opened.absent = links == 0 && error == ENOENT;
+    return refused(opened, missing ? State::Missing : State::Unreadable,
+                   !missing          ? cannot("opened", error)
+                   : links == 0      ? QStringLiteral("does not exist")
+                   : error == ENOENT ? QStringLiteral("is a link to a file that does not exist")
+                                     : QStringLiteral("is a link that leads to no file"));
+}
+
+// Records that another program is in the way of `opened` for now, as `reason` says.
+void inTheWay(Opened& opened, const QString& reason) {
+    refused(opened, State::Unreadable, reason);
+    opened.inTheWay = true;
+}
+
+QString userName(uid_t uid) {
+    const passwd* user = ::getpwuid(uid);
+    return user ? QString::fromLocal8Bit(user->pw_name) : QString::number(uid);
+}
+
+// Whether a user other than the player and root may belong to the group `gid`: a member it lists,
+// or a user whose own group it is. A group of the player's own (umask 002's) holds the player
+// alone.
+bool othersIn(gid_t gid, const QList<uid_t>& us) {
+    const group* found = ::getgrgid(gid);
+    if (!found) return true;
+    for (char* const* member = found->gr_mem; *member; ++member) {
+        const passwd* user = ::getpwnam(*member);
+        if (!user || !us.contains(user->pw_uid)) return true;
+    }
+    bool others = false;
+    ::setpwent();
+    while (const passwd* user = ::getpwent())
+        others = others || (user->pw_gid == gid && !us.contains(user->pw_uid));
+    ::endpwent();
+    return others;
+}
+
+// Whether an access control list lets named users or groups write to `folder` (its group bits then
+// are the list's mask), or that cannot be known.
+bool listedWriters(int folder) {
+    const Fd listed(::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return !listed || ::fgetxattr(listed.get(), "system.posix_acl_access", nullptr, 0) >= 0 ||
+           errno != ENODATA;
+}
+
+// Who other than the player and root may have put an entry owned by `owner` in `folder`, as the end
+// of a reason: "that user bob made", "in a folder every user may write to"; empty where nobody
+// could have. A sticky folder keeps entries to their owners, but not a new name: `anyName` counts
+// any new name, such as a second one of a file.
+QString whoMayHavePut(uid_t owner, int folder, bool anyName = false) {
+    static std::mutex database;  // the user and group database's answers are shared
+    const std::lock_guard lock(database);
+    const QList<uid_t> us{::geteuid(), 0};
+    struct stat where {};
+    const bool seen = ::fstat(folder, &where) == 0;
+    // The bits that let others put a new entry there: none in a sticky folder, but for `anyName`.
+    const mode_t open = anyName || !(where.st_mode & S_ISVTX) ? where.st_mode : 0;
+    if (!us.contains(owner)) return QStringLiteral("that user %1 made").arg(userName(owner));
+    if (!seen || ((open & S_IWGRP) && listedWriters(folder)))
+        return QStringLiteral("in a folder other users may write to");
+    if (open & S_IWOTH) return QStringLiteral("in a folder every user may write to");
+    if ((open & S_IWGRP) && othersIn(where.st_gid, us)) {
+        const group* writers = ::getgrgid(where.st_gid);
+        return QStringLiteral("in a folder the group %1 may write to")
+            .arg(writers ? QString::fromLocal8Bit(writers->gr_name)
+                         : QString::number(where.st_gid));
+    }
+    if (!us.contains(where.st_uid))
+        return QStringLiteral("in a folder that user %1 owns").arg(userName(where.st_uid));
+    return {};
+}
+
+// Follows the name in `opened` to what it leads to, one name at a time and opening nothing for
+// real: every link and folder on the way, in the last name or in a link's target, is passed
+// through only where no other user could have put it, a link's target read from the very link
+// looked at. Leaves the folder and name of what is there and its status; false when nothing is.
+bool follow(Opened& opened) {
+    QList<QByteArray> names{opened.name};  // still to follow
+    for (int links = 0;;) {
+        const QByteArray name = names.takeFirst();
+        if (name == "." && !names.isEmpty()) continue;
+        Fd path(::openat(opened.folder, name.constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+        struct stat status {};
+        if (!path || ::fstat(path.get(), &status) != 0) return leadsNowhere(opened, errno, links);
+        const bool link = S_ISLNK(status.st_mode);
+        if (!link && names.isEmpty()) {
+            opened.name = name;
+            opened.status = status;
+            if (S_ISDIR(status.st_mode)) return refused(opened, State::Missing, "is a folder");
+            if (!S_ISREG(status.st_mode))
+                return refused(opened, State::Missing, "is not a plain file");
+            // Anyone who may make a name in its folder may have made a second one of our file.
+            const QString who =
+                status.st_nlink > 1 ? whoMayHavePut(::geteuid(), opened.folder, true) : "";
+            return who.isEmpty() || refused(opened, State::Unreadable, "has another name " + who);
+        }
+        if (!link && !S_ISDIR(status.st_mode)) return leadsNowhere(opened, ENOTDIR, links);
+        // ".." too lies in its folder: only who may move that folder may change where it leads.
+        const QString who = whoMayHavePut(status.st_uid, opened.folder);
+        const char* what = !link                           ? "leads through a folder "
+                           : links == 0 && names.isEmpty() ? "is a link "
+                                                           : "leads through a link ";
+        if (!who.isEmpty()) return refused(opened, State::Unreadable, what + who);
+        if (link) {
+            QByteArray target(PATH_MAX, Qt::Uninitialized);
+            const ssize_t size = ::readlinkat(path.get(), "", target.data(), size_t(target.size()));
+            if (size <= 0 || ++links > kMostLinks)
+                return leadsNowhere(opened, size <= 0 ? errno : ELOOP, links);
+            target.truncate(size);
+            names = target.split('/') + names;
+            names.removeAll(QByteArray());
+            if (names.isEmpty()) names << ".";  // a target of only slashes: that folder itself
+            if (!target.startsWith('/')) continue;
+            path = Fd(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
+        }
+        opened.linkedFolder = std::move(path);
+        opened.folder = opened.linkedFolder.get();
+    }
+}
+
+// Opens the plain file `opened` found for real, checked to be the very file looked at; or, for a
+// save where nothing has the name, creates it empty, to be locked at once so that every reader and
+// saver waits until it holds its records (a file root creates belongs to the folder's owner, so
+// that running the game once as root leaves a player's folder with files the player can save).
+// Another copy of the game creating it first (whatever the error says: sshfs answers EPERM where
+// a file is there) counts as the file swapped. A file the player may read but not write is told
+// as a read tells it.
+void openFound(Opened& opened, bool save) {
+    const int create = opened.absent ? O_CREAT | O_EXCL : 0;
+    opened.file = Fd(::openat(
+        opened.folder, opened.name.constData(),
+        (save ? O_RDWR : O_RDONLY) | create | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY,
+        0666));
+    const int error = errno;
+    struct stat now {};
+    if (opened.file && ::fstat(opened.file.get(), &now) == 0 &&
+        (create || (now.st_dev == opened.status.st_dev && now.st_ino == opened.status.st_ino))) {
+        opened.created = create;
+        if (create && ::geteuid() == 0 && ::fstat(opened.folder, &now) == 0)
+            ::fchown(opened.file.get(), now.st_uid, now.st_gid);
+        return;
+    }
+    const bool swapped = opened.file || error == ELOOP || error == ENOENT ||
+                         (create && ::fstatat(opened.folder, opened.name.constData(), &now,
+                                              AT_SYMLINK_NOFOLLOW) == 0);
+    opened.file = Fd();
+    if (swapped || error == EWOULDBLOCK)
+        return inTheWay(opened, swapped ? kReplaced : QStringLiteral("is held by another program"));
+    const bool written = save && !create &&
+                         ::faccessat(opened.folder, opened.name.constData(), R_OK, AT_EACCESS) == 0;
+    const char* what = create ? "created" : written ? "written" : "opened";
+    refused(opened, State::Unreadable, cannot(what, error));
+}
+
+// Whether the name in `opened` still leads to its open file, which still has a name; refreshes
+// the file's status.
+bool stillNamed(Opened& opened) {
+    struct stat named {};
+    return ::fstat(opened.file.get(), &opened.status) == 0 && opened.status.st_nlink > 0 &&
+           ::fstatat(opened.folder, opened.name.constData(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+           named.st_dev == opened.status.st_dev && named.st_ino == opened.status.st_ino;
+}
+
+// Opens `name` in `folder` if it leads to a plain file, for a read (its lock shared) or for a save
+// (its lock for this call alone, the file created empty where nothing has that name); a folder,
+// pipe, device, socket or a link leading nowhere is only looked at. Another program in the way is
+// waited out until `deadline`; past it, a file whose lock another program holds, or that was
+// swapped after it was locked, is left open with `inTheWay` and the reason.
+Opened openPlainFile(int folder, const QByteArray& name, bool save, Clock::time_point deadline) {
+    for (bool created = false;; std::this_thread::sleep_for(kStep)) {
+        const bool last = Clock::now() >= deadline;
+        Opened opened;
+        opened.folder = folder;
+        opened.name = name;
+        if (follow(opened) || (save && opened.absent)) openFound(opened, save);
+        opened.created = created = created || opened.created;
+        // A file system without locks counts as taken.
+        const int lock = (save ? LOCK_EX : LOCK_SH) | LOCK_NB;
+        if (opened.file && ::flock(opened.file.get(), lock) != 0 &&
+            (errno == EWOULDBLOCK || errno == EINTR))
+            inTheWay(opened, QStringLiteral("is locked by another program"));
+        else if (opened.file && !stillNamed(opened))
+            inTheWay(opened, kReplaced);
+        if (!opened.inTheWay || last) return opened;
+    }
 }
 
 // At most `bytes` bytes from the start of `fd`; nullopt on a read error.
@@ -118,8 +369,8 @@ int DataFolder::fd() const {
 
 DataFileRead readDataFile(const DataFolder& folder, const QString& name, qsizetype bytes) {
     const InFlight call(InFlight::kCall);
-    const Opened opened = openPlainFile(folder.fd(), QFile::encodeName(name), false,
-                                        std::chrono::steady_clock::now() + kReadLockWait);
+    const Opened opened =
+        openPlainFile(folder.fd(), QFile::encodeName(name), false, Clock::now() + kReadLockWait);
     if (!opened.file) {  // where there is no file, why no new one can be made
         const bool creatable =
             !opened.absent || ::faccessat(folder.fd(), ".", W_OK | X_OK, AT_EACCESS) == 0;
@@ -139,12 +390,13 @@ DataFileRead readDataFile(const DataFolder& folder, const QString& name, qsizety
 SaveResult saveDataFile(const DataFolder& folder, const QString& name, qsizetype bytes,
                         const SaveDecision& decide) {
     const InFlight call(InFlight::kCall);
-    Opened opened = openPlainFile(folder.fd(), QFile::encodeName(name), true,
-                                  std::chrono::steady_clock::now() + kSaveLockWait);
-    if (!opened.file || opened.inTheWay) return failed(opened.reason);
-    if (const QString refused = someoneElses(opened); !refused.isEmpty()) return failed(refused);
+    Opened opened =
+        openPlainFile(folder.fd(), QFile::encodeName(name), true, Clock::now() + kSaveLockWait);
+    if (!opened.file || opened.inTheWay) return {Outcome::Failed, opened.reason};
+    if (const QString refused = someoneElses(opened); !refused.isEmpty())
+        return {Outcome::Failed, refused};
     const std::optional<QByteArray> old = readStart(opened.file.get(), bytes);
-    if (!old) return failed(cannot("read"));
+    if (!old) return {Outcome::Failed, cannot("read")};
     const std::optional<QByteArray> records = decide(found(*old));
     if (!records) return {Outcome::LeftAlone, {}};
     const QString reason = writeOver(opened.file.get(), *records, *old, opened.status.st_size);
@@ -156,5 +408,5 @@ SaveResult saveDataFile(const DataFolder& folder, const QString& name, qsizetype
     // A file it created that nobody filled meanwhile loses its name again.
     if (opened.created && old->isEmpty() && stillNamed(opened))
         ::unlinkat(opened.folder, opened.name.constData(), 0);
-    return failed(reason);
+    return {Outcome::Failed, reason};
 }
