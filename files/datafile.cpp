@@ -241,6 +241,15 @@ void openFound(Opened& opened, bool save) {
     refused(opened, State::Unreadable, cannot(what, error));
 }
 
+// Whether the flock `how` (LOCK_SH or LOCK_EX) on `fd` is taken by `deadline`, else another program
+// held it all the while (a file system without such locks counts as taken).
+bool locked(int fd, int how, Clock::time_point deadline) {
+    for (; ::flock(fd, how | LOCK_NB) != 0 && (errno == EWOULDBLOCK || errno == EINTR);
+         std::this_thread::sleep_for(kStep))
+        if (Clock::now() >= deadline) return false;
+    return true;
+}
+
 // Whether the name in `opened` still leads to its open file, which still has a name; refreshes
 // the file's status.
 bool stillNamed(Opened& opened) {
@@ -254,23 +263,19 @@ bool stillNamed(Opened& opened) {
 // (its lock for this call alone, the file created empty where nothing has that name); a folder,
 // pipe, device, socket or a link leading nowhere is only looked at. Another program in the way is
 // waited out until `deadline`; past it, a file whose lock another program holds, or that was
-// swapped after it was locked, is left open with `inTheWay` and the reason.
+// swapped once it was locked, is left open with `inTheWay` and the reason.
 Opened openPlainFile(int folder, const QByteArray& name, bool save, Clock::time_point deadline) {
     for (bool created = false;; std::this_thread::sleep_for(kStep)) {
-        const bool last = Clock::now() >= deadline;
         Opened opened;
         opened.folder = folder;
         opened.name = name;
         if (follow(opened) || (save && opened.absent)) openFound(opened, save);
         opened.created = created = created || opened.created;
-        // A file system without locks counts as taken.
-        const int lock = (save ? LOCK_EX : LOCK_SH) | LOCK_NB;
-        if (opened.file && ::flock(opened.file.get(), lock) != 0 &&
-            (errno == EWOULDBLOCK || errno == EINTR))
+        if (opened.file && !locked(opened.file.get(), save ? LOCK_EX : LOCK_SH, deadline))
             inTheWay(opened, QStringLiteral("is locked by another program"));
         else if (opened.file && !stillNamed(opened))
             inTheWay(opened, kReplaced);
-        if (!opened.inTheWay || last) return opened;
+        if (!opened.inTheWay || Clock::now() >= deadline) return opened;
     }
 }
 
@@ -356,8 +361,6 @@ DataFileRead found(const QByteArray& start) {
 }  // namespace datafile
 
 using namespace datafile;
-
-DataFolder::DataFolder() : DataFolder(QStringLiteral(".")) {}
 
 DataFolder::DataFolder(const QString& path)
     : fd_(std::make_shared<const Fd>(

@@ -21,10 +21,9 @@ class Fd;
 // the game's folder.
 class DataFolder {
   public:
-    // The process's current folder.
-    DataFolder();
-    // The folder at `path`, encoded as the system's file names are.
-    explicit DataFolder(const QString& path);
+    // The folder at `path` (by default the process's current folder), encoded as the system's
+    // file names are.
+    explicit DataFolder(const QString& path = QStringLiteral("."));
     // The open folder, or -1 when it could not be opened (every read and save then fails).
     int fd() const;
 
