@@ -225,8 +225,10 @@ void openFound(Opened& opened, bool save) {
     if (opened.file && ::fstat(opened.file.get(), &now) == 0 &&
         (create || (now.st_dev == opened.status.st_dev && now.st_ino == opened.status.st_ino))) {
         opened.created = create;
-        if (create && ::geteuid() == 0 && ::fstat(opened.folder, &now) == 0)
-            ::fchown(opened.file.get(), now.st_uid, now.st_gid);
+        if (create && ::geteuid() == 0 && ::fstat(opened.folder, &now) == 0 &&
+            ::fchown(opened.file.get(), now.st_uid, now.st_gid) != 0) {
+            // left root's: the player is told at the next start that it cannot be written
+        }
         return;
     }
     const bool swapped = opened.file || error == ELOOP || error == ENOENT ||
@@ -262,9 +264,10 @@ bool stillNamed(Opened& opened) {
 // Opens `name` in `folder` if it leads to a plain file, for a read (its lock shared) or for a save
 // (its lock for this call alone, the file created empty where nothing has that name); a folder,
 // pipe, device, socket or a link leading nowhere is only looked at. Another program in the way is
-// waited out until `deadline`; past it, a file whose lock another program holds, or that was
+// waited out for at most `wait`; past it, a file whose lock another program holds, or that was
 // swapped once it was locked, is left open with `inTheWay` and the reason.
-Opened openPlainFile(int folder, const QByteArray& name, bool save, Clock::time_point deadline) {
+Opened openPlainFile(int folder, const QByteArray& name, bool save, Clock::duration wait) {
+    const Clock::time_point deadline = Clock::now() + wait;
     for (bool created = false;; std::this_thread::sleep_for(kStep)) {
         Opened opened;
         opened.folder = folder;
@@ -372,8 +375,7 @@ int DataFolder::fd() const {
 
 DataFileRead readDataFile(const DataFolder& folder, const QString& name, qsizetype bytes) {
     const InFlight call(InFlight::kCall);
-    const Opened opened =
-        openPlainFile(folder.fd(), QFile::encodeName(name), false, Clock::now() + kReadLockWait);
+    const Opened opened = openPlainFile(folder.fd(), QFile::encodeName(name), false, kReadLockWait);
     if (!opened.file) {  // where there is no file, why no new one can be made
         const bool creatable =
             !opened.absent || ::faccessat(folder.fd(), ".", W_OK | X_OK, AT_EACCESS) == 0;
@@ -393,8 +395,7 @@ DataFileRead readDataFile(const DataFolder& folder, const QString& name, qsizety
 SaveResult saveDataFile(const DataFolder& folder, const QString& name, qsizetype bytes,
                         const SaveDecision& decide) {
     const InFlight call(InFlight::kCall);
-    Opened opened =
-        openPlainFile(folder.fd(), QFile::encodeName(name), true, Clock::now() + kSaveLockWait);
+    Opened opened = openPlainFile(folder.fd(), QFile::encodeName(name), true, kSaveLockWait);
     if (!opened.file || opened.inTheWay) return {Outcome::Failed, opened.reason};
     if (const QString refused = someoneElses(opened); !refused.isEmpty())
         return {Outcome::Failed, refused};
