@@ -21,10 +21,9 @@ class Fd;
 // the game's folder.
 class DataFolder {
   public:
-    // The process's current folder.
-    DataFolder();
-    // The folder at `path`, encoded as the system's file names are.
-    explicit DataFolder(const QString& path);
+    // The folder at `path` (by default the process's current folder), encoded as the system's
+    // file names are.
+    explicit DataFolder(const QString& path = QStringLiteral("."));
     // The open folder, or -1 when it could not be opened (every read and save then fails).
     int fd() const;
 
@@ -54,11 +53,12 @@ struct SaveResult {
 
 // How long the player waits for a data file, counted from when the call starts: for a read (room
 // for a machine busy starting desktops), and for a save. A save waits for a lock or a lease
-// another program holds a little less, so that the answer comes within the patience; a read waits
-// a moment for a lock, then reads anyway, and for a lease, then gives up.
+// another program holds four fifths of that, so that the answer comes within the patience; a read
+// waits a moment for a lock, then reads anyway, and for a lease, then gives up.
 constexpr std::chrono::milliseconds kReadPatience{2000};
 constexpr std::chrono::milliseconds kSavePatience{5000};
 constexpr std::chrono::milliseconds kReadLockWait{400};
+constexpr std::chrono::milliseconds kSaveLockWait = kSavePatience * 4 / 5;
 
 // Reads at most `bytes` bytes from the start of `name` in `folder`, whatever the file's size,
 // while no copy of the game is saving it; after waiting a moment for one, reads it anyway.

@@ -8,11 +8,11 @@
 
 #include <atomic>
 
+using datafile::InFlight;
+
 namespace {
 
-std::atomic<int> inFlight[2];  // the calls and the writes under way, by their Flight
-std::atomic<int>& callsInFlight = inFlight[0];
-std::atomic<int>& writesInFlight = inFlight[1];
+std::atomic<int> inFlight[2];    // the calls and the writes under way, by their kind
 std::atomic<int> endStatus{-1};  // the status the program ends with once no write is in flight
 thread_local bool writing = false;
 
@@ -22,36 +22,27 @@ void endIfAsked() {
 
 }  // namespace
 
-namespace datafile {
-
-template <Flight kind>
-InFlight<kind>::InFlight() {
-    if constexpr (kind == Flight::Write) writing = true;
-    ++inFlight[int(kind)];
-    if constexpr (kind == Flight::Write) endIfAsked();
+InFlight::InFlight(Kind kind) : kind_(kind) {
+    if (kind == kWrite) writing = true;
+    ++inFlight[kind];
+    if (kind == kWrite) endIfAsked();
 }
 
-template <Flight kind>
-InFlight<kind>::~InFlight() {
-    --inFlight[int(kind)];
-    if constexpr (kind == Flight::Write) {
+InFlight::~InFlight() {
+    --inFlight[kind_];
+    if (kind_ == kWrite) {
         writing = false;
         endIfAsked();
     }
 }
 
-template class InFlight<Flight::Call>;
-template class InFlight<Flight::Write>;
-
-}  // namespace datafile
-
 void endWhenFilesAreSafe(int status, void (*beforeWaiting)()) {
     int first = -1;
     endStatus.compare_exchange_strong(first, status);  // the first end asked for holds
     status = endStatus;
-    if (callsInFlight == 0) ::_exit(status);
+    if (inFlight[InFlight::kCall] == 0) ::_exit(status);
     if (beforeWaiting) beforeWaiting();
-    if (writesInFlight == 0) ::_exit(status);
+    if (inFlight[InFlight::kWrite] == 0) ::_exit(status);
 }
 
 bool writingOnThisThread() {

@@ -4,21 +4,21 @@
 
 namespace datafile {
 
-// A call under way, for as long as it lives. A read or save (Call): a call the kernel may keep
+// A call under way, for as long as it lives. A read or save (kCall): a call the kernel may keep
 // waiting (a network or FUSE folder whose server does not answer) holds the process with it. A
-// write of a data file's records, or of its old bytes put back (Write): the program ends meanwhile
-// only once it is done, and no write starts once the end was asked for.
-enum class Flight { Call, Write };
-template <Flight kind>
+// write of a data file's records, or of its old bytes put back (kWrite): the program ends
+// meanwhile only once it is done, and no write starts once the end was asked for.
 class InFlight {
   public:
-    InFlight();
+    enum Kind { kCall, kWrite };
+    explicit InFlight(Kind kind);
     ~InFlight();
     InFlight(const InFlight&) = delete;
     InFlight& operator=(const InFlight&) = delete;
+
+  private:
+    Kind kind_;
 };
-using CallInFlight = InFlight<Flight::Call>;
-using WriteInFlight = InFlight<Flight::Write>;
 
 }  // namespace datafile
 
