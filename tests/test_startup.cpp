@@ -520,8 +520,8 @@ class StartupTest : public QObject {
             };
             std::thread([&] {
                 char byte;
-                if (read(late[0], &byte, 1) == 1)
-                    datafile::InFlight write(datafile::InFlight::kWrite);
+                if (read(late[0], &byte, 1) != 1) return;
+                const datafile::InFlight write(datafile::InFlight::kWrite);
                 for (;;) pause();
             }).detach();
             if (held == 3)
