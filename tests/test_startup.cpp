@@ -503,11 +503,15 @@ class StartupTest : public QObject {
         QFETCH(QByteArray, steps);
         QFETCH(bool, shut);
         QFETCH(int, status);
-        int display[2], ready[2], release[2], escape[2], late[2];
+        int display[2], pipes[4][2];  // to the parent: held; to the child: R, E, L
         QVERIFY(socketpair(AF_UNIX, SOCK_STREAM, 0, display) == 0);
-        QVERIFY(pipe(ready) == 0 && pipe(release) == 0 && pipe(escape) == 0 && pipe(late) == 0);
+        for (auto* ends : pipes) QVERIFY(pipe(ends) == 0);
+        const auto await = [&](char step) {
+            char byte;
+            return read(pipes[QByteArray(" REL").indexOf(step)][0], &byte, 1) == 1;
+        };
         const pid_t pid = fork();
-        if (pid == 0) {
+        if (pid == 0) {  // ends by itself within 5 s, whatever the parent's checks do
             alarm(5);
             rememberDisplayConnection(display[1]);
             endGameOnSignals();
@@ -515,35 +519,23 @@ class StartupTest : public QObject {
                 std::optional<datafile::InFlight> call, write;
                 if (held >= 1) call.emplace(datafile::InFlight::kCall);
                 if (held >= 2) write.emplace(datafile::InFlight::kWrite);
-                char byte = 'h';
-                if (::write(ready[1], &byte, 1) != 1 || read(release[0], &byte, 1) != 1) _exit(98);
+                if (::write(pipes[0][1], "h", 1) != 1 || !await('R')) _exit(98);
             };
             std::thread([&] {
-                char byte;
-                if (read(late[0], &byte, 1) != 1) return;
+                if (!await('L')) return;
                 const datafile::InFlight write(datafile::InFlight::kWrite);
                 for (;;) pause();
             }).detach();
-            if (held == 3)
-                hold();
-            else
-                std::thread(hold).detach();
-            char byte;
-            if (read(escape[0], &byte, 1) == 1) endGame(0);
+            held == 3 ? hold() : std::thread(hold).detach();
+            if (await('E')) endGame(0);
             for (;;) pause();
         }
-        struct Reaper {
-            pid_t pid;
-            ~Reaper() {
-                if (pid > 0) kill(pid, SIGKILL), waitpid(pid, nullptr, 0);
-            }
-        } child{pid};
         char byte;
-        QCOMPARE(read(ready[0], &byte, 1), 1);
+        QCOMPARE(read(pipes[0][0], &byte, 1), 1);
         struct stat ours {};
         fstat(display[1], &ours);
-        const QByteArray childsDisplay = QByteArray("/proc/") + QByteArray::number(pid) + "/fd/" +
-                                         QByteArray::number(display[1]);
+        const QByteArray childsDisplay =
+            "/proc/" + QByteArray::number(pid) + "/fd/" + QByteArray::number(display[1]);
         for (qsizetype i = 0; i < steps.size(); ++i) {
             if (i > 0) {  // the window gone, the program still there, Qt's descriptor quiet
                 pollfd gone{display[0], POLLIN, 0};
@@ -558,22 +550,16 @@ class StartupTest : public QObject {
             if (step == 'T' || step == 'H')
                 kill(pid, step == 'T' ? SIGTERM : SIGHUP);
             else
-                QCOMPARE(write(step == 'E'   ? escape[1]
-                               : step == 'R' ? release[1]
-                                             : late[1],
-                               &step, 1),
-                         1);
+                QCOMPARE(write(pipes[QByteArray(" REL").indexOf(step)][1], &step, 1), 1);
         }
         int ended = 0;
         QCOMPARE(waitpid(pid, &ended, 0), pid);
-        child.pid = 0;
         QVERIFY2(WIFEXITED(ended), qPrintable(QString::number(ended)));
         QCOMPARE(WEXITSTATUS(ended), status);
         pollfd gone{display[0], POLLIN, 0};
         QCOMPARE(poll(&gone, 1, 0), shut ? 1 : 0);
-        for (const int fd : {display[0], display[1], ready[0], ready[1], release[0], release[1],
-                             escape[0], escape[1], late[0], late[1]})
-            close(fd);
+        for (const int fd : {display[0], display[1]}) close(fd);
+        for (auto* ends : pipes) close(ends[0]), close(ends[1]);
     }
 };
 
