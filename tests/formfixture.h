@@ -77,6 +77,7 @@ struct FormFixture {
     QStringList told;  // what a screen reader was told at once, wherever the focus was
     // Time the game did not run (stopped, in a debugger), as the window's clock shows it.
     std::chrono::steady_clock::duration stopped{};
+    std::chrono::steady_clock::duration stoppedAtEachLook{};  // added to `stopped` at each look
     std::unique_ptr<Form1> form;
 
     // A screen of the given size in twips, its origin at `screenOrigin` pixels; keeps the data
@@ -95,7 +96,9 @@ struct FormFixture {
         seams.endProgram = [this] { ++endRequests; };
         seams.tellScreenReaders = [this](QWidget*, const QString& words) { told << words; };
         seams.random = std::make_shared<SeededRandom>(seed);
-        seams.now = [this] { return std::chrono::steady_clock::now() + stopped; };
+        seams.now = [this] {
+            return std::chrono::steady_clock::now() + (stopped += stoppedAtEachLook);
+        };
         seams.dataFolder = dataFolder ? *dataFolder : DataFolder(folder.path());
         const QRect screen(screenOrigin, QSize(twipsToPixels(screenTwips.width()),
                                                twipsToPixels(screenTwips.height())));

@@ -335,6 +335,8 @@ class TestSharedFiles : public QObject {
             << "fsync 1 s" << false << larger << QStringList{};
         QTest::newRow("the game stopped for 10 s during a slow fsync")
             << "fsync 1 s, stopped" << false << Road() << QStringList{};
+        QTest::newRow("the game starved at each look during a 6 s fsync")
+            << "fsync 6 s, starved" << false << Road() << QStringList{};
         QTest::newRow("no thread to be had") << "no thread" << true << keys << QStringList{};
     }
 
@@ -360,8 +362,9 @@ class TestSharedFiles : public QObject {
         std::unique_ptr<FuseFolder> fuse;
         if (slow.startsWith("fsync")) {
             fuse = std::make_unique<FuseFolder>(
-                plainFuseFolder(slow.endsWith("held") ? QStringList{"--hold", "fsync:" + released}
-                                                      : QStringList{"--slow-sync", "1"}),
+                plainFuseFolder(slow.endsWith("held")
+                                    ? QStringList{"--hold", "fsync:" + released}
+                                    : QStringList{"--slow-sync", slow.split(' ')[1]}),
                 real, mounted);
             if (!fuse->skipped.isEmpty()) QSKIP(qPrintable(fuse->skipped));
         }
@@ -430,6 +433,8 @@ class TestSharedFiles : public QObject {
         count.window = &form;
         if (slow.endsWith("stopped"))
             count.onCover = [&fixture] { fixture.stopped += std::chrono::seconds(10); };
+        if (slow.endsWith("starved"))
+            count.onCover = [&fixture] { fixture.stoppedAtEachLook = std::chrono::seconds(10); };
         qApp->installEventFilter(&count);
         if (best) {
             playToNameEntry(form, 9, 95);

@@ -1,9 +1,11 @@
 // Starting the game and returning to the title: the warnings, the files they create, the laid-out
 // window, the rows and sliders filled from the files, and the sliding logo.
 
+#include "files/inflight.h"
 #include "formfixture.h"
 #include "palette/palette.h"
 #include "scores/highscores.h"
+#include "window/ending.h"
 #include "window/messages.h"
 #include "window/theme.h"
 #include "window/translations.h"
@@ -22,8 +24,15 @@
 #include <QTimer>
 #include <QTranslator>
 
+#include <optional>
+#include <thread>
+
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 class StartupTest : public QObject {
@@ -469,6 +478,88 @@ class StartupTest : public QObject {
         QCOMPARE(QAccessible::queryAccessibleInterface(box)->text(QAccessible::Name),
                  kReadErrorTitle);
         QCOMPARE(box->text(), kHighScoreReadError);
+    }
+
+    // The end, with a socket pair as the display's connection whose other end this test holds
+    // (so only a shutdown, not the child's exit, reads as its end). `held`: 0 nothing, 1 a read,
+    // 2 a save writing on a thread, 3 on the window's thread, where the signal runs. Steps: T
+    // SIGTERM, H SIGHUP, E Escape, L a write starting afterwards, R the write let finish.
+    void theEndTakesTheWindowAndWaitsForTheWrite_data() {
+        QTest::addColumn<int>("held");
+        QTest::addColumn<QByteArray>("steps");
+        QTest::addColumn<bool>("shut");
+        QTest::addColumn<int>("status");
+        QTest::newRow("no call: at once") << 0 << QByteArray("T") << false << 143;
+        QTest::newRow("a read: shut, then ends") << 1 << QByteArray("T") << true << 143;
+        QTest::newRow("a write: shut, ends after it") << 2 << QByteArray("TR") << true << 143;
+        QTest::newRow("signal on the writing thread") << 3 << QByteArray("TR") << true << 143;
+        QTest::newRow("Escape during a write") << 2 << QByteArray("ER") << true << 0;
+        QTest::newRow("asked twice: the first holds") << 2 << QByteArray("THR") << true << 143;
+        QTest::newRow("a write after the end never starts") << 2 << QByteArray("TL") << true << 143;
+    }
+
+    void theEndTakesTheWindowAndWaitsForTheWrite() {
+        QFETCH(int, held);
+        QFETCH(QByteArray, steps);
+        QFETCH(bool, shut);
+        QFETCH(int, status);
+        int display[2], pipes[4][2];  // to the parent: held; to the child: R, E, L
+        QVERIFY(socketpair(AF_UNIX, SOCK_STREAM, 0, display) == 0);
+        for (auto* ends : pipes) QVERIFY(pipe(ends) == 0);
+        const auto await = [&](char step) {
+            char byte;
+            return read(pipes[QByteArray(" REL").indexOf(step)][0], &byte, 1) == 1;
+        };
+        const pid_t pid = fork();
+        if (pid == 0) {  // ends by itself within 5 s, whatever the parent's checks do
+            alarm(5);
+            rememberDisplayConnection(display[1]);
+            endGameOnSignals();
+            const auto hold = [&] {
+                std::optional<datafile::InFlight> call, write;
+                if (held >= 1) call.emplace(datafile::InFlight::kCall);
+                if (held >= 2) write.emplace(datafile::InFlight::kWrite);
+                if (::write(pipes[0][1], "h", 1) != 1 || !await('R')) _exit(98);
+            };
+            std::thread([&] {
+                if (!await('L')) return;
+                const datafile::InFlight write(datafile::InFlight::kWrite);
+                for (;;) pause();
+            }).detach();
+            held == 3 ? hold() : std::thread(hold).detach();
+            if (await('E')) endGame(0);
+            for (;;) pause();
+        }
+        char byte;
+        QCOMPARE(read(pipes[0][0], &byte, 1), 1);
+        struct stat ours {};
+        fstat(display[1], &ours);
+        const QByteArray childsDisplay =
+            "/proc/" + QByteArray::number(pid) + "/fd/" + QByteArray::number(display[1]);
+        for (qsizetype i = 0; i < steps.size(); ++i) {
+            if (i > 0) {  // the window gone, the program still there, Qt's descriptor quiet
+                pollfd gone{display[0], POLLIN, 0};
+                QCOMPARE(poll(&gone, 1, 5000), 1);
+                QCOMPARE(recv(display[0], &byte, 1, 0), 0);
+                QCOMPARE(waitpid(pid, nullptr, WNOHANG), 0);
+                struct stat theirs {};
+                QCOMPARE(stat(childsDisplay.constData(), &theirs), 0);
+                QVERIFY(theirs.st_ino != ours.st_ino);
+            }
+            const char step = steps[i];
+            if (step == 'T' || step == 'H')
+                kill(pid, step == 'T' ? SIGTERM : SIGHUP);
+            else
+                QCOMPARE(write(pipes[QByteArray(" REL").indexOf(step)][1], &step, 1), 1);
+        }
+        int ended = 0;
+        QCOMPARE(waitpid(pid, &ended, 0), pid);
+        QVERIFY2(WIFEXITED(ended), qPrintable(QString::number(ended)));
+        QCOMPARE(WEXITSTATUS(ended), status);
+        pollfd gone{display[0], POLLIN, 0};
+        QCOMPARE(poll(&gone, 1, 0), shut ? 1 : 0);
+        for (const int fd : {display[0], display[1]}) close(fd);
+        for (auto* ends : pipes) close(ends[0]), close(ends[1]);
     }
 };
 

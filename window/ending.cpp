@@ -91,7 +91,11 @@ void onSignal(int signal) {
 }  // namespace
 
 void rememberDisplayConnection() {
-    displayConnection = displayConnectionOfQt();
+    rememberDisplayConnection(displayConnectionOfQt());
+}
+
+void rememberDisplayConnection(int fd) {
+    displayConnection = fd;
     if (displayConnection < 0) return;
     int pair[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, pair) != 0) return;

@@ -6,6 +6,8 @@
 // Remembers the connection Qt made to the display (the X server or the Wayland compositor), to
 // be shut when the game ends. Called once the application is made.
 void rememberDisplayConnection();
+// The same with the connection's descriptor `fd` given (-1: none), as a test gives a socket.
+void rememberDisplayConnection(int fd);
 
 // Ends the program with `status` at once, the window with it; where a data file is being written,
 // the window leaves at once and the program ends when the write is done. Never returns.
