@@ -170,6 +170,8 @@ class MenuScoresTest : public QObject {
         QTest::newRow("title") << Road([](Form1& f) {
             while (f.Timer1.enabled()) f.Timer1_Timer();  // the logo has slid in
         }) << QStringList{"Tintmaze", "Game Start", "High Score", "ColorOption", "End"};
+        QTest::newRow("level dialog") << Road([](Form1& f) { f.Command1_Click(0); })
+                                      << QStringList{"What's Level?", "Level", "3", "OK"};
         QStringList sliders;  // each under its letter
         for (const QString word : {"黒", "青", "緑", "赤", "紫", "黄", "灰"})
             sliders << "R" << word + " R"
