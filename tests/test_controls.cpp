@@ -147,6 +147,18 @@ class ControlsTest : public QObject {
     // window shows it; a control that a shown frame covers whole is neither showing nor
     // focusable until the frame is hidden; a label drawn where it is not meant to be read is not
     // showing.
+    // While no screen reader listens (the offscreen platform has none), the window's words make
+    // nothing: no notice.
+    void nothingIsMadeWhileNobodyListens() {
+        QWidget window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(!QAccessible::isActive());
+        tellScreenReaders(&window, QStringLiteral("Time up. Score:3"));
+        QCoreApplication::processEvents();
+        QCOMPARE(window.findChildren<QWidget*>().size(), 0);
+    }
+
     void screenReadersHearWhatIsShown_data() {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<int>("role");
