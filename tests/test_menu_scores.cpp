@@ -156,9 +156,19 @@ class MenuScoresTest : public QObject {
         QCOMPARE(landedUnseen, 0);
         QCOMPARE(QApplication::focusWidget(), focus.isEmpty() ? before : controls[focus]);
         QCOMPARE(f.warnings.size(), boxes ? 2 : 0);
-        if (focus == "Command1") {  // and Tab moves it on
+        if (focus == "Command1") {  // marked on the button, and Tab moves it and its mark on
+            const auto black = [](QWidget* button) {  // the dotted frame's dots and the text's
+                const QImage image = button->grab().toImage();
+                int dots = 0;
+                for (int y = 0; y < image.height(); ++y)
+                    for (int x = 0; x < image.width(); ++x)
+                        dots += image.pixelColor(x, y) == QColor(Qt::black);
+                return dots;
+            };
+            const int marked = black(form.Command1[0]);
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget(), form.Command1[1]);
+            QVERIFY(black(form.Command1[0]) < marked);
         }
     }
 
