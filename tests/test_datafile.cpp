@@ -112,6 +112,8 @@ class TestDataFile : public QObject {
         QTest::newRow("folder that refuses chmod and chown") << "";
         QTest::newRow("file bind-mounted over the name") << "";
         QTest::newRow("link to a file with a 240-byte name") << "";
+        QTest::newRow("a chain of 40 links, as many as the kernel follows") << "";
+        QTest::newRow("a chain of 41 links") << "is a link that leads to no file";
         QTest::newRow("link to a shared 0666 file in root's folder, saved by its player") << "";
         QTest::newRow("new file on a system without /proc") << "";
     }
@@ -225,6 +227,14 @@ class TestDataFile : public QObject {
             real = elsewhere + '/' + QString(240, 'x');
             writeFile(real, kOld);
             QVERIFY(QFile::link(real, game + "/jx.iro"));
+        } else if (place.startsWith("a chain of")) {  // game/jx.iro, then elsewhere/1, 2, ...
+            const int links = place.mid(11, 2).toInt();
+            real = elsewhere + "/root only";
+            writeFile(real, kOld);
+            for (int i = 1; i < links; ++i)
+                QVERIFY(QFile::link(i + 1 < links ? QString::number(i + 1) : "root only",
+                                    elsewhere + '/' + QString::number(i)));
+            QVERIFY(QFile::link("../elsewhere/1", game + "/jx.iro"));
         } else if (!noProc) {
             asPlayer = true;
             QCOMPARE(chown(QFile::encodeName(game).constData(), other->pw_uid, other->pw_gid), 0);

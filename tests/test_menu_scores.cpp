@@ -156,9 +156,19 @@ class MenuScoresTest : public QObject {
         QCOMPARE(landedUnseen, 0);
         QCOMPARE(QApplication::focusWidget(), focus.isEmpty() ? before : controls[focus]);
         QCOMPARE(f.warnings.size(), boxes ? 2 : 0);
-        if (focus == "Command1") {  // and Tab moves it on
+        if (focus == "Command1") {  // marked on the button, and Tab moves it and its mark on
+            const auto black = [](QWidget* button) {  // the dotted frame's dots and the text's
+                const QImage image = button->grab().toImage();
+                int dots = 0;
+                for (int y = 0; y < image.height(); ++y)
+                    for (int x = 0; x < image.width(); ++x)
+                        dots += image.pixelColor(x, y) == QColor(Qt::black);
+                return dots;
+            };
+            const int marked = black(form.Command1[0]);
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget(), form.Command1[1]);
+            QVERIFY(black(form.Command1[0]) < marked);
         }
     }
 
@@ -170,6 +180,8 @@ class MenuScoresTest : public QObject {
         QTest::newRow("title") << Road([](Form1& f) {
             while (f.Timer1.enabled()) f.Timer1_Timer();  // the logo has slid in
         }) << QStringList{"Tintmaze", "Game Start", "High Score", "ColorOption", "End"};
+        QTest::newRow("level dialog") << Road([](Form1& f) { f.Command1_Click(0); })
+                                      << QStringList{"What's Level?", "Level", "3", "OK"};
         QStringList sliders;  // each under its letter
         for (const QString word : {"黒", "青", "緑", "赤", "紫", "黄", "灰"})
             sliders << "R" << word + " R"
@@ -187,8 +199,13 @@ class MenuScoresTest : public QObject {
         form.show();
         QVERIFY(QTest::qWaitForWindowActive(&form));
         to(form);
+        QWidget notice(&form);  // of no size, at the top left, as the notice for screen readers
+        notice.setGeometry(0, 0, 0, 0);
         QStringList read;
-        readShowing(QAccessible::queryAccessibleInterface(&form), read);
+        QAccessibleInterface* window = QAccessible::queryAccessibleInterface(&form);
+        readShowing(window, read);
+        QCOMPARE(window->child(-1), nullptr);
+        QCOMPARE(window->child(window->childCount()), nullptr);
         // Each name heard comes after the one before it.
         qsizetype at = 0;
         for (const QString& name : heard) {

@@ -48,16 +48,19 @@ TEST_TIMEOUT_FACTOR, TEST_TIMEOUT_LEAST = 4, 60  # a test's timeout: so many tim
 AREAS = {
     "files": ([("files/*.cpp", None, None)],
               "the data files: reading and saving in place, locks, faults, links"),
-    "links": ([("files/opening.cpp", None, None), ("files/trust*.cpp", None, None)],
+    "links": ([("files/datafile.cpp", r"\b(leadsNowhere|userName|othersIn|listedWriters|"
+                r"whoMayHavePut|follow|openFound|stillNamed|openPlainFile)\(", None)],
               "where a file's name leads, link by link, and whom it trusts"),
     "end": ([("window/ending.cpp", None, None), ("files/inflight.cpp", None, None)],
             "ending the game at any moment, and the writes it waits for"),
     "wait": ([("window/filewait.cpp", None, None), ("window/cover.cpp", None, None)],
              "the window's wait for a data file off its thread"),
-    "focus": ([("window/form1.cpp", r"[Ff]ocus|seenControl", None),
+    "focus": ([("window/form1.cpp", r"[Ff]ocus|seenControl|seenByPlayer", None),
                ("window/*.cpp", None, r"[Ff]ocus")],
               "where the focus goes: Tab, changes of screen, boxes and the wait"),
-    "names": ([("window/accessible*.cpp", None, None)],
+    "names": ([("window/accessible*.cpp", None, None)] +
+              [(folder + "/*.cpp", None, r"tellScreenReaders|setAccessible|QAccessible")
+               for folder in ("window", "game", "menu", "scores", "palette")],
               "what a screen reader hears of the controls"),
 }
 
