@@ -220,7 +220,7 @@ QString Label::shownText() const {
 }
 
 QString Label::drawnText() const {
-    const QString text = shownText();
+    QString text = shownText();
     if (!elides_) return text;
     const QRect area = border_ == Border::Single ? rect().adjusted(1, 1, -1, -1) : rect();
     const QFontMetrics metrics(font());
